@@ -1,0 +1,153 @@
+// Ring growth: insert the uncoloured node nearest the centre whose coloured
+// neighbours form one stretch of the ring.
+#include "engine/engine.h"
+#include <climits>
+
+namespace {
+bool isColoured(const MapNode* n) { return n->colour != colourNone; }
+
+// Walks around `node` from `from` in one direction over coloured neighbours,
+// counting them; stops before an uncoloured one or after an outer one.
+MapNode* runEnd(NodeLink* from, bool backwards, int limit, int& count)
+{
+    MapNode* end = from->node;
+    NodeLink* l = from;
+    for (int steps = 0; steps < limit; ++steps) {
+        l = backwards ? l->aroundPrev : l->aroundNext;
+        if (l == from || !isColoured(l->node)) break;
+        ++count;
+        end = l->node;
+        if (l->node->outer) break;
+    }
+    return end;
+}
+
+bool arcThroughInnerNeighbour(MapNode* node, NodeLink* inner, MapNode** first, MapNode** last)
+{
+    const int limit = countLinks(node);
+    int count = 1;
+    *first = runEnd(inner, true, limit, count);
+    *last = runEnd(inner, false, limit, count);
+    return count == node->ringContacts;
+}
+
+// Every coloured neighbour is on the outer boundary.
+bool arcOfOuterNeighbours(MapNode* node, MapNode** first, MapNode** last)
+{
+    MapNode* x = nullptr;
+    MapNode* y = nullptr;
+    for (NodeLink* l = node->links; l; l = l->next) {
+        if (!isColoured(l->node)) continue;
+        if (!x) x = l->node; else y = l->node;
+    }
+    if (!x || !y) return false;
+    if (x->ringPrev == y) { *first = x; *last = y; }
+    else if (x->ringNext == y) { *first = y; *last = x; }
+    else return false;
+    NodeLink* start = findLink(node, *first);
+    const int limit = countLinks(node);
+    NodeLink* l = start;
+    for (int steps = 0; steps < limit; ++steps) {
+        l = l->aroundNext;
+        if (!isColoured(l->node)) return false;
+        if (l->node == *last) return true;
+    }
+    return false;
+}
+
+void resetSwapCursors()
+{
+    for (MapNode* n = nodeList; n; n = n->next) n->swapCursor = 0;
+}
+
+bool outerBoundaryHasColour4()
+{
+    if (!outerStart) return false;
+    const MapNode* n = outerStart;
+    do {
+        if (n->colour == colourB) return true;
+        n = n->outer;
+    } while (n && n != outerStart);
+    return false;
+}
+
+unsigned arcColourMask(MapNode* first, MapNode* last)
+{
+    unsigned mask = 0;
+    for (MapNode* n = first;; n = n->ringPrev) {
+        if (n->colour >= colourR && n->colour <= colourB) mask |= 1u << n->colour;
+        if (n == last) break;
+    }
+    return mask;
+}
+
+int8_t leastFreeColour(unsigned mask)
+{
+    for (int8_t c = colourR; c <= colourY; ++c)
+        if (!(mask & (1u << c))) return c;
+    return colourB;
+}
+}  // namespace
+
+bool findContactArc(MapNode* node, MapNode** first, MapNode** last)
+{
+    bool anyColoured = false;
+    for (NodeLink* l = node->links; l; l = l->next) {
+        if (!isColoured(l->node)) continue;
+        anyColoured = true;
+        if (!l->node->outer) return arcThroughInnerNeighbour(node, l, first, last);
+    }
+    return anyColoured && arcOfOuterNeighbours(node, first, last);
+}
+
+// Puts an uncoloured node into the ring between the arc ends and counts its contacts.
+void insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
+{
+    node->ringNext = first;
+    node->ringPrev = last;
+    last->ringNext = node;
+    first->ringPrev = node;
+    ringEntry = node;
+    for (NodeLink* l = node->links; l; l = l->next) ++l->node->ringContacts;
+}
+
+int growRing()
+{
+    if (growthDone) return 2;
+    candidate = nullptr;
+    MapNode* best = nullptr;
+    MapNode* bestFirst = nullptr;
+    MapNode* bestLast = nullptr;
+    int32_t bestDistance = INT32_MAX;
+    for (MapNode* n = nodeList; n; n = n->next) {
+        if (n->colour != colourNone || n->ringContacts < 2 || n->centreDistance >= bestDistance) continue;
+        MapNode* f;
+        MapNode* l;
+        if (!findContactArc(n, &f, &l)) continue;
+        best = n;
+        bestFirst = f;
+        bestLast = l;
+        bestDistance = n->centreDistance;
+    }
+    candidate = best;
+    if (!best) {
+        if (!outerBoundaryHasColour4()) return 2;
+        arcFirst = ringEntry;
+        arcLast = ringEntry->ringNext;
+        resetSwapCursors();
+        growthDone = 1;
+        return 1;
+    }
+    const unsigned mask = arcColourMask(bestFirst, bestLast);
+    if (mask == 0x1Eu) {
+        best->colour = colourBlocked;
+        pivot = nullptr;
+        arcFirst = bestFirst;
+        arcLast = bestLast;
+        resetSwapCursors();
+        return 1;
+    }
+    best->colour = leastFreeColour(mask);
+    insertIntoRing(best, bestFirst, bestLast);
+    return 0;
+}

@@ -23,3 +23,19 @@ std::string exportContent();
 bool writeExportFile(const std::u16string& path);
 // The EXPORT command: the Export folder beside the executable, named after the map shown.
 void exportMap();
+
+// The map request: the seed and node count fields become the current map.
+void mapRequest();
+// The batch run over the map count field's number of consecutive seeds.
+void batchRun();
+
+// Batch page texts and the counters' rectangles in the view.
+struct ViewRect { int left, top, right, bottom; };
+inline constexpr int batchTextUnits = 64;
+extern char16_t counterText[2][16];          // successes, failures
+extern char16_t batchHeader[batchTextUnits];
+extern char16_t batchSeedRange[batchTextUnits];
+extern char16_t batchTotalTime[batchTextUnits];
+extern char16_t batchMapTime[batchTextUnits];
+extern char16_t batchColourTime[batchTextUnits];
+extern ViewRect counterRect[2];

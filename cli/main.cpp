@@ -21,9 +21,10 @@ const char usageText[] =
     "  --steps K      colour: K single steps (as K presses of step colouring)\n"
     "  --full         colour: one run to the end (the default)\n"
     "  --trace        colour: print the engine state after every step\n"
+    "  --digest       colour: step to the end and print a digest of the whole trace\n"
     "  --help         show this text\n";
 
-const std::set<std::string> flagNames = {"--full", "--trace", "--help", "-h"};
+const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--help", "-h"};
 
 struct Command {
     const char* name;

@@ -4,7 +4,7 @@
 #include "map/map.h"
 #include "platform/platform.h"
 #include "runs/runs.h"
-#include <algorithm>
+#include "runs/trace.h"
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -22,33 +22,6 @@ int countOuterNodes()
     int outer = 0;
     for (const MapNode* n = nodeList; n; n = n->next) outer += n->outer != nullptr;
     return outer;
-}
-
-int numberOf(const MapNode* n) { return n ? n->number : 0; }
-
-std::vector<const MapNode*> nodesByNumber()
-{
-    std::vector<const MapNode*> v;
-    for (int i = 0; i < nodeStorageCount; ++i) v.push_back(&nodeStorage[i]);
-    std::sort(v.begin(), v.end(), [](const MapNode* a, const MapNode* b) { return a->number < b->number; });
-    return v;
-}
-
-// One letter per node in number order, deferred nodes included.
-std::string colourLetterRow(const std::vector<const MapNode*>& byNumber)
-{
-    static const char letters[] = ".RGYB*";
-    std::string row;
-    for (const MapNode* n : byNumber) row += n->colour >= 0 && n->colour <= 5 ? letters[n->colour] : '?';
-    return row;
-}
-
-void printTraceLine(long k, unsigned before, unsigned result, const std::vector<const MapNode*>& byNumber)
-{
-    std::printf("step %ld phase %u->%u result %u colours %s ring %d cand %d arc %d,%d pivot %d path %d,%d cursor %d flag %u\n",
-                k, before, static_cast<unsigned>(EnginePhase), result, colourLetterRow(byNumber).c_str(),
-                numberOf(ringEntry), numberOf(candidate), numberOf(arcFirst), numberOf(arcLast), numberOf(pivot),
-                numberOf(pathHead), numberOf(pathTail), numberOf(pathCursor), static_cast<unsigned>(pathFlag));
 }
 
 bool parseSteps(const Arguments& a, long& steps)
@@ -114,6 +87,14 @@ int colourAsAsked(const Arguments& a, int& verify, long& calls)
     long steps = -1;
     if (a.has("--steps") && !parseSteps(a, steps)) return usageError("--steps takes a whole number >= 0");
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
+    if (a.has("--digest")) {
+        const TraceSummary t = stepToEnd();
+        std::printf("digest %016llx steps %ld verify %d colours %016llx\n", static_cast<unsigned long long>(t.digest),
+                    t.steps, t.verify, static_cast<unsigned long long>(fnv1a(t.colours)));
+        verify = t.verify;
+        calls = t.steps;
+        return 0;
+    }
     const bool stepping = steps >= 0;
     const bool trace = a.has("--trace");
     const std::vector<const MapNode*> byNumber = nodesByNumber();
@@ -127,7 +108,7 @@ int colourAsAsked(const Arguments& a, int& verify, long& calls)
         elapsed += clockMillis() - t0;
         ++calls;
         if (before != phaseFinished && engineFinished()) verify = r;
-        if (trace) printTraceLine(k, before, r, byNumber);
+        if (trace) std::puts(traceLine(k, before, r, byNumber).c_str());
     }
     if (!stepping) std::printf("colour-ms %u\n", static_cast<unsigned>(elapsed));
     return 0;
@@ -148,7 +129,7 @@ int runMapCommand(const Arguments& a)
 
 int runColourCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace", "--digest"})) return status;
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
     uint32_t seed;
     int n;

@@ -1,0 +1,30 @@
+// One-line summaries of the engine state, so that a colouring can be followed
+// step by step and compared between builds.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "map/map.h"
+
+// All nodes of the map (deferred ones included) in number order.
+std::vector<const MapNode*> nodesByNumber();
+// One letter per node from ".RGYB*".
+std::string colourRow(const std::vector<const MapNode*>& byNumber);
+// "step K phase A->B result R colours C ring E cand X arc F,L pivot P path H,T cursor U flag G"
+std::string traceLine(long step, unsigned phaseBefore, unsigned result, const std::vector<const MapNode*>& byNumber);
+
+// FNV-1a, 64 bits.
+inline uint64_t fnv1a(const std::string& text, uint64_t hash = 1469598103934665603ULL)
+{
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ULL;
+    return hash;
+}
+
+struct TraceSummary {
+    long steps;          // engineStep(false) calls until the colouring finished
+    int verify;          // the verification result
+    uint64_t digest;     // FNV-1a of every trace line, each ended by '\n'
+    std::string colours; // the final colour row
+};
+// Steps the engine on the current map one press at a time until it finishes.
+TraceSummary stepToEnd();

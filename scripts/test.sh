@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds and runs every test of Orvane on a Debian/Ubuntu machine, installing
+# what it needs first: the native unit tests, the same tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz targets for a bounded
+# time, the Windows build's tests under Wine, and the end-to-end window test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_packages() {
+    local wanted=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+    local missing=()
+    for p in "${wanted[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+    if [ ${#missing[@]} -gt 0 ]; then
+        sudo_if_needed apt-get update -qq
+        sudo_if_needed env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+install_packages
+jobs=$(nproc)
+
+step "native build and unit tests"
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+
+step "sanitizer build and unit tests"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --preset sanitize -j "$jobs"
+
+for extra in fuzz.sh test-windows.sh e2e.sh; do
+    if [ -x "scripts/$extra" ]; then
+        step "scripts/$extra"
+        "scripts/$extra"
+    fi
+done

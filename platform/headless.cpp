@@ -5,9 +5,17 @@
 #include <ctime>
 #include <map>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <climits>
+#include <cstring>
 #include <optional>
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#include <stdlib.h>
+#include <wchar.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 std::map<int, std::u16string> texts;
@@ -17,6 +25,9 @@ std::vector<HeadlessEvent> events;
 ClockFunction clockOverride = nullptr;
 std::u16string exePathOverride;
 std::optional<LocalTime> timeOverride;
+int focusId = 0;
+bool shiftState = false;
+CommandHandler commandHandler = nullptr;
 
 uint32_t steadyMillis()
 {
@@ -59,7 +70,7 @@ std::string toUtf8(const std::u16string& s)
     return out;
 }
 
-std::u16string fromUtf8(const std::string& s)
+[[maybe_unused]] std::u16string fromUtf8(const std::string& s)
 {
     std::u16string out;
     for (size_t i = 0; i < s.size();) {
@@ -120,7 +131,25 @@ void showControl(int id, bool on)
     record(HeadlessEvent::show, id, on);
 }
 
-void focusMainWindow() { record(HeadlessEvent::focusMain, 0, 0); }
+void focusMainWindow()
+{
+    focusId = 0;
+    record(HeadlessEvent::focusMain, 0, 0);
+}
+
+int focusedControl() { return focusId; }
+bool shiftDown() { return shiftState; }
+void focusControl(int id)
+{
+    focusId = id;
+    record(HeadlessEvent::focusControl, id, 0);
+}
+void selectWholeText(int id) { record(HeadlessEvent::selectText, id, 0); }
+void sendCommand(int id)
+{
+    record(HeadlessEvent::command, id, 0);
+    if (commandHandler) commandHandler(id);
+}
 void invalidateView(bool erase) { record(HeadlessEvent::invalidate, 0, erase); }
 void invalidateViewRect(int left, int top, int, int, bool erase)
 {
@@ -130,6 +159,46 @@ void updateMainWindow() { record(HeadlessEvent::updateMain, 0, 0); }
 void updateView() { record(HeadlessEvent::updateView, 0, 0); }
 void updateControl(int id) { record(HeadlessEvent::updateControl, id, 0); }
 
+#ifdef _WIN32
+// The C runtime's wide calls; wchar_t is 16 bits here, as char16_t.
+namespace {
+std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+}
+
+std::u16string executablePath()
+{
+    if (!exePathOverride.empty()) return exePathOverride;
+    wchar_t* path = nullptr;
+    if (_get_wpgmptr(&path) == 0 && path && *path) return std::u16string(path, path + wcslen(path));
+    // A program entered through main has only the narrow name.
+    char* narrow = nullptr;
+    if (_get_pgmptr(&narrow) != 0 || !narrow) return {};
+    std::wstring w(std::strlen(narrow) + 1, L'\0');
+    const size_t n = std::mbstowcs(w.data(), narrow, w.size());
+    if (n == static_cast<size_t>(-1)) return {};
+    return std::u16string(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+bool createFolder(const std::u16string& path)
+{
+    const std::wstring p = wide(path);
+    if (_wmkdir(p.c_str()) == 0) return true;
+    struct _stat64 st;
+    return _wstat64(p.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR);
+}
+
+FILE* openFile(const std::u16string& path, const char* mode)
+{
+    return _wfopen(wide(path).c_str(), std::wstring(mode, mode + std::strlen(mode)).c_str());
+}
+bool removeFile(const std::u16string& path) { return _wremove(wide(path).c_str()) == 0; }
+// The runtime's rename does not replace an existing file here, so the target goes first.
+bool renameFile(const std::u16string& from, const std::u16string& to)
+{
+    _wremove(wide(to).c_str());
+    return _wrename(wide(from).c_str(), wide(to).c_str()) == 0;
+}
+#else
 std::u16string executablePath()
 {
     if (!exePathOverride.empty()) return exePathOverride;
@@ -154,12 +223,18 @@ bool renameFile(const std::u16string& from, const std::u16string& to)
     return std::rename(toUtf8(from).c_str(), toUtf8(to).c_str()) == 0;
 }
 
+#endif
+
 LocalTime localTime()
 {
     if (timeOverride) return *timeOverride;
     std::time_t now = std::time(nullptr);
     std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &now);
+#else
     localtime_r(&now, &tm);
+#endif
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
@@ -173,6 +248,8 @@ void headlessReset()
     enabled.clear();
     shown.clear();
     events.clear();
+    focusId = 0;
+    shiftState = false;
 }
 void headlessSetClock(ClockFunction clock) { clockOverride = clock; }
 void headlessSetExecutablePath(const std::u16string& path) { exePathOverride = path; }
@@ -187,3 +264,6 @@ bool headlessControlShown(int id)
     auto it = shown.find(id);
     return it == shown.end() ? true : it->second;
 }
+void headlessSetFocus(int id) { focusId = id; }
+void headlessSetShift(bool down) { shiftState = down; }
+void headlessSetCommandHandler(CommandHandler handler) { commandHandler = handler; }

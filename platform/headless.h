@@ -5,7 +5,8 @@
 #include <vector>
 
 struct HeadlessEvent {
-    enum Kind { text, enable, show, focusMain, invalidate, invalidateRect, updateMain, updateView, updateControl } kind;
+    enum Kind { text, enable, show, focusMain, invalidate, invalidateRect, updateMain, updateView, updateControl,
+                focusControl, selectText, command } kind;
     int id;                 // control id, or 0
     int value;              // enabled/shown flag, erase flag
     std::u16string textValue;
@@ -26,3 +27,10 @@ void headlessSetLocalTime(int year, int month, int day, int hour, int minute, in
 std::u16string headlessControlText(int id);
 bool headlessControlEnabled(int id);
 bool headlessControlShown(int id);
+
+// Keyboard state: the control with the focus (0: the main window or elsewhere),
+// the Shift key, and where sent commands go (default: only recorded).
+void headlessSetFocus(int id);
+void headlessSetShift(bool down);
+using CommandHandler = void (*)(int id);
+void headlessSetCommandHandler(CommandHandler handler);

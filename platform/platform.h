@@ -26,6 +26,13 @@ bool controlEnabled(int id);
 void showControl(int id, bool shown);
 void focusMainWindow();
 
+// Keyboard handling of the message loop.
+int focusedControl();              // id of the control with the focus; 0 elsewhere
+bool shiftDown();                  // Shift key state at the time of the call
+void focusControl(int id);
+void selectWholeText(int id);      // select a field's text from 0 to the end
+void sendCommand(int id);          // the command of a button, delivered at once
+
 // Repainting.
 void invalidateView(bool erase);
 void invalidateViewRect(int left, int top, int right, int bottom, bool erase);

@@ -28,6 +28,7 @@ std::optional<LocalTime> timeOverride;
 int focusId = 0;
 bool shiftState = false;
 CommandHandler commandHandler = nullptr;
+int32_t windowPlacementRecord[11];
 
 uint32_t steadyMillis()
 {
@@ -150,6 +151,11 @@ void sendCommand(int id)
     record(HeadlessEvent::command, id, 0);
     if (commandHandler) commandHandler(id);
 }
+void readWindowPlacement(int32_t placement[11])
+{
+    for (int i = 0; i < 11; ++i) placement[i] = windowPlacementRecord[i];
+}
+
 void invalidateView(bool erase) { record(HeadlessEvent::invalidate, 0, erase); }
 void invalidateViewRect(int left, int top, int, int, bool erase)
 {
@@ -250,6 +256,7 @@ void headlessReset()
     events.clear();
     focusId = 0;
     shiftState = false;
+    for (int32_t& v : windowPlacementRecord) v = 0;
 }
 void headlessSetClock(ClockFunction clock) { clockOverride = clock; }
 void headlessSetExecutablePath(const std::u16string& path) { exePathOverride = path; }
@@ -267,3 +274,7 @@ bool headlessControlShown(int id)
 void headlessSetFocus(int id) { focusId = id; }
 void headlessSetShift(bool down) { shiftState = down; }
 void headlessSetCommandHandler(CommandHandler handler) { commandHandler = handler; }
+void headlessSetWindowPlacement(const int32_t placement[11])
+{
+    for (int i = 0; i < 11; ++i) windowPlacementRecord[i] = placement[i];
+}

@@ -34,3 +34,6 @@ void headlessSetFocus(int id);
 void headlessSetShift(bool down);
 using CommandHandler = void (*)(int id);
 void headlessSetCommandHandler(CommandHandler handler);
+
+// The placement readWindowPlacement gives (all zeros after headlessReset).
+void headlessSetWindowPlacement(const int32_t placement[11]);

@@ -25,6 +25,9 @@ void enableControl(int id, bool enabled);
 bool controlEnabled(int id);
 void showControl(int id, bool shown);
 void focusMainWindow();
+// The main window's placement record as eleven integers: length, flags, show
+// command, minimised x, y, maximised x, y, normal left, top, right, bottom.
+void readWindowPlacement(int32_t placement[11]);
 
 // Keyboard handling of the message loop.
 int focusedControl();              // id of the control with the focus; 0 elsewhere

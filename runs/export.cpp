@@ -61,3 +61,20 @@ bool writeExportFile(const std::u16string& path)
     removeFile(temporary);
     return false;
 }
+
+void exportMap()
+{
+    if (!nodeList) return;
+    // Named after the map shown, not after seedText, which FIX and AUTO reuse.
+    char16_t seed[16], count[16];
+    formatSeed(shownSeed, seed);
+    formatDecimal(shownNodeCount, count);
+    const std::u16string folder = u"Export";
+    const std::u16string file = folder + pathSeparator + seed + u"(" + count + u").txt";
+    // Both paths are checked against the platform's path length; too long: no file.
+    const std::u16string folderPath = pathBesideExecutable(folder);
+    const std::u16string filePath = pathBesideExecutable(file);
+    if (folderPath.empty() || filePath.empty()) return;
+    createFolder(folderPath);
+    writeExportFile(filePath);
+}

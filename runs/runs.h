@@ -26,6 +26,10 @@ void exportMap();
 
 // The map request: the seed and node count fields become the current map.
 void mapRequest();
+// Seed and node count of the map the last map request built: the map shown,
+// whatever FIX and AUTO have since put into seedText.
+extern uint32_t shownSeed;
+extern int32_t shownNodeCount;
 // The batch run over the map count field's number of consecutive seeds.
 void batchRun();
 

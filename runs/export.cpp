@@ -29,6 +29,8 @@ void appendRecord(std::string& out, const MapNode* n, std::vector<const MapNode*
     neighbours.clear();
     for (const NodeLink* l = n->links; l; l = l->next) neighbours.push_back(l->node);
     std::sort(neighbours.begin(), neighbours.end(), byNumber);
+    // A node without borders still ends its line, so the next record starts on its own.
+    if (neighbours.empty()) appendText(out, "\n");
     for (size_t i = 0; i < neighbours.size(); ++i) {
         std::snprintf(buf, sizeof buf, "%d%s", neighbours[i]->number, i + 1 < neighbours.size() ? "," : "\n");
         appendText(out, buf);

@@ -1,5 +1,6 @@
 // The seeded generator and the scattering of a map's sites.
 #include "map/map.h"
+#include "map/triangulation.h"
 #include <cmath>
 #include <cstdlib>
 
@@ -49,11 +50,16 @@ void scatterSites(int n)
             if (i == 3 && collinearWithFirstTwo(x, y)) continue;
             break;
         }
-        MapNode* node = &nodeStorage[i - 1];
-        node->x = x;
-        node->y = y;
-        node->centreDistance = roundedCentreDistance(x, y);
-        node->next = nodeList;
-        nodeList = node;
+        placeSite(i - 1, x, y);
     }
+}
+
+void placeSite(int slot, int32_t x, int32_t y)
+{
+    MapNode* node = &nodeStorage[slot];
+    node->x = x;
+    node->y = y;
+    node->centreDistance = roundedCentreDistance(x, y);
+    node->next = nodeList;
+    nodeList = node;
 }

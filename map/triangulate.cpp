@@ -112,6 +112,7 @@ void splitInside(Triangle* t)
     repoint(t->neighbours[1], t, tb);
     repoint(t->neighbours[2], t, tc);
     unlinkTriangle(t);
+    ++buildCounts.insideSplits;
     pushPending(ta);
     pushPending(tb);
     pushPending(tc);
@@ -157,6 +158,7 @@ void splitOnEdge(Triangle* t1, Triangle* t2)
     repoint(oppV2, t2, n3);
     unlinkTriangle(t1);
     unlinkTriangle(t2);
+    ++buildCounts.edgeSplits;
     pushPending(n1);
     pushPending(n2);
     pushPending(n3);
@@ -218,6 +220,7 @@ void flipEdge(Triangle* t, int i)
     repoint(nH, n, t1);
     unlinkTriangle(t);
     unlinkTriangle(n);
+    ++buildCounts.flips;
     pushPending(t1);
     pushPending(t2);
 }
@@ -363,10 +366,12 @@ void linkOuterCycle()
     }
 }
 
-void buildMap(int n)
+namespace {
+// Triangulates the node list as scattered, then orders the neighbours and links
+// the outer cycle.
+void triangulateNodeList()
 {
-    releaseMap();
-    scatterSites(n);
+    buildCounts = BuildCounts{};
     MapNode* frame[3] = {makeFrameVertex(-24573, -8191, -1), makeFrameVertex(57337, -8191, -2),
                          makeFrameVertex(16382, 65528, -3)};
     triangleList = nullptr;
@@ -383,6 +388,45 @@ void buildMap(int n)
     site = nullptr;
     orderNeighbours();
     linkOuterCycle();
+}
+
+bool acceptableSites(const int32_t* xy, int n)
+{
+    if (n < 3 || n > 32767) return false;
+    for (int i = 0; i < 2 * n; ++i)
+        if (xy[i] < 0 || xy[i] > 32767) return false;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < i; ++j)
+            if (xy[2 * i] == xy[2 * j] && xy[2 * i + 1] == xy[2 * j + 1]) return false;
+    // Not all on one line: some site off the line through the first two.
+    const int64_t ax = xy[0], ay = xy[1], bx = xy[2] - ax, by = xy[3] - ay;
+    for (int i = 2; i < n; ++i)
+        if (bx * (xy[2 * i + 1] - ay) != by * (xy[2 * i] - ax)) return true;
+    return false;
+}
+}  // namespace
+
+BuildCounts buildCounts{};
+
+void buildMap(int n)
+{
+    // The callers clamp n; a count outside 3..10000 would leave no proper map.
+    if (n < 3) n = 3;
+    if (n > 10000) n = 10000;
+    releaseMap();
+    scatterSites(n);
+    triangulateNodeList();
+}
+
+bool buildMapFromSites(const int32_t* xy, int n)
+{
+    releaseMap();
+    if (!acceptableSites(xy, n)) return false;
+    nodeStorage = new MapNode[n]();
+    nodeStorageCount = n;
+    for (int slot = 0; slot < n; ++slot) placeSite(slot, xy[2 * (n - 1 - slot)], xy[2 * (n - 1 - slot) + 1]);
+    triangulateNodeList();
+    return true;
 }
 
 Triangle* locateSite(const MapNode* p, Triangle** second) { return locateLiteral(p, second); }

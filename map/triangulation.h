@@ -23,3 +23,22 @@ int classifyPoint(const MapNode* q, const MapNode* a, const MapNode* b, const Ma
 Triangle* locateLiteral(const MapNode* p, Triangle** second);
 Triangle* locateSite(const MapNode* p, Triangle** second);
 Triangle* newestTriangle();
+
+// Puts a site into node storage slot `slot` (storage already allocated) and at
+// the head of the node list, with its distance from the centre.
+void placeSite(int slot, int32_t x, int32_t y);
+
+// What the last build did, for the tests and the benchmarks.
+struct BuildCounts {
+    int insideSplits;  // sites strictly inside a triangle
+    int edgeSplits;    // sites on an edge: four-way splits
+    int flips;
+};
+extern BuildCounts buildCounts;
+
+// Builds a map from given sites instead of scattered ones: xy holds n (x, y)
+// pairs in insertion order (the first becomes number 1). Everything after the
+// scattering is buildMap's own code. Returns false and leaves no map when n is
+// below 3, a coordinate lies outside 0..32767, two sites coincide or all sites
+// lie on one line.
+bool buildMapFromSites(const int32_t* xy, int n);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+int runBatchCommand(const Arguments& a);
+
 namespace {
 const char usageText[] =
     "usage: orvane-cli COMMAND [OPTIONS]\n"
@@ -12,6 +14,8 @@ const char usageText[] =
     "commands:\n"
     "  map      build a map and print: seed, node count, borders, outer nodes\n"
     "  colour   build a map and colour it step by step or at once\n"
+    "  batch    colour --maps consecutive seeds from --seed, as the batch button\n"
+    "           does, writing the run log (progress on stderr when a terminal)\n"
     "\n"
     "options:\n"
     "  --seed TEXT    seed in hexadecimal, read as the seed field reads it;\n"
@@ -22,6 +26,8 @@ const char usageText[] =
     "  --full         colour: one run to the end (the default)\n"
     "  --trace        colour: print the engine state after every step\n"
     "  --digest       colour: step to the end and print a digest of the whole trace\n"
+    "  --maps TEXT    batch: map count, read as the map count field (1..1000000)\n"
+    "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
     "  --help         show this text\n";
 
 const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--help", "-h"};
@@ -37,6 +43,7 @@ const std::vector<Command>& commands()
         {"map", runMapCommand},
         {"colour", runColourCommand},
         {"color", runColourCommand},
+        {"batch", runBatchCommand},
     };
     return table;
 }

@@ -35,3 +35,4 @@ int colourAsAsked(const Arguments& a, int& verify, long& calls);
 // Commands: each returns the process exit status.
 int runMapCommand(const Arguments& a);
 int runColourCommand(const Arguments& a);
+int runRenderCommand(const Arguments& a);

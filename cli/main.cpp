@@ -16,6 +16,7 @@ const char usageText[] =
     "  colour   build a map and colour it step by step or at once\n"
     "  batch    colour --maps consecutive seeds from --seed, as the batch button\n"
     "           does, writing the run log (progress on stderr when a terminal)\n"
+    "  render   build (and colour) a map and write the map page as SVG\n"
     "\n"
     "options:\n"
     "  --seed TEXT    seed in hexadecimal, read as the seed field reads it;\n"
@@ -26,6 +27,8 @@ const char usageText[] =
     "  --full         colour: one run to the end (the default)\n"
     "  --trace        colour: print the engine state after every step\n"
     "  --digest       colour: step to the end and print a digest of the whole trace\n"
+    "  --size WxH     render: the view's size in pixels (default 800x600)\n"
+    "  --svg PATH     render: where to write the picture\n"
     "  --maps TEXT    batch: map count, read as the map count field (1..1000000)\n"
     "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
     "  --help         show this text\n";
@@ -44,6 +47,7 @@ const std::vector<Command>& commands()
         {"colour", runColourCommand},
         {"color", runColourCommand},
         {"batch", runBatchCommand},
+        {"render", runRenderCommand},
     };
     return table;
 }

@@ -1,0 +1,74 @@
+// The render command: the map page as the window paints it, written as SVG.
+#include "cli/cli.h"
+#include "engine/engine.h"
+#include "map/map.h"
+#include "platform/platform.h"
+#include "ui/draw.h"
+#include "ui/ui.h"
+#include "ui/view.h"
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+constexpr int largestSide = 16384;
+
+// "WxH" with both sides 1..16384.
+bool parseSize(const std::string& text, int& w, int& h)
+{
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
+    char* end = nullptr;
+    const long width = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() + x) return false;
+    const long height = std::strtol(text.c_str() + x + 1, &end, 10);
+    if (*end || width < 1 || height < 1 || width > largestSide || height > largestSide) return false;
+    w = static_cast<int>(width);
+    h = static_cast<int>(height);
+    return true;
+}
+
+bool writeText(const std::string& path, const std::string& content)
+{
+    FILE* f = openFile(utf8ToUtf16(path), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    return std::fclose(f) == 0 && written;
+}
+}  // namespace
+
+int runRenderCommand(const Arguments& a)
+{
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--steps", "--full", "--size", "--svg"})) return status;
+    if (a.value("--svg").empty()) return usageError("render needs --svg PATH");
+    if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
+    int w = 800, h = 600;
+    if (a.has("--size") && !parseSize(a.value("--size"), w, h))
+        return usageError("--size takes WxH, each side 1.." + std::to_string(largestSide));
+
+    const uint32_t seed = seedFromArguments(a);
+    const int n = nodesFromArguments(a);
+    seedGenerator(seed);
+    buildMap(n);
+    EnginePhase = phasePrepare;
+    displayMode = 0;
+    int status = 0;
+    if (a.has("--steps") || a.has("--full")) {
+        int verify;
+        long calls;
+        status = colourAsAsked(a, verify, calls);
+    }
+    if (status == 0) {
+        viewWidth = w;
+        viewHeight = h;
+        DrawList list;
+        paintView(list);
+        if (writeText(a.value("--svg"), svgOf(list))) {
+            std::printf("render seed=%08x nodes=%d size=%dx%d\n", static_cast<unsigned>(seed), n, w, h);
+        } else {
+            std::fprintf(stderr, "orvane-cli: cannot write the picture '%s'\n", a.value("--svg").c_str());
+            status = 1;
+        }
+    }
+    releaseMap();
+    return status;
+}

@@ -1,0 +1,158 @@
+// The map request: seed and count texts, the map they build, the window's
+// states; and the EXPORT command's file.
+#include "tests/runs_fixture.h"
+#include <algorithm>
+#include <vector>
+
+using namespace runs_testing;
+
+namespace {
+// Every node with its coordinates and its neighbours' numbers.
+std::vector<int> mapFingerprint()
+{
+    std::vector<int> print;
+    for (const MapNode* n = nodeList; n; n = n->next) {
+        print.insert(print.end(), {n->number, n->x, n->y});
+        std::vector<int> around;
+        for (const NodeLink* l = n->links; l; l = l->next) around.push_back(l->node->number);
+        std::sort(around.begin(), around.end());
+        print.insert(print.end(), around.begin(), around.end());
+        print.push_back(-1);
+    }
+    return print;
+}
+
+std::vector<int> directMap(uint32_t seed, int n)
+{
+    seedGenerator(seed);
+    buildMap(n);
+    std::vector<int> print = mapFingerprint();
+    releaseMap();
+    return print;
+}
+
+class MapRequestTest : public RunsTest {};
+
+TEST_F(MapRequestTest, EmptySeedFieldTakesTheClockAndStaysEmpty)
+{
+    clockNow = 0x12345678;
+    setFields(u"", u"10");
+    mapRequest();
+    EXPECT_EQ(headlessControlText(idSeedLabel), u"12345678");
+    EXPECT_EQ(headlessControlText(idSeedField), u"");
+    EXPECT_EQ(std::u16string(seedText), u"12345678");
+    EXPECT_EQ(nodeStorageCount, 10);
+    const std::vector<int> built = mapFingerprint();
+    EXPECT_EQ(built, directMap(0x12345678, 10));
+}
+
+TEST_F(MapRequestTest, SeedTextIsParsedAsHexAndShownNormalised)
+{
+    setFields(u"1a", u"50");
+    mapRequest();
+    EXPECT_EQ(headlessControlText(idSeedField), u"0000001a");
+    EXPECT_EQ(headlessControlText(idSeedLabel), u"0000001a");
+    const std::vector<int> built = mapFingerprint();
+    EXPECT_EQ(built, directMap(26, 50));
+
+    setFields(u"zz", u"50");  // no hexadecimal digit: seed 0
+    mapRequest();
+    EXPECT_EQ(headlessControlText(idSeedField), u"00000000");
+}
+
+TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)
+{
+    const struct { const char16_t* typed; int nodes; const char16_t* shown; } cases[] = {
+        {u"2", 3, u"3"},         {u"-5", 3, u"3"},          {u"", 3, u"3"},
+        {u"abc", 3, u"3"},       {u"10001", 10000, u"10000"}, {u"99999", 10000, u"10000"},
+        {u" +42x", 42, u"42"},
+    };
+    for (const auto& c : cases) {
+        setFields(u"7", c.typed);
+        mapRequest();
+        EXPECT_EQ(nodeStorageCount, c.nodes) << toAscii(c.typed);
+        EXPECT_EQ(headlessControlText(idNodeField), c.shown);
+        EXPECT_EQ(std::u16string(nodeCountText), c.shown);
+        EXPECT_EQ(shownNodeCount, c.nodes);
+    }
+}
+
+TEST_F(MapRequestTest, SameSeedAndCountRebuildTheSameMapAfterOthers)
+{
+    setFields(u"c0ffee", u"300");
+    mapRequest();
+    const std::vector<int> first = mapFingerprint();
+    setFields(u"1", u"200");
+    mapRequest();
+    EXPECT_NE(mapFingerprint(), first);
+    setFields(u"c0ffee", u"300");
+    mapRequest();
+    EXPECT_EQ(mapFingerprint(), first);
+}
+
+TEST_F(MapRequestTest, ResetsTheRunAndDisablesThenEnablesTheCommands)
+{
+    displayMode = 2;
+    EnginePhase = phaseGrow;
+    growthDone = 1;
+    writeControlText(idStatus, failureText);
+    setFields(u"5", u"20");
+    mapRequest();
+    EXPECT_EQ(displayMode, 0);
+    EXPECT_EQ(EnginePhase, phasePrepare);
+    EXPECT_EQ(growthDone, 0);
+    EXPECT_EQ(headlessControlText(idStatus), u"");
+    // State 0 first (all four off), state 3 last (step, full, EXPORT on; clear off).
+    std::vector<std::pair<int, int>> enables;
+    for (const HeadlessEvent& e : headlessEvents())
+        if (e.kind == HeadlessEvent::enable) enables.push_back({e.id, e.value});
+    const std::vector<std::pair<int, int>> expected = {
+        {idStep, 0}, {idFull, 0}, {idClear, 0}, {idExport, 0}, {idStep, 1}, {idFull, 1}, {idClear, 0}, {idExport, 1}};
+    EXPECT_EQ(enables, expected);
+    EXPECT_EQ(headlessEvents().back().kind, HeadlessEvent::focusMain);
+}
+
+TEST_F(MapRequestTest, ExportIsNamedAfterTheMapShownAndReplacesItsFile)
+{
+    exportMap();  // no map: nothing
+    EXPECT_FALSE(fs::exists(folder / "Export"));
+
+    setFields(u"1a2b3", u"3");
+    mapRequest();
+    // AUTO and FIX reuse seedText; the export still names the map shown.
+    seedText[0] = 0;
+    writeControlText(idSeedLabel, u"");
+    exportMap();
+    const fs::path file = folder / "Export" / "0001a2b3(3).txt";
+    ASSERT_TRUE(fs::exists(file));
+    const std::string first = readFile(file);
+    EXPECT_EQ(first, exportContent());
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 3);
+
+    engineStep(true);
+    exportMap();
+    EXPECT_NE(readFile(file), first);
+    EXPECT_EQ(readFile(file), exportContent());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "Export"), fs::directory_iterator()), 1);
+}
+
+TEST_F(MapRequestTest, TooLongExecutablePathWritesNoFileAndRunsNoBatch)
+{
+    const std::u16string longFolder = (folder / std::string(5000, 'd')).u16string();
+    headlessSetExecutablePath(longFolder + u"/orvane.exe");
+    setFields(u"1", u"5", u"3");
+    mapRequest();
+    exportMap();
+    EXPECT_TRUE(pathBesideExecutable(u"Export").empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
+
+    batchRun();
+    EXPECT_TRUE(runLogPath.empty());
+    EXPECT_EQ(nodeList, nullptr);
+    EXPECT_EQ(std::u16string(counterText[0]), u"0");
+    // The window is usable again and says the run failed.
+    for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
+    EXPECT_EQ(headlessControlText(idStatus), failureText);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
+}
+}  // namespace

@@ -174,11 +174,11 @@ std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.en
 std::u16string executablePath()
 {
     if (!exePathOverride.empty()) return exePathOverride;
-    wchar_t* path = nullptr;
-    if (_get_wpgmptr(&path) == 0 && path && *path) return std::u16string(path, path + wcslen(path));
+    const wchar_t* path = _wpgmptr;
+    if (path && *path) return std::u16string(path, path + wcslen(path));
     // A program entered through main has only the narrow name.
-    char* narrow = nullptr;
-    if (_get_pgmptr(&narrow) != 0 || !narrow) return {};
+    const char* narrow = _pgmptr;
+    if (!narrow) return {};
     std::wstring w(std::strlen(narrow) + 1, L'\0');
     const size_t n = std::mbstowcs(w.data(), narrow, w.size());
     if (n == static_cast<size_t>(-1)) return {};

@@ -1,0 +1,126 @@
+// Win32 back end of the platform layer: the program's own window and system calls.
+#include "platform/platform.h"
+#include <windows.h>
+#include <mmsystem.h>
+#include <cstdio>
+#include <cwchar>
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
+
+// Defined by the program (app/): the main window and its map view.
+extern HWND mainWindow;
+extern HWND mapView;
+
+namespace {
+const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+HWND control(int id) { return GetDlgItem(mainWindow, id); }
+}  // namespace
+
+uint32_t clockMillis() { return timeGetTime(); }
+
+int readControlText(int id, char16_t* buffer, int capacity)
+{
+    if (capacity <= 0) return 0;
+    buffer[0] = 0;
+    const int n = static_cast<int>(GetDlgItemTextW(mainWindow, id, reinterpret_cast<wchar_t*>(buffer), capacity));
+    buffer[n < capacity ? n : capacity - 1] = 0;
+    return n;
+}
+
+void writeControlText(int id, const char16_t* text) { SetDlgItemTextW(mainWindow, id, wide(text)); }
+void enableControl(int id, bool enabled) { EnableWindow(control(id), enabled ? TRUE : FALSE); }
+bool controlEnabled(int id) { return IsWindowEnabled(control(id)) != FALSE; }
+void showControl(int id, bool shown) { ShowWindow(control(id), shown ? SW_SHOWNORMAL : SW_HIDE); }
+void focusMainWindow() { SetFocus(mainWindow); }
+
+void readWindowPlacement(int32_t placement[11])
+{
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(mainWindow, &wp);
+    const int32_t values[11] = {static_cast<int32_t>(sizeof wp), static_cast<int32_t>(wp.flags),
+                                static_cast<int32_t>(wp.showCmd), wp.ptMinPosition.x, wp.ptMinPosition.y,
+                                wp.ptMaxPosition.x, wp.ptMaxPosition.y, wp.rcNormalPosition.left,
+                                wp.rcNormalPosition.top, wp.rcNormalPosition.right, wp.rcNormalPosition.bottom};
+    for (int i = 0; i < 11; ++i) placement[i] = values[i];
+}
+
+int focusedControl()
+{
+    HWND focus = GetFocus();
+    return focus && GetParent(focus) == mainWindow ? GetDlgCtrlID(focus) : 0;
+}
+
+bool shiftDown() { return GetKeyState(VK_SHIFT) < 0; }
+void focusControl(int id) { SetFocus(control(id)); }
+void selectWholeText(int id) { SendMessageW(control(id), EM_SETSEL, 0, -1); }
+void sendCommand(int id) { SendMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+void invalidateView(bool erase) { InvalidateRect(mapView, nullptr, erase ? TRUE : FALSE); }
+void invalidateViewRect(int left, int top, int right, int bottom, bool erase)
+{
+    const RECT r{left, top, right, bottom};
+    InvalidateRect(mapView, &r, erase ? TRUE : FALSE);
+}
+// The map view is a child window: repainting the main window at once includes it,
+// since a long command keeps the message loop from painting it later.
+void updateMainWindow() { RedrawWindow(mainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+void updateView() { UpdateWindow(mapView); }
+void updateControl(int id) { UpdateWindow(control(id)); }
+
+std::u16string executablePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return std::u16string(path.begin(), path.begin() + n);
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+bool createFolder(const std::u16string& path)
+{
+    const std::wstring p = wide(path);
+    if (CreateDirectoryW(p.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesW(p.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+FILE* openFile(const std::u16string& path, const char* mode)
+{
+    std::wstring m;
+    for (const char* c = mode; *c; ++c) m += static_cast<wchar_t>(*c);
+    return _wfopen(wide(path).c_str(), m.c_str());
+}
+
+bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path).c_str()) != FALSE; }
+bool renameFile(const std::u16string& from, const std::u16string& to)
+{
+    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+LocalTime localTime()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+// The ANSI code page of the user's default locale, the one the program selects
+// at start-up (932 on a Japanese system).
+std::string toLocaleEncoding(const std::u16string& text)
+{
+    if (text.empty()) return {};
+    DWORD codePage = CP_ACP;
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<wchar_t*>(&codePage), sizeof codePage / sizeof(wchar_t));
+    const std::wstring w = wide(text);
+    const int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}

@@ -1,0 +1,175 @@
+// The settings file: its exact bytes, the round trip, and hand-edited or
+// damaged files that must load without harm.
+#include "tests/runs_fixture.h"
+#include "ui/settings.h"
+#include <climits>
+#include <vector>
+
+using namespace runs_testing;
+
+namespace {
+std::string utf16le(const std::u16string& text, bool mark = true)
+{
+    std::string bytes = mark ? std::string("\xFF\xFE", 2) : std::string();
+    for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
+}
+
+const int32_t normalPlacement[11] = {44, 0, 1, -1, -1, -1, -1, 8, 16, 408, 516};
+const std::u16string exampleText = u"1a2b\r\n500\r\n\r\n44\r\n0\r\n1\r\n-1\r\n-1\r\n-1\r\n-1\r\n8\r\n16\r\n408\r\n516\r\n";
+
+class SettingsTest : public RunsTest {
+protected:
+    void SetUp() override
+    {
+        RunsTest::SetUp();
+        buildSettingsPath();
+        loadSettingsFromBytes(nullptr, 0);  // back to empty texts, no placement
+    }
+
+    void load(const std::string& bytes)
+    {
+        loadSettingsFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    }
+
+    static std::vector<int32_t> placement() { return {windowPlacement, windowPlacement + 11}; }
+};
+
+TEST_F(SettingsTest, PathIsTheExecutablesWithIniForItsExtension)
+{
+    EXPECT_EQ(settingsPath, (folder / "orvane.ini").u16string());
+    headlessSetExecutablePath(u"/opt/v1.2/orvane");
+    buildSettingsPath();
+    EXPECT_EQ(settingsPath, u"/opt/v1.2/orvane.ini");
+    headlessSetExecutablePath(u"/opt/orvane.tar.exe");
+    buildSettingsPath();
+    EXPECT_EQ(settingsPath, u"/opt/orvane.tar.ini");
+}
+
+TEST_F(SettingsTest, SaveWritesTheFourteenLinesInOneUtf16File)
+{
+    writeControlText(idSeedField, u"1a2b");
+    writeControlText(idNodeField, u"500");
+    writeControlText(idMapCountField, u"");
+    int32_t placementWithoutLength[11];
+    std::copy(normalPlacement, normalPlacement + 11, placementWithoutLength);
+    placementWithoutLength[0] = 0;  // the length is always written as 44
+    headlessSetWindowPlacement(placementWithoutLength);
+    saveSettings();
+    EXPECT_EQ(readFile(folder / "orvane.ini"), utf16le(exampleText));
+    EXPECT_FALSE(fs::exists(folder / "orvane.ini.part"));
+}
+
+TEST_F(SettingsTest, LoadGivesBackWhatSaveWrote)
+{
+    writeControlText(idSeedField, u"ffffffff");
+    writeControlText(idNodeField, u"10000");
+    writeControlText(idMapCountField, u"1000000");
+    const int32_t maximised[11] = {44, 2, 3, -32000, -32000, -8, -8, INT32_MIN + 1, -20, 1900, INT32_MAX};
+    headlessSetWindowPlacement(maximised);
+    saveSettings();
+    seedText[0] = nodeCountText[0] = mapCountText[0] = 0;
+    loadSettingsFromBytes(nullptr, 0);
+    loadSettings();
+    EXPECT_EQ(std::u16string(seedText), u"ffffffff");
+    EXPECT_EQ(std::u16string(nodeCountText), u"10000");
+    EXPECT_EQ(std::u16string(mapCountText), u"1000000");
+    EXPECT_TRUE(placementUsable());
+    EXPECT_EQ(placement(), std::vector<int32_t>(maximised, maximised + 11));
+}
+
+TEST_F(SettingsTest, MissingFileKeepsTheDefaults)
+{
+    loadSettings();
+    EXPECT_EQ(seedText[0], 0);
+    EXPECT_FALSE(placementUsable());
+    EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
+}
+
+TEST_F(SettingsTest, IntegerLinesReadAsSignedDecimalWithLimits)
+{
+    load(utf16le(u"a\nb\nc\n 44\n+12\n12abc\n\n-7\n99999999999\n-99999999999\n0\n0\n10\n10\n"));
+    EXPECT_TRUE(placementUsable());
+    EXPECT_EQ(placement(), (std::vector<int32_t>{44, 12, 12, 0, -7, INT32_MAX, INT32_MIN, 0, 0, 10, 10}));
+}
+
+TEST_F(SettingsTest, EncodingsByMark)
+{
+    const std::string plain(reinterpret_cast<const char*>(u8"１a2b\r\n500\r\n7\r\n44\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n8\r\n16\r\n408\r\n516\r\n"));
+    load("\xEF\xBB\xBF" + plain);  // UTF-8 with its mark
+    EXPECT_EQ(std::u16string(seedText), u"１a2b");
+    EXPECT_TRUE(placementUsable());
+    load(utf16le(exampleText, false));  // no mark: UTF-16LE
+    EXPECT_EQ(std::u16string(nodeCountText), u"500");
+    EXPECT_EQ(placement(), std::vector<int32_t>(normalPlacement, normalPlacement + 11));
+}
+
+TEST_F(SettingsTest, ShortOrImplausibleFilesGiveTextsButNoPlacement)
+{
+    const struct { const char16_t* text; const char* why; } cases[] = {
+        {u"1a2b\n500\n\n44\n0\n1\n-1\n-1\n-1\n-1\n8\n16\n408\n", "thirteen lines"},
+        {u"1a2b\n500\n\n40\n0\n1\n-1\n-1\n-1\n-1\n8\n16\n408\n516\n", "wrong length"},
+        {u"1a2b\n500\n\n44\n0\n1\n-1\n-1\n-1\n-1\n8\n16\n8\n516\n", "empty rectangle"},
+        {u"1a2b\n500\n\n44\n0\n1\n-1\n-1\n-1\n-1\n8\n516\n408\n16\n", "upside down"},
+        // A line over 31 units comes in two pieces and pushes the last one out.
+        {u"1a2b\n500\n0123456789012345678901234567890123456789\n44\n0\n1\n-1\n-1\n-1\n-1\n8\n16\n408\n516\n",
+         "long line"},
+    };
+    for (const auto& c : cases) {
+        load(utf16le(c.text));
+        EXPECT_EQ(std::u16string(seedText), u"1a2b") << c.why;
+        EXPECT_EQ(std::u16string(nodeCountText), u"500") << c.why;
+        EXPECT_FALSE(placementUsable()) << c.why;
+        EXPECT_EQ(placement(), std::vector<int32_t>(11, 0)) << c.why;
+    }
+    load(utf16le(u"only a seed"));
+    EXPECT_EQ(std::u16string(seedText), u"only a seed");
+    EXPECT_EQ(nodeCountText[0], 0);
+}
+
+TEST_F(SettingsTest, TextLinesAreCutToFifteenUnits)
+{
+    load(utf16le(u"0123456789abcdefghij\n12345678901234567890123456789\n\n44\n0\n1\n0\n0\n0\n0\n8\n16\n408\n516\n"));
+    EXPECT_EQ(std::u16string(seedText), u"0123456789abcde");
+    EXPECT_EQ(std::u16string(nodeCountText), u"123456789012345");
+    EXPECT_TRUE(placementUsable());
+    // A surrogate pair is not cut in half.
+    load(utf16le(u"01234567890123\U0001F600x\n"));
+    EXPECT_EQ(std::u16string(seedText), u"01234567890123");
+}
+
+TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)
+{
+    uint32_t state = 12345;
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(static_cast<size_t>(round * 7 % 600), '\0');
+        for (char& b : bytes) b = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+        if (round % 3 == 0) bytes.insert(0, "\xFF\xFE");
+        if (round % 3 == 1) bytes.insert(0, "\xEF\xBB\xBF");
+        load(bytes);
+        for (const char16_t* text : {seedText, nodeCountText, mapCountText})
+            EXPECT_LT(std::u16string(text).size(), 16u);
+        if (!placementUsable()) EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
+    }
+}
+
+TEST_F(SettingsTest, NoFileBesideATooLongExecutablePath)
+{
+    headlessSetExecutablePath((folder / std::string(5000, 'd') / "orvane.exe").u16string());
+    buildSettingsPath();
+    EXPECT_TRUE(settingsPath.empty());
+    writeControlText(idSeedField, u"1");
+    saveSettings();
+    loadSettings();
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
+}
+
+TEST_F(SettingsTest, UnwritableFileLeavesThePreviousOne)
+{
+    { std::ofstream(folder / "orvane.ini", std::ios::binary) << "previous"; }
+    settingsPath = (folder / "missing" / "orvane.ini").u16string();
+    saveSettings();
+    EXPECT_EQ(readFile(folder / "orvane.ini"), "previous");
+    EXPECT_FALSE(fs::exists(folder / "missing"));
+}
+}  // namespace

@@ -184,7 +184,7 @@ shot "$shots/coloured.png"
 check "finished colouring leaves only clear and EXPORT enabled" equal "$(enabled_buttons "$shots/coloured.png")" 2
 
 # Discs at the computed node positions carry their brushes' colours. Nodes
-# whose disc another disc may cover are left out.
+# whose centre another disc or a border line may cover are left out.
 disc_check() {
     iconv -f UTF-16 -t UTF-8 "$export_file" | tr -d '\r' |
         awk -v w="$viewW" -v h="$viewH" '
@@ -194,25 +194,43 @@ disc_check() {
                 for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
                 return v
             }
+            # Squared distance from node k to the segment between nodes a and b.
+            function segment(k, a, b,    dx, dy, t, ex, ey) {
+                dx = px[b] - px[a]; dy = py[b] - py[a]
+                t = dx * dx + dy * dy ? ((px[k] - px[a]) * dx + (py[k] - py[a]) * dy) / (dx * dx + dy * dy) : 0
+                t = t < 0 ? 0 : t > 1 ? 1 : t
+                ex = px[a] + t * dx - px[k]; ey = py[a] + t * dy - py[k]
+                return ex * ex + ey * ey
+            }
             match($0, /\([0-9a-f]+,[0-9a-f]+\)/) {
                 split(substr($0, RSTART + 1, RLENGTH - 2), xy, ",")
-                n++
-                letter[n] = substr($0, 2, 1)
-                px[n] = 120 + muldiv(hex(xy[1]), w - 48, 32767) + 24
-                py[n] = muldiv(hex(xy[2]), h - 48, 32767) + 24
+                k = $0; sub(/^\[.\] */, "", k); sub(/ .*/, "", k)
+                letter[k] = substr($0, 2, 1)
+                px[k] = 120 + muldiv(hex(xy[1]), w - 48, 32767) + 24
+                py[k] = muldiv(hex(xy[2]), h - 48, 32767) + 24
+                nb = $0; sub(/^.*\) /, "", nb)
+                count = split(nb, list, ",")
+                for (i = 1; i <= count; i++) if (list[i] + 0 > k + 0) { edges++; ea[edges] = k; eb[edges] = list[i] + 0 }
+                nodes[++n] = k
             }
             END {
                 colour["R"] = "#FF6060"; colour["G"] = "#50F0A0"; colour["Y"] = "#FFD860"; colour["B"] = "#60B0FF"
                 for (i = 1; i <= n; i++) {
-                    alone = 1
+                    k = nodes[i]; alone = 1
                     for (j = 1; j <= n && alone; j++)
-                        if (j != i && (px[i] - px[j]) ^ 2 + (py[i] - py[j]) ^ 2 < 22 ^ 2) alone = 0
-                    if (alone) print px[i], py[i], colour[letter[i]]
+                        if (nodes[j] != k && (px[k] - px[nodes[j]]) ^ 2 + (py[k] - py[nodes[j]]) ^ 2 < 11 ^ 2) alone = 0
+                    for (e = 1; e <= edges && alone; e++)
+                        if (ea[e] != k && eb[e] != k && segment(k, ea[e], eb[e]) < 3 ^ 2) alone = 0
+                    if (alone) print px[k], py[k], colour[letter[k]]
                 }
             }' >"$work/expected-discs.txt"
     pixels "$shots/coloured.png" 0 0 $((120 + viewW)) "$viewH" >"$work/screen.txt"
     awk 'NR == FNR { want[$1 " " $2] = $3; next }
-         ($1 " " $2) in want { seen++; if (want[$1 " " $2] == $3) good++ }
+         ($1 " " $2) in want {
+             seen++
+             if (want[$1 " " $2] == $3) good++
+             else print "  disc at view (" $1 - 120 ", " $2 ") is " $3 ", not " want[$1 " " $2]
+         }
          END { printf "%d of %d discs match\n", good, seen; exit !(seen >= 20 && good == seen) }' \
         "$work/expected-discs.txt" "$work/screen.txt"
 }

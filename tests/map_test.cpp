@@ -219,7 +219,9 @@ TEST(AngleKey, FollowsTheAngle)
     }
     std::sort(byAngle.begin(), byAngle.end());
     for (size_t i = 1; i < byAngle.size(); ++i) {
-        if (byAngle[i].first - byAngle[i - 1].first > 1e-9) ASSERT_LE(byAngle[i - 1].second, byAngle[i].second);
+        if (byAngle[i].first - byAngle[i - 1].first > 1e-9) {
+            ASSERT_LE(byAngle[i - 1].second, byAngle[i].second);
+        }
     }
     EXPECT_GE(byAngle.front().second, 0);
     EXPECT_LT(byAngle.back().second, 8589934588);

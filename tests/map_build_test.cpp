@@ -1,0 +1,205 @@
+// Triangulation over many seeds and sizes, and constructed cases: sites on an
+// edge, cocircular sites, a site on the boundary between two outer nodes.
+#include "map/map.h"
+#include "map/triangulation.h"
+#include "tests/map_support.h"
+#include <gtest/gtest.h>
+
+using namespace mapcheck;
+using Numbers = std::vector<int>;
+using Borders = std::set<std::pair<int, int>>;
+
+namespace {
+class MapBuild : public ::testing::Test {
+protected:
+    void TearDown() override { releaseMap(); }
+};
+
+// Outer nodes h and borders E of a full triangulation: E = 3N - 3 - h, faces 2N - 2 - h.
+void expectSoundMap(uint32_t seed, int n)
+{
+    SCOPED_TRACE("seed " + std::to_string(seed) + " N " + std::to_string(n));
+    ASSERT_EQ(nodeCount(), n);
+    ASSERT_EQ(invariantBreach(), "");
+    int outer = 0, links = 0;
+    for (const MapNode* m = nodeList; m; m = m->next) {
+        outer += m->outer != nullptr;
+        links += countLinks(m);
+    }
+    EXPECT_EQ(links / 2, 3 * n - 3 - outer);
+    const TriangleCheck t = checkEmptyCircumcircles();
+    EXPECT_EQ(t.triangles, 2 * n - 2 - outer);
+    EXPECT_EQ(t.degenerate, 0);
+    EXPECT_EQ(t.violations, 0);
+}
+}  // namespace
+
+TEST_F(MapBuild, SmallMapsOverManySeeds)
+{
+    for (uint32_t seed = 1; seed <= 300; ++seed) {
+        const int n = 3 + static_cast<int>(seed % 38);
+        buildSeeded(seed, n);
+        expectSoundMap(seed, n);
+        if (n == 3) {
+            EXPECT_EQ(checkEmptyCircumcircles().triangles, 1);
+        }
+        if (HasFailure()) return;
+    }
+}
+
+TEST_F(MapBuild, ThreeNodesAlwaysOneTriangle)
+{
+    for (uint32_t seed : {0u, 2u, 77u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        buildSeeded(seed, 3);
+        expectSoundMap(seed, 3);
+        EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {2, 3}}));
+        EXPECT_EQ(outerCycle().size(), 4u);
+    }
+}
+
+TEST_F(MapBuild, LargeMaps)
+{
+    for (uint32_t seed : {1u, 0xDEADBEEFu}) {
+        buildSeeded(seed, 1000);
+        expectSoundMap(seed, 1000);
+    }
+    buildSeeded(0x1234u, 10000);
+    expectSoundMap(0x1234u, 10000);
+}
+
+TEST_F(MapBuild, SameSeedAndCountGiveTheSameMap)
+{
+    for (const auto& [seed, n] : {std::pair<uint32_t, int>{1, 5}, {42, 333}, {0xCAFEu, 1000}}) {
+        buildSeeded(seed, n);
+        const uint64_t first = mapDigest();
+        buildSeeded(seed + 1, n);  // something else in between
+        EXPECT_NE(mapDigest(), first);
+        buildSeeded(seed, n);
+        EXPECT_EQ(mapDigest(), first) << "seed " << seed;
+    }
+}
+
+// Recorded from a build checked against the rules above; any change to list
+// orders, numbering or the outer cycle changes it.
+TEST_F(MapBuild, KnownDigests)
+{
+    buildSeeded(1, 1000);
+    EXPECT_EQ(mapDigest(), 6347106369626712413ull);
+    buildSeeded(4609, 200);
+    EXPECT_EQ(mapDigest(), 9855827340803150479ull);
+    buildSeeded(147, 1000);
+    EXPECT_EQ(mapDigest(), 2347279326979151792ull);
+}
+
+// (100, 0) falls on the border between (0, 0) and (200, 0): it is added by the
+// four-way split, becomes an outer node and is visited between the two. The
+// lists follow the split: U is (200, 0), V is (0, 0), W1 is (100, 300).
+TEST_F(MapBuild, SiteOnTheBoundaryBetweenOuterNodes)
+{
+    ASSERT_TRUE(buildFrom({{0, 0}, {200, 0}, {100, 300}, {100, 0}}));
+    ASSERT_EQ(invariantBreach(), "");
+    EXPECT_EQ(buildCounts.edgeSplits, 1);
+    EXPECT_EQ(borders(), (Borders{{1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(1)), (Numbers{4, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(2)), (Numbers{4, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(3)), (Numbers{4, 1, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(4)), (Numbers{3, 1, 2}));
+    EXPECT_EQ(ringNumbers(nodeNumbered(4), 1), (Numbers{1, 3, 2}));
+    EXPECT_EQ(ringNumbers(nodeNumbered(3), 2), (Numbers{2, 4, 1}));
+    // Three nodes share the least y: the first on the list starts the cycle.
+    EXPECT_EQ(outerStart, nodeNumbered(1));
+    EXPECT_EQ(outerCycle(), (Numbers{1, 3, 2, 4, 1}));
+    EXPECT_EQ(checkEmptyCircumcircles().degenerate, 0);
+}
+
+// Found by scanning seeds: seed 4609 with 200 sites puts one site on an edge
+// to a frame vertex; seed 147 with 1000 sites puts site 753 on the border
+// between sites 193 and 527, with sites 204 and 432 off it, and 247 sites
+// follow.
+TEST_F(MapBuild, SeededSitesOnAnEdge)
+{
+    buildSeeded(4609, 200);
+    EXPECT_EQ(buildCounts.edgeSplits, 1);
+    expectSoundMap(4609, 200);
+    buildSeeded(147, 1000);
+    EXPECT_EQ(buildCounts.edgeSplits, 1);
+    expectSoundMap(147, 1000);
+    const MapNode* p = nodeNumbered(753);
+    const MapNode* u = nodeNumbered(193);
+    const MapNode* v = nodeNumbered(527);
+    EXPECT_EQ(cross(p, u, v), 0);
+    EXPECT_LT(int64_t(u->x - p->x) * (v->x - p->x) + int64_t(u->y - p->y) * (v->y - p->y), 0);
+    EXPECT_FALSE(findLink(u, v));
+    // What is left of the split's list W2, W1, V, U keeps that order.
+    EXPECT_EQ(linkNumbers(p), (Numbers{983, 894, 788, 693, 204, 527}));
+}
+
+// Four sites on one circle: the diagonal made first stays, since a corner
+// exactly on the circle does not flip the edge.
+TEST_F(MapBuild, CocircularSitesKeepTheFirstDiagonal)
+{
+    ASSERT_TRUE(buildFrom({{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}}));
+    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
+    ASSERT_TRUE(buildFrom({{20000, 10000}, {20000, 20000}, {10000, 20000}, {10000, 10000}}));
+    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
+    EXPECT_EQ(invariantBreach(), "");
+    // A fifth site at the centre of the square splits the diagonal.
+    ASSERT_TRUE(buildFrom({{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}, {15000, 15000}}));
+    EXPECT_EQ(buildCounts.edgeSplits, 1);
+    EXPECT_EQ(borders().size(), 8u);
+    // The newer triangle (1, 3, 4) is found first: W1 = 4, W2 = 2, U = 3, V = 1.
+    EXPECT_EQ(linkNumbers(nodeNumbered(5)), (Numbers{2, 4, 1, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(1)), (Numbers{5, 4, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(2)), (Numbers{5, 3, 1}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(3)), (Numbers{5, 4, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(4)), (Numbers{5, 1, 3}));
+}
+
+// A flat triangle's circle holds frame vertices, yet the border between two
+// sites is never given up for an edge to a frame vertex.
+TEST_F(MapBuild, BorderBetweenSitesNotFlippedTowardsTheFrame)
+{
+    ASSERT_TRUE(buildFrom({{0, 0}, {32767, 0}, {16000, 1}}));
+    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {2, 3}}));
+    ASSERT_TRUE(buildFrom({{0, 32767}, {32767, 32766}, {16000, 32767}, {16000, 100}}));
+    expectSoundMap(0, 4);
+}
+
+// Two neighbours of node 1 in directions of equal key (2) at the end of its
+// sorted entries; the nearer one does not border the first entry, so the run
+// is reversed and the ring follows the true angles.
+TEST_F(MapBuild, EqualKeysInABuiltMap)
+{
+    ASSERT_TRUE(buildFrom({{100, 100}, {30100, 101}, {29100, 101}, {50, 20000}, {15000, 20000}}));
+    ASSERT_EQ(invariantBreach(), "");
+    const MapNode* o = nodeNumbered(1);
+    EXPECT_EQ(angleKey(30000, 1), angleKey(29000, 1));
+    ASSERT_TRUE(findLink(o, nodeNumbered(2)) && findLink(o, nodeNumbered(3)));
+    ASSERT_FALSE(findLink(nodeNumbered(3), nodeNumbered(4)));
+    EXPECT_EQ(ringNumbers(o, 4), (Numbers{4, 5, 3, 2}));
+}
+
+TEST_F(MapBuild, UnacceptableSitesGiveNoMap)
+{
+    buildSeeded(1, 5);
+    EXPECT_FALSE(buildFrom({{0, 0}, {1, 1}}));
+    EXPECT_EQ(nodeList, nullptr);
+    EXPECT_EQ(nodeStorage, nullptr);
+    EXPECT_FALSE(buildFrom({{0, 0}, {10, 10}, {20, 20}, {30, 30}}));  // one line
+    EXPECT_FALSE(buildFrom({{0, 0}, {10, 0}, {0, 10}, {10, 0}}));      // coincident
+    EXPECT_FALSE(buildFrom({{0, 0}, {32768, 0}, {0, 10}}));            // outside the square
+    EXPECT_FALSE(buildFrom({{0, -1}, {10, 0}, {0, 10}}));
+    EXPECT_EQ(outerStart, nullptr);
+    // Three sites on a line after a first site off it are fine.
+    EXPECT_TRUE(buildFrom({{5, 9}, {0, 0}, {10, 0}, {20, 0}}));
+    EXPECT_EQ(invariantBreach(), "");
+}
+
+TEST_F(MapBuild, CountBelowThreeBuildsThree)
+{
+    for (int n : {-5, 0, 1, 2}) {
+        buildSeeded(1, n);
+        EXPECT_EQ(nodeCount(), 3);
+        EXPECT_EQ(invariantBreach(), "");
+    }
+}

@@ -35,7 +35,7 @@ std::u16string u16(const fs::path& p)
     return std::u16string(s.begin(), s.end());
 }
 
-class Export : public ::testing::Test {
+class ExportFile : public ::testing::Test {
 protected:
     fs::path folder;
     MapNode hand[5]{};
@@ -85,7 +85,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(Export, RecordsInNumberOrderWithPaddingAndLetters)
+TEST_F(ExportFile, RecordsInNumberOrderWithPaddingAndLetters)
 {
     makeHandMap();
     hand[0].colour = colourB;
@@ -101,7 +101,7 @@ TEST_F(Export, RecordsInNumberOrderWithPaddingAndLetters)
     EXPECT_NE(exportContent().find(fileBytes("[G]10000 (").substr(2)), std::string::npos);
 }
 
-TEST_F(Export, NodeWithoutBordersStillEndsItsLine)
+TEST_F(ExportFile, NodeWithoutBordersStillEndsItsLine)
 {
     makeHandMap();
     hand[3].links = nullptr;  // node 3 loses its only border (the record stays owned by the test)
@@ -109,7 +109,7 @@ TEST_F(Export, NodeWithoutBordersStillEndsItsLine)
               fileBytes("[ ]    3 (0000,7fff) \n[ ]"));
 }
 
-TEST_F(Export, ThreeNodeMapUncoloured)
+TEST_F(ExportFile, ThreeNodeMapUncoloured)
 {
     mapcheck::buildSeeded(1, 3);
     const std::string expected = fileBytes("[ ]    1 (4ae1,3d6c) 2,3\n"
@@ -126,7 +126,7 @@ TEST_F(Export, ThreeNodeMapUncoloured)
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
-TEST_F(Export, LargerMapListsEveryBorderTwice)
+TEST_F(ExportFile, LargerMapListsEveryBorderTwice)
 {
     mapcheck::buildSeeded(77, 300);
     const std::string content = exportContent();
@@ -140,7 +140,7 @@ TEST_F(Export, LargerMapListsEveryBorderTwice)
     EXPECT_EQ(commas, 2 * mapcheck::borders().size());
 }
 
-TEST_F(Export, FailuresWriteNothing)
+TEST_F(ExportFile, FailuresWriteNothing)
 {
     const fs::path target = folder / "map.txt";
     EXPECT_FALSE(writeExportFile(u16(target)));  // no map

@@ -229,7 +229,7 @@ TEST(AngleKey, FollowsTheAngle)
 
 // Rings of hand-made nodes: the centre node's neighbours and which of them
 // border each other are set by each case.
-class RingOrder : public ::testing::Test {
+class NeighbourRing : public ::testing::Test {
 protected:
     MapNode nodes[8]{};
     std::vector<NodeLink*> made;
@@ -268,7 +268,7 @@ protected:
     }
 };
 
-TEST_F(RingOrder, DecreasingKeyAndSingleLink)
+TEST_F(NeighbourRing, DecreasingKeyAndSingleLink)
 {
     MapNode* c = at(0, 1000, 1000);
     link(c, at(1, 2000, 1000));  // key 0
@@ -284,7 +284,7 @@ TEST_F(RingOrder, DecreasingKeyAndSingleLink)
 
 // Equal keys, farther first; the run is kept when its last (nearer) node
 // borders the node after the run.
-TEST_F(RingOrder, EqualKeyRunKeptWhenItsLastBordersTheNext)
+TEST_F(NeighbourRing, EqualKeyRunKeptWhenItsLastBordersTheNext)
 {
     MapNode* c = at(0, 100, 100);
     MapNode* far = at(1, 101, 30100);   // key 2147483644
@@ -296,7 +296,7 @@ TEST_F(RingOrder, EqualKeyRunKeptWhenItsLastBordersTheNext)
     EXPECT_EQ(ringOfCentre(4), (Numbers{4, 1, 2, 3}));
 }
 
-TEST_F(RingOrder, EqualKeyRunReversedWhenItsLastDoesNotBorderTheNext)
+TEST_F(NeighbourRing, EqualKeyRunReversedWhenItsLastDoesNotBorderTheNext)
 {
     MapNode* c = at(0, 100, 100);
     MapNode* far = at(1, 101, 30100);
@@ -309,7 +309,7 @@ TEST_F(RingOrder, EqualKeyRunReversedWhenItsLastDoesNotBorderTheNext)
 }
 
 // A run at the end of the sorted entries is compared with the first entry.
-TEST_F(RingOrder, EqualKeyRunAtTheEndWrapsToTheFirst)
+TEST_F(NeighbourRing, EqualKeyRunAtTheEndWrapsToTheFirst)
 {
     MapNode* c = at(0, 100, 100);
     MapNode* far = at(1, 30100, 101);   // key 2

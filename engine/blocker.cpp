@@ -39,16 +39,21 @@ void buildConflictPath()
 bool directSwaps()
 {
     int8_t remembered = 0;
+    beginDirectSwaps();
     for (int8_t c = 1; c <= 3; ++c) {
-        markChain(pivot, c);
-        if (arcFirstSideHasMark(colourB)) continue;
-        if (!remembered) remembered = c;
-        if (arcLastSideHasMark(colourB)) continue;
-        swapChain(pivot, c);
+        if (markDirectChain(c)) continue;
+        if (arcLastSideHasMark(colourB)) {
+            if (!remembered) {
+                remembered = c;
+                rememberMarkedChain();
+            }
+            continue;
+        }
+        swapMarkedChain(pivot, c);
         return true;
     }
     if (!remembered) return false;
-    swapChain(pivot, remembered);  // half swap
+    swapRememberedChain(pivot, remembered);  // half swap
     return true;
 }
 
@@ -114,7 +119,7 @@ bool trySwapPivot(int i)
 {
     markChain(pivot, static_cast<int8_t>(i));
     if (arcFirstSideHasMark(colourB)) return false;
-    swapChain(pivot, static_cast<int8_t>(i));
+    swapMarkedChain(pivot, static_cast<int8_t>(i));
     return true;
 }
 

@@ -3,7 +3,104 @@
 // Fills and the trimming search use explicit stacks: chains can be as long as
 // the map.
 #include "engine/engine.h"
+#include <algorithm>
+#include <utility>
 #include <vector>
+
+// Scratch bookkeeping of the fast paths. Between preparation and completion the
+// engine remembers which nodes it gave a non-zero chainMark, visited or
+// swapCursor, or a chainDegree and chainParent, so that clearing such a field
+// "on every node" touches only those nodes and leaves exactly the state a
+// whole-list clear leaves. The first clear of each field in a colouring walks
+// the whole list (fields keep values from earlier colourings), and so does
+// every clear in the reference mode or outside a colouring.
+namespace {
+struct ScratchField {
+    std::vector<MapNode*> touched;
+    bool clean = false;  // every node outside `touched` holds the cleared value
+};
+
+bool tracking = false;
+ScratchField markField, visitedField, trimField, swapField;
+std::vector<int> listPosition;  // node-list position by storage slot
+
+inline void note(ScratchField& f, MapNode* n)
+{
+    if (tracking && f.clean) f.touched.push_back(n);
+}
+
+template <typename Clear>
+void clearField(ScratchField& f, Clear clear)
+{
+    if (tracking && f.clean) {
+        for (MapNode* n : f.touched) clear(n);
+    } else {
+        for (MapNode* n = nodeList; n; n = n->next) clear(n);
+        f.clean = tracking;
+    }
+    f.touched.clear();
+}
+
+int positionOf(const MapNode* n) { return listPosition[static_cast<size_t>(n - nodeStorage)]; }
+
+// Tracking needs every node of the list to sit in the map's node storage.
+bool assignListPositions()
+{
+    listPosition.assign(static_cast<size_t>(nodeStorageCount), -1);
+    int k = 0;
+    for (const MapNode* n = nodeList; n; n = n->next, ++k) {
+        if (n < nodeStorage || n >= nodeStorage + nodeStorageCount) return false;
+        listPosition[static_cast<size_t>(n - nodeStorage)] = k;
+    }
+    return true;
+}
+}  // namespace
+
+void beginScratchTracking()
+{
+    for (ScratchField* f : {&markField, &visitedField, &trimField, &swapField}) {
+        f->touched.clear();
+        f->clean = false;
+    }
+    tracking = !literalReference && assignListPositions();
+}
+
+void endScratchTracking() { tracking = false; }
+bool scratchTracking() { return tracking; }
+int nodeListPosition(const MapNode* n) { return positionOf(n); }
+
+void clearVisited()
+{
+    clearField(visitedField, [](MapNode* n) { n->visited = 0; });
+}
+
+void noteVisited(MapNode* n) { note(visitedField, n); }
+
+void clearSwapCursors()
+{
+    clearField(swapField, [](MapNode* n) { n->swapCursor = 0; });
+}
+
+void noteSwapCursor(MapNode* n) { note(swapField, n); }
+
+namespace {
+// The nodes whose chainMark satisfies `wanted`, in node-list order.
+template <typename Wanted>
+std::vector<MapNode*> markedInListOrder(Wanted wanted)
+{
+    std::vector<MapNode*> nodes;
+    if (tracking && markField.clean) {
+        for (MapNode* n : markField.touched)
+            if (wanted(n->chainMark)) nodes.push_back(n);
+        std::sort(nodes.begin(), nodes.end(), [](const MapNode* a, const MapNode* b) { return positionOf(a) < positionOf(b); });
+        nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    } else {
+        for (MapNode* n = nodeList; n; n = n->next)
+            if (wanted(n->chainMark)) nodes.push_back(n);
+    }
+    return nodes;
+}
+}  // namespace
 
 namespace {
 struct FillEntry {
@@ -17,22 +114,37 @@ int8_t pairEntry(int q) { return q == 0 ? fillFrom : fillTo; }
 
 enum FillKind { fillMark, fillSwap, fillUnmark };
 
-bool reached(FillKind kind, const MapNode* n) { return kind == fillMark ? n->chainMark != 0 : n->visited != 0; }
+template <FillKind kind>
+bool reached(const MapNode* n)
+{
+    return kind == fillMark ? n->chainMark != 0 : n->visited != 0;
+}
 
 // Treats a node reached with parity p: it takes the colour of the other pair entry.
-void treat(FillKind kind, MapNode* n, int p)
+template <FillKind kind>
+void treat(MapNode* n, int p)
 {
     const int8_t other = pairEntry(1 - p);
     switch (kind) {
-    case fillMark: n->chainMark = other; break;
-    case fillSwap: n->visited = 1; n->colour = other; break;
-    case fillUnmark: n->chainMark = 0; n->visited = 1; break;
+    case fillMark: n->chainMark = other; note(markField, n); break;
+    case fillSwap: n->visited = 1; n->colour = other; note(visitedField, n); break;
+    case fillUnmark: n->chainMark = 0; n->visited = 1; note(visitedField, n); break;
     }
 }
 
 // Enters the fill at the neighbours of `start` whose colour is fillTo, then
 // spreads through the chain with alternating colours.
-void spread(FillKind kind, MapNode* start)
+std::vector<uint8_t> onArcFirstSide;  // by storage slot, while directly swapping
+bool marksPartial = false;            // the last mark fill stopped early
+
+// Did marking n make it an arcFirst-side node with mark 4?
+bool stopsDirectMark(const MapNode* n)
+{
+    return n->chainMark == colourB && onArcFirstSide[static_cast<size_t>(n - nodeStorage)];
+}
+
+template <FillKind kind, bool stopAtArcFirst = false>
+void spread(MapNode* start)
 {
     fillStack.clear();
     fillStack.push_back({start, 0});
@@ -43,8 +155,12 @@ void spread(FillKind kind, MapNode* start)
         const int8_t follow = pairEntry(q);
         for (NodeLink* l = e.node->links; l; l = l->next) {
             MapNode* n = l->node;
-            if (n->colour != follow || reached(kind, n)) continue;
-            treat(kind, n, q);
+            if (n->colour != follow || reached<kind>(n)) continue;
+            treat<kind>(n, q);
+            if (stopAtArcFirst && stopsDirectMark(n)) {
+                marksPartial = true;
+                return;
+            }
             fillStack.push_back({n, q});
         }
     }
@@ -52,12 +168,7 @@ void spread(FillKind kind, MapNode* start)
 
 void clearChainMarks()
 {
-    for (MapNode* n = nodeList; n; n = n->next) n->chainMark = 0;
-}
-
-void clearVisited()
-{
-    for (MapNode* n = nodeList; n; n = n->next) n->visited = 0;
+    clearField(markField, [](MapNode* n) { n->chainMark = 0; });
 }
 }  // namespace
 
@@ -66,8 +177,69 @@ void markChain(MapNode* s, int8_t t)
     fillFrom = s->colour;
     fillTo = t;
     clearChainMarks();
+    marksPartial = false;
     s->chainMark = t;
-    spread(fillMark, s);
+    note(markField, s);
+    spread<fillMark>(s);
+}
+
+bool chainMarksComplete() { return !marksPartial; }
+
+void beginDirectSwaps()
+{
+    if (!tracking) return;
+    onArcFirstSide.assign(static_cast<size_t>(nodeStorageCount), 0);
+    for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev) onArcFirstSide[static_cast<size_t>(n - nodeStorage)] = 1;
+}
+
+bool markDirectChain(int8_t c)
+{
+    if (!tracking) {
+        markChain(pivot, c);
+        return arcFirstSideHasMark(colourB);
+    }
+    // Only the answer is read when the chain reaches the arcFirst side; the
+    // marks are cleared by the next marking before anything reads them, so
+    // the fill may stop at the first such node.
+    fillFrom = pivot->colour;
+    fillTo = c;
+    clearChainMarks();
+    marksPartial = false;
+    pivot->chainMark = c;
+    note(markField, pivot);
+    spread<fillMark, true>(pivot);
+    return marksPartial;
+}
+
+namespace {
+std::vector<std::pair<MapNode*, int8_t>> rememberedChain;
+bool chainRemembered = false;
+}  // namespace
+
+void rememberMarkedChain()
+{
+    chainRemembered = tracking && markField.clean && !marksPartial;
+    rememberedChain.clear();
+    if (!chainRemembered) return;
+    for (MapNode* n : markField.touched) rememberedChain.push_back({n, n->chainMark});
+}
+
+void swapRememberedChain(MapNode* s, int8_t t)
+{
+    if (!chainRemembered) {
+        swapChain(s, t);
+        return;
+    }
+    // No colour changed since the chain was marked: its marks give the swap.
+    fillFrom = s->colour;
+    fillTo = t;
+    clearVisited();
+    for (const auto& [n, colour] : rememberedChain) {
+        n->visited = 1;
+        note(visitedField, n);
+        n->colour = colour;
+    }
+    chainRemembered = false;
 }
 
 void swapChain(MapNode* s, int8_t t)
@@ -76,15 +248,34 @@ void swapChain(MapNode* s, int8_t t)
     fillTo = t;
     clearVisited();
     s->visited = 1;
+    note(visitedField, s);
     s->colour = t;
-    spread(fillSwap, s);
+    spread<fillSwap>(s);
+}
+
+void swapMarkedChain(MapNode* s, int8_t t)
+{
+    if (!(tracking && markField.clean)) {
+        swapChain(s, t);
+        return;
+    }
+    // The marks name every node of the chain with the colour it takes.
+    fillFrom = s->colour;
+    fillTo = t;
+    clearVisited();
+    for (MapNode* n : markField.touched) {
+        n->visited = 1;
+        note(visitedField, n);
+        n->colour = n->chainMark;
+    }
 }
 
 void unmarkFrom(MapNode* start)
 {
     start->chainMark = 0;
     start->visited = 1;
-    spread(fillUnmark, start);
+    note(visitedField, start);
+    spread<fillUnmark>(start);
 }
 
 void unmarkArcChains(int8_t k)
@@ -100,8 +291,15 @@ void unmarkArcChains(int8_t k)
 
 void recolourMarked(int8_t c, int8_t m, int8_t t)
 {
-    for (MapNode* n = nodeList; n; n = n->next)
-        if (n->chainMark == m && n->colour == c) swapChain(n, t);
+    // Swaps change colours, never marks: the marked nodes are known up front.
+    for (MapNode* n : markedInListOrder([m](int8_t mark) { return mark == m; }))
+        if (n->colour == c) swapChain(n, t);
+}
+
+void recolourAnyMarked(int8_t c, int8_t t)
+{
+    for (MapNode* n : markedInListOrder([](int8_t mark) { return mark != 0; }))
+        if (n->colour == c) swapChain(n, t);
 }
 
 namespace {
@@ -136,7 +334,10 @@ void dropLoopTo(MapNode* s, MapNode* n)
 // Join rule: s and its ancestors lie on a branch that reaches the root or a target.
 void joinBranch(MapNode* s)
 {
-    for (MapNode* a = s; a && a->visited == 0; a = a->chainParent) a->visited = 1;
+    for (MapNode* a = s; a && a->visited == 0; a = a->chainParent) {
+        a->visited = 1;
+        note(visitedField, a);
+    }
 }
 
 enum NeighbourOutcome { skipNeighbour, neighbourHandled, descendInto };
@@ -193,17 +394,43 @@ void trimVisit(MapNode* s, MapNode* r)
     }
 }
 
+// Trimming classes live in visited: 2 target, 3 root.
+void setTrimClass(MapNode* n, int8_t cls)
+{
+    n->visited = cls;
+    note(visitedField, n);
+}
+
+void countChainNeighbours(MapNode* n)
+{
+    int16_t d = 0;
+    for (const NodeLink* l = n->links; l; l = l->next)
+        if (l->node->chainMark != 0) ++d;
+    n->chainDegree = d;
+    note(trimField, n);
+}
+
 void setUpTrimming()
 {
+    if (tracking && trimField.clean && markField.clean) {
+        for (MapNode* n : trimField.touched) {
+            n->chainDegree = outsideChain;
+            n->chainParent = nullptr;
+        }
+        trimField.touched.clear();
+        clearVisited();
+        for (MapNode* n : markField.touched)
+            if (n->chainMark != 0) countChainNeighbours(n);
+        return;
+    }
+    trimField.touched.clear();
+    visitedField.touched.clear();
+    trimField.clean = visitedField.clean = tracking;
     for (MapNode* n = nodeList; n; n = n->next) {
         n->chainDegree = outsideChain;
         n->visited = 0;
         n->chainParent = nullptr;
-        if (n->chainMark == 0) continue;
-        int16_t d = 0;
-        for (const NodeLink* l = n->links; l; l = l->next)
-            if (l->node->chainMark != 0) ++d;
-        n->chainDegree = d;
+        if (n->chainMark != 0) countChainNeighbours(n);
     }
 }
 }  // namespace
@@ -212,14 +439,14 @@ void trimChain(MapNode* start)
 {
     setUpTrimming();
     if (start == pivot) {
-        pivot->visited = 3;
+        setTrimClass(pivot, 3);
         for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev)
-            if (n->chainMark == colourB) n->visited = 2;
+            if (n->chainMark == colourB) setTrimClass(n, 2);
         trimVisit(pivot, pivot->ringNext);
     } else if (start == pathCursor) {
-        pathCursor->visited = 3;
+        setTrimClass(pathCursor, 3);
         for (MapNode* n = pathHead; n && n != pathCursor; n = n->pathNext)
-            if (n->chainMark == colourY) n->visited = 2;
+            if (n->chainMark == colourY) setTrimClass(n, 2);
         trimVisit(pathCursor, pathCursor == pathHead ? pivot : pathCursor->pathPrev);
     } else {
         MapNode* root = start;
@@ -227,8 +454,8 @@ void trimChain(MapNode* start)
         MapNode* target = start;
         while (target && target->chainMark == 0) target = target->pathNext;
         if (!root || !target) return;
-        root->visited = 3;
-        target->visited = 2;
+        setTrimClass(root, 3);
+        setTrimClass(target, 2);
         trimVisit(root, root == pathTail ? pivot : root->pathNext);
     }
 }

@@ -98,6 +98,7 @@ uint16_t engineStep(bool runToEnd)
 
 void resetEngine(bool clearColours)
 {
+    endScratchTracking();
     growthDone = 0;
     pathFlag = 0;
     candidate = ringEntry = pivot = nullptr;

@@ -52,14 +52,37 @@ uint16_t verifyColouring();
 
 // Shared by the phases: puts a node into the ring between the arc ends.
 void insertIntoRing(MapNode* node, MapNode* first, MapNode* last);
+void countContact(MapNode* n);  // one more coloured neighbour
+void startFrontier();           // after the start triangle is counted
 bool arcFirstSideHasMark(int8_t mark);
 bool arcLastSideHasMark(int8_t mark);
+
+// Scratch fields, cleared "on every node": between preparation and completion
+// the fast paths clear only the nodes that were given a value (identical state).
+void beginScratchTracking();
+void endScratchTracking();
+bool scratchTracking();
+int nodeListPosition(const MapNode* n);  // while tracking
+void clearVisited();
+void noteVisited(MapNode* n);
+void clearSwapCursors();
+void noteSwapCursor(MapNode* n);
 
 // Kempe-chain toolkit.
 extern const int8_t colourPairs[12][2];
 void markChain(MapNode* s, int8_t t);
 void swapChain(MapNode* s, int8_t t);
+void swapMarkedChain(MapNode* s, int8_t t);  // swapChain(s, t) right after markChain(s, t)
+// The direct swaps' markings: markDirectChain(c) marks the pivot's (4,c) chain
+// and tells whether it reaches an arcFirst-side node; rememberMarkedChain keeps
+// the marks of a chain that swapRememberedChain swaps later, colours unchanged.
+void beginDirectSwaps();
+bool markDirectChain(int8_t c);
+void rememberMarkedChain();
+void swapRememberedChain(MapNode* s, int8_t t);
+bool chainMarksComplete();  // false while the last marking stopped early
 void unmarkArcChains(int8_t k);
 void unmarkFrom(MapNode* start);  // unmark fill from one start node with the current pair
 void recolourMarked(int8_t c, int8_t m, int8_t t);
+void recolourAnyMarked(int8_t c, int8_t t);  // as recolourMarked, for any non-zero mark
 void trimChain(MapNode* start);

@@ -2,9 +2,26 @@
 // neighbours form one stretch of the ring.
 #include "engine/engine.h"
 #include <climits>
+#include <cstddef>
+#include <set>
+#include <vector>
 
 namespace {
 bool isColoured(const MapNode* n) { return n->colour != colourNone; }
+
+// The fast candidate search keeps the frontier: every uncoloured node with at
+// least two coloured neighbours, ordered as the whole-list scan ranks them (by
+// distance from the centre, then by node-list position). Contacts only grow and
+// coloured nodes stay coloured while a colouring runs, so a node enters once,
+// when its second contact is counted, and leaves once coloured.
+std::set<uint64_t> frontier;
+std::vector<MapNode*> frontierNode;  // by node-list position
+bool frontierActive = false;
+
+uint64_t frontierKey(const MapNode* n)
+{
+    return (static_cast<uint64_t>(n->centreDistance) << 32) | static_cast<uint32_t>(nodeListPosition(n));
+}
 
 // Walks around `node` from `from` in one direction over coloured neighbours,
 // counting them; stops before an uncoloured one or after an outer one.
@@ -55,10 +72,6 @@ bool arcOfOuterNeighbours(MapNode* node, MapNode** first, MapNode** last)
     return false;
 }
 
-void resetSwapCursors()
-{
-    for (MapNode* n = nodeList; n; n = n->next) n->swapCursor = 0;
-}
 
 bool outerBoundaryHasColour4()
 {
@@ -108,16 +121,34 @@ void insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
     last->ringNext = node;
     first->ringPrev = node;
     ringEntry = node;
-    for (NodeLink* l = node->links; l; l = l->next) ++l->node->ringContacts;
+    for (NodeLink* l = node->links; l; l = l->next) countContact(l->node);
 }
 
-int growRing()
+void startFrontier()
 {
-    if (growthDone) return 2;
-    candidate = nullptr;
+    frontier.clear();
+    frontierActive = scratchTracking();
+    if (!frontierActive) return;
+    frontierNode.clear();
+    for (MapNode* n = nodeList; n; n = n->next) {
+        frontierNode.push_back(n);
+        if (n->colour == colourNone && n->ringContacts >= 2) frontier.insert(frontierKey(n));
+    }
+}
+
+void countContact(MapNode* n)
+{
+    ++n->ringContacts;
+    if (frontierActive && scratchTracking() && n->ringContacts == 2 && n->colour == colourNone)
+        frontier.insert(frontierKey(n));
+}
+
+namespace {
+// The uncoloured node nearest the centre (earliest in the list on equal
+// distances) whose coloured neighbours form one stretch of the ring.
+MapNode* scanForCandidate(MapNode** first, MapNode** last)
+{
     MapNode* best = nullptr;
-    MapNode* bestFirst = nullptr;
-    MapNode* bestLast = nullptr;
     int32_t bestDistance = INT32_MAX;
     for (MapNode* n = nodeList; n; n = n->next) {
         if (n->colour != colourNone || n->ringContacts < 2 || n->centreDistance >= bestDistance) continue;
@@ -125,16 +156,42 @@ int growRing()
         MapNode* l;
         if (!findContactArc(n, &f, &l)) continue;
         best = n;
-        bestFirst = f;
-        bestLast = l;
+        *first = f;
+        *last = l;
         bestDistance = n->centreDistance;
     }
+    return best;
+}
+
+MapNode* frontierCandidate(MapNode** first, MapNode** last)
+{
+    for (auto it = frontier.begin(); it != frontier.end();) {
+        MapNode* n = frontierNode[static_cast<size_t>(*it & 0xFFFFFFFFu)];
+        if (n->colour != colourNone) {
+            it = frontier.erase(it);
+            continue;
+        }
+        if (findContactArc(n, first, last)) return n;
+        ++it;
+    }
+    return nullptr;
+}
+}  // namespace
+
+int growRing()
+{
+    if (growthDone) return 2;
+    candidate = nullptr;
+    MapNode* bestFirst = nullptr;
+    MapNode* bestLast = nullptr;
+    const bool fast = frontierActive && scratchTracking();
+    MapNode* best = fast ? frontierCandidate(&bestFirst, &bestLast) : scanForCandidate(&bestFirst, &bestLast);
     candidate = best;
     if (!best) {
         if (!outerBoundaryHasColour4()) return 2;
         arcFirst = ringEntry;
         arcLast = ringEntry->ringNext;
-        resetSwapCursors();
+        clearSwapCursors();
         growthDone = 1;
         return 1;
     }
@@ -144,7 +201,7 @@ int growRing()
         pivot = nullptr;
         arcFirst = bestFirst;
         arcLast = bestLast;
-        resetSwapCursors();
+        clearSwapCursors();
         return 1;
     }
     best->colour = leastFreeColour(mask);

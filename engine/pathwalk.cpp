@@ -168,10 +168,9 @@ bool recolourCursor()
         // Protect the (c,b) chain of the cursor's path predecessor.
         fillFrom = c;
         fillTo = b;
-        for (MapNode* n = nodeList; n; n = n->next) n->visited = 0;
+        clearVisited();
         unmarkFrom(s->pathPrev);
-        for (MapNode* n = nodeList; n; n = n->next)
-            if (n->chainMark != 0 && n->colour == b) swapChain(n, c);
+        recolourAnyMarked(b, c);
         markChain(s, b);
         if (markedFromTo(s, false, colourY, false)) return false;
     }
@@ -194,4 +193,5 @@ void shakePivot()
     swapChain(pivot, colourPairs[k][0]);
     swapChain(pivot, colourPairs[k][1]);
     if (++pathCursor->swapCursor >= 6) pathCursor->swapCursor = 0;
+    noteSwapCursor(pathCursor);
 }

@@ -78,8 +78,11 @@ MapNode* nearestNeighbourToCentre(const MapNode* a)
 // The common neighbour of a and b with the least rounded distance sum.
 MapNode* closestCommonNeighbour(MapNode* a, MapNode* b)
 {
-    for (MapNode* n = nodeList; n; n = n->next) n->visited = 0;
-    for (NodeLink* l = a->links; l; l = l->next) l->node->visited = 1;
+    clearVisited();
+    for (NodeLink* l = a->links; l; l = l->next) {
+        l->node->visited = 1;
+        noteVisited(l->node);
+    }
     MapNode* best = nullptr;
     int32_t bestSum = 0;
     for (NodeLink* l = b->links; l; l = l->next) {
@@ -108,6 +111,7 @@ void deferNodes()
 int prepareColouring()
 {
     deferNodes();
+    beginScratchTracking();
     MapNode* a = nearestToCentre();
     MapNode* b = nearestNeighbourToCentre(a);
     MapNode* t = b ? closestCommonNeighbour(a, b) : nullptr;
@@ -129,5 +133,6 @@ int prepareColouring()
     countContacts(p);
     countContacts(u);
     countContacts(v);
+    startFrontier();
     return 0;
 }

@@ -39,6 +39,11 @@ struct NodeLink {
 enum : int8_t { colourNone = 0, colourR = 1, colourG = 2, colourY = 3, colourB = 4, colourBlocked = 5 };
 inline constexpr char colourLetters[] = " RGYB*";
 
+// When set, the builder and the engine take their reference paths: whole-list
+// walks and clears, exactly as the method describes them. The fast paths give
+// identical maps, colourings and marks; the reference stays for comparison.
+extern bool literalReference;
+
 // Map state.
 extern MapNode* nodeList;       // nodes not deferred, in list order
 extern MapNode* deferredList;   // deferred nodes, most recently deferred first
@@ -61,6 +66,12 @@ void buildMap(int n);
 // Angular ring of every node's links (aroundNext by decreasing angle key).
 void orderNeighbours();
 int64_t angleKey(int32_t dx, int32_t dy);
+
+// Border records: the builder takes them from blocks owned by the map, and
+// packs each node's records together once the map is built (list orders kept).
+NodeLink* newLink();
+void disposeLink(NodeLink* l);   // frees a record of any origin
+void compactLinks();             // every record of the node list must come from newLink
 
 // Small helpers over link lists.
 NodeLink* findLink(const MapNode* owner, const MapNode* neighbour);  // in links, or null

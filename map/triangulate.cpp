@@ -3,11 +3,31 @@
 #include "map/map.h"
 #include "map/triangulation.h"
 #include <cmath>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 Triangle* triangleList = nullptr;
 Triangle* pendingStack = nullptr;
 MapNode* site = nullptr;  // P, the site being inserted
+uint64_t trianglesMade = 0;
+
+// Start points of the fast location: for every site a triangle it is a corner
+// of (the last one made), and for every cell of a coarse grid the last site
+// inserted there.
+constexpr int hintShift = 9, hintSide = 32768 >> hintShift;
+std::vector<Triangle*> cornerOf;
+std::vector<MapNode*> cellSite;
+
+int hintCell(const MapNode* n) { return (n->y >> hintShift) * hintSide + (n->x >> hintShift); }
+
+void rememberCorners(Triangle* t)
+{
+    if (cornerOf.empty()) return;
+    for (MapNode* c : t->corners)
+        if (c->number > 0) cornerOf[static_cast<size_t>(c - nodeStorage)] = t;
+}
 
 bool isFrame(const MapNode* n) { return n->number < 0; }
 
@@ -19,7 +39,7 @@ void linkFront(MapNode* owner, NodeLink* link)
 
 void addLink(MapNode* owner, MapNode* to)
 {
-    NodeLink* l = new NodeLink();
+    NodeLink* l = newLink();
     l->node = to;
     linkFront(owner, l);
 }
@@ -230,6 +250,7 @@ void insertSite(MapNode* p)
     site = p;
     Triangle* t2 = nullptr;
     Triangle* t1 = locateSite(p, &t2);
+    if (!cellSite.empty()) cellSite[static_cast<size_t>(hintCell(p))] = p;
     if (t2) splitOnEdge(t1, t2); else splitInside(t1);
     while (pendingStack) {
         Triangle* t = pendingStack;
@@ -254,8 +275,8 @@ void removeFrame(MapNode* const frame[3])
         while (l) {
             NodeLink* following = l->next;
             MapNode* n = l->node;
-            delete takeLink(frame[v], n);
-            delete takeLink(n, frame[v]);
+            disposeLink(takeLink(frame[v], n));
+            disposeLink(takeLink(n, frame[v]));
             l = following;
         }
         delete frame[v];
@@ -304,6 +325,8 @@ Triangle* newTriangle(MapNode* a, MapNode* b, MapNode* c)
         if (n->x > t->maxX) t->maxX = n->x;
         if (n->y > t->maxY) t->maxY = n->y;
     }
+    t->sequence = ++trianglesMade;
+    rememberCorners(t);
     t->next = triangleList;
     if (triangleList) triangleList->prev = t;
     triangleList = t;
@@ -377,6 +400,8 @@ void triangulateNodeList()
     triangleList = nullptr;
     newTriangle(frame[0], frame[1], frame[2]);
     pendingStack = nullptr;
+    cornerOf.assign(literalReference ? 0 : static_cast<size_t>(nodeStorageCount), nullptr);
+    cellSite.assign(literalReference ? 0 : static_cast<size_t>(hintSide * hintSide), nullptr);
     int16_t k = 0;
     for (MapNode* node = nodeList; node; node = node->next) {
         node->number = ++k;
@@ -386,6 +411,9 @@ void triangulateNodeList()
     removeFrame(frame);
     freeTriangles();
     site = nullptr;
+    cornerOf.clear();
+    cellSite.clear();
+    compactLinks();
     orderNeighbours();
     linkOuterCycle();
 }
@@ -429,4 +457,82 @@ bool buildMapFromSites(const int32_t* xy, int n)
     return true;
 }
 
-Triangle* locateSite(const MapNode* p, Triangle** second) { return locateLiteral(p, second); }
+
+namespace {
+int64_t orientation(const MapNode* a, const MapNode* b, const MapNode* c)
+{
+    return int64_t(b->x - a->x) * (c->y - a->y) - int64_t(b->y - a->y) * (c->x - a->x);
+}
+
+// Is p strictly on the far side of t's edge opposite corner i?
+bool beyondEdge(const Triangle* t, int i, const MapNode* p)
+{
+    const MapNode* a = t->corners[(i + 1) % 3];
+    const MapNode* b = t->corners[(i + 2) % 3];
+    const int64_t side = orientation(a, b, p);
+    const int64_t own = orientation(a, b, t->corners[i]);
+    return (side > 0 && own < 0) || (side < 0 && own > 0);
+}
+
+// The site last inserted in p's cell, or else in the nearest ring of cells
+// around it that holds one; the newest triangle when none is near.
+Triangle* startTriangle(const MapNode* p)
+{
+    if (cellSite.empty()) return triangleList;
+    const int cx = p->x >> hintShift, cy = p->y >> hintShift;
+    for (int r = 0; r <= 4; ++r) {
+        for (int y = cy - r; y <= cy + r; ++y) {
+            if (y < 0 || y >= hintSide) continue;
+            for (int x = cx - r; x <= cx + r; ++x) {
+                if (x < 0 || x >= hintSide || (std::abs(x - cx) != r && std::abs(y - cy) != r)) continue;
+                if (const MapNode* near = cellSite[static_cast<size_t>(y * hintSide + x)])
+                    return cornerOf[static_cast<size_t>(near - nodeStorage)];
+            }
+        }
+    }
+    return triangleList;
+}
+
+// Walks from a triangle near p towards it, never straight back, turning the
+// edge order at every step; returns a triangle whose closed area holds p, or
+// null when the walk runs too long.
+Triangle* walkTowards(const MapNode* p)
+{
+    Triangle* t = startTriangle(p);
+    const Triangle* from = nullptr;
+    const uint64_t limit = 4 * trianglesMade + 64;
+    for (uint64_t step = 0; step < limit; ++step) {
+        Triangle* next = nullptr;
+        for (int k = 0; k < 3 && !next; ++k) {
+            const int i = static_cast<int>((k + step) % 3);
+            Triangle* n = t->neighbours[i];
+            if (n && n != from && beyondEdge(t, i, p)) next = n;
+        }
+        if (!next) return t;
+        from = t;
+        t = next;
+    }
+    return nullptr;
+}
+}  // namespace
+
+// Same result as the literal walk: the triangles of a triangulation only meet
+// at their edges, so p lies in one triangle, or on an edge of two; the literal
+// walk meets the newer of the two first.
+Triangle* locateSite(const MapNode* p, Triangle** second)
+{
+    if (literalReference) return locateLiteral(p, second);
+    Triangle* t = walkTowards(p);
+    if (!t) return locateLiteral(p, second);
+    *second = nullptr;
+    if (classifyPoint(p, t->corners[0], t->corners[1], t->corners[2]) == 1) return t;
+    for (int i = 0; i < 3; ++i) {
+        if (orientation(t->corners[(i + 1) % 3], t->corners[(i + 2) % 3], p) != 0) continue;
+        Triangle* other = t->neighbours[i];
+        if (!other) break;
+        if (other->sequence > t->sequence) std::swap(t, other);
+        *second = other;
+        return t;
+    }
+    return locateLiteral(p, second);
+}

@@ -12,6 +12,7 @@ struct Triangle {
     double centreY;
     double radius;
     int32_t minX, minY, maxX, maxY;
+    uint64_t sequence;        // creation order: newer triangles have greater values
 };
 
 Triangle* newTriangle(MapNode* a, MapNode* b, MapNode* c);

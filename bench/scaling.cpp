@@ -1,0 +1,121 @@
+// Side-by-side figures of the reference (literal) paths and the fast paths:
+// map building and full colouring times (median over seeds 1-5) for several
+// sizes, the fitted growth exponent, and the peak resident memory of one
+// 10000-node map.
+#include "engine/engine.h"
+#include "map/map.h"
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// Processor time of this thread, for figures that other load on the machine
+// disturbs less than wall time.
+double threadCpuMilliseconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double millisecondsSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+struct Timing {
+    double build;
+    double colour;
+    double colourCpu;
+};
+
+Timing timeOneMap(uint32_t seed, int n)
+{
+    seedGenerator(seed);
+    const auto t0 = Clock::now();
+    buildMap(n);
+    const double build = millisecondsSince(t0);
+    EnginePhase = phasePrepare;
+    const auto t1 = Clock::now();
+    const double c1 = threadCpuMilliseconds();
+    engineStep(true);
+    return {build, millisecondsSince(t1), threadCpuMilliseconds() - c1};
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+Timing medianOverSeeds(int n)
+{
+    std::vector<double> build, colour, cpu;
+    for (uint32_t seed = 1; seed <= 5; ++seed) {
+        const Timing t = timeOneMap(seed, n);
+        build.push_back(t.build);
+        colour.push_back(t.colour);
+        cpu.push_back(t.colourCpu);
+    }
+    releaseMap();
+    return {median(build), median(colour), median(cpu)};
+}
+
+// Least-squares slope of log(time) over log(n).
+double fittedExponent(const std::vector<int>& sizes, const std::vector<double>& times)
+{
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    const double k = static_cast<double>(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const double x = std::log(sizes[i]), y = std::log(std::max(times[i], 1e-3));
+        sx += x; sy += y; sxx += x * x; sxy += x * y;
+    }
+    return (k * sxy - sx * sy) / (k * sxx - sx * sx);
+}
+
+long residentPeakKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+void printTable(const char* title, bool literal)
+{
+    literalReference = literal;
+    const std::vector<int> sizes = {1000, 3000, 10000};
+    std::vector<double> builds, colours;
+    std::printf("%s (medians over seeds 1-5)\n  %6s %12s %12s %16s\n", title, "N", "build ms", "colour ms",
+                "colour cpu ms");
+    for (int n : sizes) {
+        const Timing t = medianOverSeeds(n);
+        builds.push_back(t.build);
+        colours.push_back(t.colour);
+        std::printf("  %6d %12.2f %12.2f %16.2f\n", n, t.build, t.colour, t.colourCpu);
+    }
+    std::printf("  exponent: build %.2f, colour %.2f\n", fittedExponent(sizes, builds), fittedExponent(sizes, colours));
+}
+}  // namespace
+
+int main()
+{
+    const long baseline = residentPeakKilobytes();
+    literalReference = false;
+    timeOneMap(1, 10000);
+    const long peak = residentPeakKilobytes();
+    releaseMap();
+    std::printf("peak resident memory for one 10000-node map: %ld kB above a baseline of %ld kB\n\n", peak - baseline,
+                baseline);
+    printTable("reference paths (literal walks and clears)", true);
+    printTable("fast paths", false);
+    return 0;
+}

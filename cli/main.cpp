@@ -31,9 +31,11 @@ const char usageText[] =
     "  --svg PATH     render: where to write the picture\n"
     "  --maps TEXT    batch: map count, read as the map count field (1..1000000)\n"
     "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
+    "  --reference    map, colour: take the slow reference paths (whole-list walks\n"
+    "                 and clears); the results are the same, only slower\n"
     "  --help         show this text\n";
 
-const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--help", "-h"};
+const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--reference", "--help", "-h"};
 
 struct Command {
     const char* name;

@@ -34,6 +34,7 @@ bool parseSteps(const Arguments& a, long& steps)
 
 void buildRequestedMap(const Arguments& a, uint32_t& seed, int& n)
 {
+    literalReference = a.has("--reference");
     seed = seedFromArguments(a);
     n = nodesFromArguments(a);
     seedGenerator(seed);
@@ -116,7 +117,7 @@ int colourAsAsked(const Arguments& a, int& verify, long& calls)
 
 int runMapCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--reference"})) return status;
     uint32_t seed;
     int n;
     buildRequestedMap(a, seed, n);
@@ -129,7 +130,7 @@ int runMapCommand(const Arguments& a)
 
 int runColourCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace", "--digest"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace", "--digest", "--reference"})) return status;
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
     uint32_t seed;
     int n;

@@ -80,8 +80,10 @@ void printBatchTexts()
 
 int runBatchCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step"})) return status;
     if (a.has("--dir") && a.value("--dir").empty()) return usageError("--dir needs a folder");
+    if (!useBatchJobs(a)) return usageError("--jobs takes a whole number from 1 to 64");
+    if (!useClockStep(a)) return usageError("--clock-step takes a whole number from 1 to 100000");
     writeControlText(idSeedField, utf8ToUtf16(a.value("--seed")).c_str());
     writeControlText(idNodeField, utf8ToUtf16(a.value("--nodes")).c_str());
     writeControlText(idMapCountField, utf8ToUtf16(a.value("--maps")).c_str());

@@ -35,4 +35,11 @@ int colourAsAsked(const Arguments& a, int& verify, long& calls);
 // Commands: each returns the process exit status.
 int runMapCommand(const Arguments& a);
 int runColourCommand(const Arguments& a);
+int runBatchWorkerCommand(const Arguments& a);
+// Sets up the batch run's workers from --jobs (default: the number of cores);
+// false when --jobs is not a whole number from 1 to 64.
+bool useBatchJobs(const Arguments& a);
+// --clock-step MS, for tests: every reading of the clock moves it on by MS, so
+// that the engine's time limit strikes after a known number of phases.
+bool useClockStep(const Arguments& a);
 int runRenderCommand(const Arguments& a);

@@ -17,6 +17,7 @@ const char usageText[] =
     "  batch    colour --maps consecutive seeds from --seed, as the batch button\n"
     "           does, writing the run log (progress on stderr when a terminal)\n"
     "  render   build (and colour) a map and write the map page as SVG\n"
+    "  batch-worker  used by batch --jobs: colours every --jobs-th seed from --worker\n"
     "\n"
     "options:\n"
     "  --seed TEXT    seed in hexadecimal, read as the seed field reads it;\n"
@@ -31,6 +32,10 @@ const char usageText[] =
     "  --svg PATH     render: where to write the picture\n"
     "  --maps TEXT    batch: map count, read as the map count field (1..1000000)\n"
     "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
+    "  --jobs J       batch: colour the maps on J workers (default: the number of\n"
+    "                 cores); the run log is the same as with one\n"
+    "  --clock-step MS  batch, for tests: the clock moves MS per reading, so the\n"
+    "                 engine's 10-second limit strikes after a known number of phases\n"
     "  --reference    map, colour: take the slow reference paths (whole-list walks\n"
     "                 and clears); the results are the same, only slower\n"
     "  --help         show this text\n";
@@ -50,6 +55,7 @@ const std::vector<Command>& commands()
         {"color", runColourCommand},
         {"batch", runBatchCommand},
         {"render", runRenderCommand},
+        {"batch-worker", runBatchWorkerCommand},
     };
     return table;
 }

@@ -8,6 +8,7 @@
 #include "ui/ui.h"
 
 BatchProgressFunction batchProgress = nullptr;
+const BatchMapSource* batchMapSource = nullptr;
 
 namespace {
 inline constexpr int32_t mostMaps = 1000000;
@@ -137,11 +138,12 @@ void batchRun()
     }
     uint32_t mapSum = 0, colourSum = 0, counts[2] = {0, 0};
     const uint32_t start = clockMillis();
+    if (batchMapSource) batchMapSource->start(first, maps, nodes);
     for (int32_t i = 0; i < maps; ++i) {
         const uint32_t seed = first + static_cast<uint32_t>(i);
         formatSeed(seed, seedText);
         logMapStarted(log, seed);
-        const BatchMap m = colourBatchMap(seed, nodes);
+        const BatchMap m = batchMapSource ? batchMapSource->next(seed) : colourBatchMap(seed, nodes);
         mapSum += m.mapMs;
         colourSum += m.colourMs;
         const int slot = m.result == 0 ? 0 : 1;
@@ -150,6 +152,7 @@ void batchRun()
         releaseMap();
         if (batchProgress) batchProgress({i + 1, maps, counts[0], counts[1], batchElapsed(start, clockMillis())});
     }
+    if (batchMapSource) batchMapSource->stop();
     displayMode = 2;
     formatBatchTimes(batchElapsed(start, clockMillis()), mapSum, colourSum);
     logSummary(log, maps);

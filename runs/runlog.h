@@ -57,3 +57,13 @@ struct BatchProgress {
 };
 using BatchProgressFunction = void (*)(const BatchProgress& progress);
 extern BatchProgressFunction batchProgress;
+
+// Where the maps of a batch come from. Unset, each map is built and coloured
+// in turn; the companion can hand in results that workers computed for the same
+// seeds, and the run then writes exactly the same log and counters.
+struct BatchMapSource {
+    void (*start)(uint32_t firstSeed, int32_t maps, int32_t nodes);
+    BatchMap (*next)(uint32_t seed);  // waits for the result of this seed
+    void (*stop)();
+};
+extern const BatchMapSource* batchMapSource;

@@ -1,0 +1,91 @@
+// A batch on several workers writes the run log that a batch on one writes:
+// the same error lines in seed order, in-progress, first-seed and summary
+// lines; only the time lines may differ.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace {
+namespace fs = std::filesystem;
+
+struct BatchOutcome {
+    int status;
+    std::string log;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+BatchOutcome runBatch(const std::string& options)
+{
+    const fs::path dir = fs::temp_directory_path() / ("orvane-jobs-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string command = std::string(ORVANE_CLI) + " batch " + options + " --dir " + dir.string() + " > /dev/null";
+    BatchOutcome outcome{std::system(command.c_str()), {}};
+    for (const auto& folder : fs::directory_iterator(dir))
+        for (const auto& file : fs::directory_iterator(folder.path())) outcome.log = readFile(file.path());
+    fs::remove_all(dir);
+    return outcome;
+}
+
+// The log without its last three lines (total, map and colouring times).
+std::string withoutTimes(const std::string& log)
+{
+    size_t end = log.size();
+    for (int i = 0; i < 4 && end != std::string::npos && end > 0; ++i) end = log.rfind('\n', end - 1);
+    return end == std::string::npos ? std::string() : log.substr(0, end + 1);
+}
+
+size_t count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+}  // namespace
+
+TEST(BatchJobs, FailuresGiveTheSameLogOnOneAndOnFourWorkers)
+{
+    // A clock that moves 400 ms per reading makes the engine's limit strike on
+    // most maps of 20 nodes, so the log holds many error lines.
+    const std::string run = "--seed fffffff0 --nodes 20 --maps 40 --clock-step 400";
+    const BatchOutcome one = runBatch(run + " --jobs 1");
+    const BatchOutcome four = runBatch(run + " --jobs 4");
+    ASSERT_EQ(one.status, 0);
+    ASSERT_EQ(four.status, 0);
+    EXPECT_GT(count(one.log, ";Error("), 5u);
+    EXPECT_LT(count(one.log, ";Error("), 40u);
+    EXPECT_EQ(withoutTimes(one.log), withoutTimes(four.log));
+    EXPECT_NE(withoutTimes(one.log), "");
+}
+
+TEST(BatchJobs, LastMapFailingAndSuccessfulRunsMatchToo)
+{
+    for (const std::string run : {"--seed 1 --nodes 200 --maps 30", "--seed 2a --nodes 20 --maps 7 --clock-step 2000",
+                                  "--seed 5 --nodes 50 --maps 1"}) {
+        SCOPED_TRACE(run);
+        const BatchOutcome one = runBatch(run + " --jobs 1");
+        const BatchOutcome two = runBatch(run + " --jobs 2");
+        const BatchOutcome three = runBatch(run + " --jobs 3");
+        EXPECT_EQ(withoutTimes(one.log), withoutTimes(two.log));
+        EXPECT_EQ(withoutTimes(one.log), withoutTimes(three.log));
+    }
+}
+
+TEST(BatchJobs, JobsMustBeAWholeNumberInRange)
+{
+    for (const char* jobs : {"0", "65", "x", "-2", ""}) {
+        const std::string command = std::string(ORVANE_CLI) + " batch --nodes 3 --maps 1 --jobs '" + jobs + "' 2>/dev/null >/dev/null";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << jobs;
+    }
+}
+#endif

@@ -250,6 +250,11 @@ void insertSite(MapNode* p)
     site = p;
     Triangle* t2 = nullptr;
     Triangle* t1 = locateSite(p, &t2);
+    if (checkLocation) {
+        Triangle* literal2 = nullptr;
+        Triangle* literal1 = locateLiteral(p, &literal2);
+        if (literal1 != t1 || literal2 != t2) ++buildCounts.locationMismatches;
+    }
     if (!cellSite.empty()) cellSite[static_cast<size_t>(hintCell(p))] = p;
     if (t2) splitOnEdge(t1, t2); else splitInside(t1);
     while (pendingStack) {
@@ -435,6 +440,7 @@ bool acceptableSites(const int32_t* xy, int n)
 }  // namespace
 
 BuildCounts buildCounts{};
+bool checkLocation = false;
 
 void buildMap(int n)
 {

@@ -34,8 +34,11 @@ struct BuildCounts {
     int insideSplits;  // sites strictly inside a triangle
     int edgeSplits;    // sites on an edge: four-way splits
     int flips;
+    int locationMismatches;  // with checkLocation: fast and literal location disagreed
 };
 extern BuildCounts buildCounts;
+// When set, every site is also located by the literal walk and compared.
+extern bool checkLocation;
 
 // Builds a map from given sites instead of scattered ones: xy holds n (x, y)
 // pairs in insertion order (the first becomes number 1). Everything after the

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Records the step-by-step trace digests of many (seed, N) colourings with the
 # companion, as the reference that every faster code path must reproduce.
+# With --reference, the slow literal paths give the record.
 # Usage: scripts/record-golden.sh path/to/orvane-cli > tests/data/golden_traces.txt
 set -euo pipefail
 cli=${1:?path to orvane-cli}
 record() {
     local seed=$1 n=$2
     local line
-    line=$("$cli" colour --seed "$seed" --nodes "$n" --digest | head -n 1)
+    line=$("$cli" colour --seed "$seed" --nodes "$n" --digest --reference | head -n 1)
     # digest D steps K verify V colours C
     set -- $line
     printf '%s %s %s %s %s %s\n' "$seed" "$n" "$2" "$4" "$6" "$8"

@@ -143,14 +143,22 @@ bool stopsDirectMark(const MapNode* n)
     return n->chainMark == colourB && onArcFirstSide[static_cast<size_t>(n - nodeStorage)];
 }
 
+// The direct swaps' markings spread breadth first, so that they meet the
+// arcFirst side, which lies next to the pivot, as early as they can.
 template <FillKind kind, bool stopAtArcFirst = false>
 void spread(MapNode* start)
 {
     fillStack.clear();
     fillStack.push_back({start, 0});
-    while (!fillStack.empty()) {
-        const FillEntry e = fillStack.back();
-        fillStack.pop_back();
+    size_t head = 0;
+    while (stopAtArcFirst ? head < fillStack.size() : !fillStack.empty()) {
+        FillEntry e;
+        if (stopAtArcFirst) {
+            e = fillStack[head++];
+        } else {
+            e = fillStack.back();
+            fillStack.pop_back();
+        }
         const int q = 1 - e.parity;
         const int8_t follow = pairEntry(q);
         for (NodeLink* l = e.node->links; l; l = l->next) {

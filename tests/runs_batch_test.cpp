@@ -207,9 +207,10 @@ TEST(RunLogNameTest, FolderFromTheYearAndNameFromTheCountsAndTime)
     headlessSetExecutablePath(u"/opt/orvane/orvane.exe");
     runLogParent.clear();
     EXPECT_EQ(runLogFilePath({2026, 12, 7, 22, 45, 30}, u"1000", u"500"),
-              u"/opt/orvane/Log_2026/(1000)500_@1207224530.txt");
+              u"/opt/orvane/Log_2026" + std::u16string(1, pathSeparator) + u"(1000)500_@1207224530.txt");
     runLogParent = u"/var/runs/";
-    EXPECT_EQ(runLogFilePath({2027, 1, 2, 3, 4, 5}, u"3", u"1"), u"/var/runs/Log_2027/(3)1_@0102030405.txt");
+    EXPECT_EQ(runLogFilePath({2027, 1, 2, 3, 4, 5}, u"3", u"1"),
+              u"/var/runs/Log_2027" + std::u16string(1, pathSeparator) + u"(3)1_@0102030405.txt");
     runLogParent.clear();
     headlessSetExecutablePath(u"");
 }

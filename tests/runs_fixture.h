@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <string>
 
@@ -38,6 +39,16 @@ inline std::string readFile(const fs::path& path)
 
 inline std::string utf8(const std::u16string& text) { return toLocaleEncoding(text); }
 
+// A new empty folder under the system's temporary folder.
+inline fs::path freshFolder()
+{
+    static std::random_device entropy;
+    for (;;) {
+        const fs::path path = fs::temp_directory_path() / ("orvane-runs-" + std::to_string(entropy()));
+        if (fs::create_directory(path)) return path;
+    }
+}
+
 class RunsTest : public ::testing::Test {
 protected:
     fs::path folder;
@@ -54,8 +65,7 @@ protected:
         failingSeeds.clear();
         headlessSetClock(testClock);
         headlessSetLocalTime(2026, 12, 7, 22, 45, 30);
-        char pattern[] = "/tmp/orvane-runs-XXXXXX";
-        folder = mkdtemp(pattern);
+        folder = freshFolder();
         headlessSetExecutablePath((folder / "orvane.exe").u16string());
         runLogParent.clear();
         batchProgress = nullptr;

@@ -30,7 +30,7 @@ inline uint32_t clockReadings = 0;
 inline std::set<uint32_t> failingSeeds;
 inline uint32_t testClock()
 {
-    if (nodeList && failingSeeds.count(parseSeedText(seedText))) clockNow += 20001;
+    if (nodeList && !failingSeeds.empty() && failingSeeds.count(parseSeedText(seedText))) clockNow += 20001;
     clockReadings = nodeList ? clockReadings + 1 : 0;
     if (clockReadings % 1000000 == 999999) clockNow += 20001;
     return clockNow;

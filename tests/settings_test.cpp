@@ -149,7 +149,9 @@ TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)
         load(bytes);
         for (const char16_t* text : {seedText, nodeCountText, mapCountText})
             EXPECT_LT(std::u16string(text).size(), 16u);
-        if (!placementUsable()) EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
+        if (!placementUsable()) {
+            EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
+        }
     }
 }
 

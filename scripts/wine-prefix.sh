@@ -2,7 +2,7 @@
 # ready once (64-bit, no Mono or Gecko, Wine draws window frames, no crash
 # dialog, Wine's own fonts copied in, "Meiryo UI" mapped to IPAGothic).
 
-orvane_wine_packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-ipafont-gothic)
+orvane_wine_packages=(cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 fonts-wine fonts-ipafont-gothic)
 
 orvane_install() {
     local missing=()

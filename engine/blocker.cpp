@@ -100,7 +100,9 @@ bool arcLastSideHasMark(int8_t mark)
 int locateBlocker()
 {
     if (pathHead) dropPath();
-    for (MapNode* n = arcFirst;; n = n->ringPrev) {
+    // The arc is a stretch of the ring; the walk is bounded all the same.
+    int guard = nodeStorageCount + 1;
+    for (MapNode* n = arcFirst; n && guard-- > 0; n = n->ringPrev) {
         if (n->colour == colourB) {
             pivot = n;
             return 1;

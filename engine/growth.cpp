@@ -87,7 +87,8 @@ bool outerBoundaryHasColour4()
 unsigned arcColourMask(MapNode* first, MapNode* last)
 {
     unsigned mask = 0;
-    for (MapNode* n = first;; n = n->ringPrev) {
+    int guard = nodeStorageCount + 1;
+    for (MapNode* n = first; n && guard-- > 0; n = n->ringPrev) {
         if (n->colour >= colourR && n->colour <= colourB) mask |= 1u << n->colour;
         if (n == last) break;
     }

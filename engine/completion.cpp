@@ -1,6 +1,7 @@
 // Completion: colour the set-aside nodes in reverse order of deferral and put
 // them back; verification of the finished colouring.
 #include "engine/engine.h"
+#include <vector>
 
 namespace {
 int8_t freeColourAmongLinks(const MapNode* d)
@@ -39,12 +40,18 @@ void restoreDeferred()
     while (*end) end = &(*end)->next;
     *end = deferredList;
     deferredList = nullptr;
+    std::vector<MapNode*> changed;
     for (MapNode* n = nodeList; n; n = n->next) {
         if (!n->parkedLinks) continue;
         appendList(n->links, n->parkedLinks);
         n->parkedLinks = nullptr;
+        changed.push_back(n);
     }
-    orderNeighbours();
+    if (literalReference) {
+        orderNeighbours();
+        return;
+    }
+    for (MapNode* n : changed) orderNeighboursOf(n);
 }
 
 uint16_t verifyColouring()

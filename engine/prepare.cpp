@@ -105,7 +105,13 @@ void deferNodes()
     deferredList = nullptr;
     bool any = false;
     while (deferPass()) any = true;
-    if (any) orderNeighbours();
+    if (!any) return;
+    if (literalReference) {
+        orderNeighbours();
+        return;
+    }
+    for (MapNode* n = nodeList; n; n = n->next)
+        if (n->parkedLinks) orderNeighboursOf(n);
 }
 
 int prepareColouring()

@@ -65,6 +65,10 @@ void buildMap(int n);
 
 // Angular ring of every node's links (aroundNext by decreasing angle key).
 void orderNeighbours();
+// The same for one node. A node's ring depends only on its own links (and on
+// whether its neighbours border each other), so after links were parked or
+// restored only the nodes whose lists changed need it.
+void orderNeighboursOf(MapNode* node);
 int64_t angleKey(int32_t dx, int32_t dy);
 
 // Border records: the builder takes them from blocks owned by the map, and

@@ -65,8 +65,13 @@ int64_t angleKey(int32_t dx, int32_t dy)
     return dx < 0 ? 4294967294LL + q : 8589934588LL - q;
 }
 
+namespace {
+std::vector<NeighbourEntry> entries;
+}  // namespace
+
 void orderNeighbours()
 {
-    static std::vector<NeighbourEntry> entries;
     for (MapNode* n = nodeList; n; n = n->next) orderNode(n, entries);
 }
+
+void orderNeighboursOf(MapNode* node) { orderNode(node, entries); }

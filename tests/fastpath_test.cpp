@@ -24,6 +24,14 @@ uint64_t snapshot(const std::vector<const MapNode*>& nodes, bool withChainMarks)
                           int64_t{numberOf(n->ringNext)}, int64_t{numberOf(n->ringPrev)}})
             h = mix(h, v);
         if (withChainMarks) h = mix(h, n->chainMark);
+        // The angular ring of the node's current links.
+        if (const NodeLink* first = n->links) {
+            const NodeLink* l = first;
+            do {
+                h = mix(h, numberOf(l->node));
+                l = l->aroundNext;
+            } while (l && l != first);
+        }
     }
     return h;
 }
@@ -46,6 +54,12 @@ std::vector<StepState> stepRecording(uint32_t seed, int n, bool reference)
         engineStep(false);
         states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
     }
+    // Clear colouring after a finished one, and in the middle of another.
+    clearColouring();
+    states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
+    for (int k = 0; k < n / 3; ++k) engineStep(false);
+    clearColouring();
+    states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
     releaseMap();
     literalReference = false;
     return states;

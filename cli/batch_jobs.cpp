@@ -21,6 +21,11 @@
 #define popen _popen
 #define pclose _pclose
 #endif
+#ifdef __linux__
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 struct WorkerResult {
@@ -52,14 +57,15 @@ struct Pool {
 std::string workerCommand(int worker)
 {
     char args[160];
-    std::snprintf(args, sizeof args, " batch-worker --seed %08x --nodes %d --maps %d --jobs %d --worker %d%s%u",
-                  static_cast<unsigned>(pool.first), pool.nodes, pool.maps, pool.jobs, worker,
-                  clockStep ? " --clock-step " : "", clockStep);
+    std::snprintf(args, sizeof args, " batch-worker --seed %08x --nodes %d --maps %d --jobs %d --worker %d",
+                  static_cast<unsigned>(pool.first), pool.nodes, pool.maps, pool.jobs, worker);
+    std::string options = args;
+    if (clockStep) options += " --clock-step " + std::to_string(clockStep);
     const std::string exe = "\"" + toLocaleEncoding(executablePath()) + "\"";
 #ifdef _WIN32
-    return "\"" + exe + args + "\"";  // the command processor strips the outer quotes
+    return "\"" + exe + options + "\"";  // the command processor strips the outer quotes
 #else
-    return exe + args;
+    return "exec " + exe + options;  // the worker replaces the shell: its parent is this run
 #endif
 }
 
@@ -166,6 +172,11 @@ int runBatchWorkerCommand(const Arguments& a)
         return usageError("batch-worker needs --maps, --jobs and --worker in range");
     const uint32_t first = parseSeedText(utf8ToUtf16(a.value("--seed")).c_str());
     const int32_t nodes = nodesFromArguments(a);
+#ifdef __linux__
+    // A run that is killed takes its workers with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() == 1) return 1;
+#endif
     displayMode = 1;
     for (long i = worker; i < maps; i += jobs) {
         const uint32_t seed = first + static_cast<uint32_t>(i);

@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 struct BatchOutcome {
     int status;
     std::string log;
+    std::string errors;  // what the run printed on stderr
 };
 
 std::string readFile(const fs::path& path)
@@ -29,10 +30,14 @@ BatchOutcome runBatch(const std::string& options)
     const fs::path dir = fs::temp_directory_path() / ("orvane-jobs-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const std::string command = std::string(ORVANE_CLI) + " batch " + options + " --dir " + dir.string() + " > /dev/null";
-    BatchOutcome outcome{std::system(command.c_str()), {}};
+    const fs::path errors = dir.string() + ".err";
+    const std::string command = std::string(ORVANE_CLI) + " batch " + options + " --dir " + dir.string() +
+                                " > /dev/null 2> " + errors.string();
+    BatchOutcome outcome{std::system(command.c_str()), {}, {}};
     for (const auto& folder : fs::directory_iterator(dir))
         for (const auto& file : fs::directory_iterator(folder.path())) outcome.log = readFile(file.path());
+    outcome.errors = readFile(errors);
+    fs::remove(errors);
     fs::remove_all(dir);
     return outcome;
 }
@@ -62,6 +67,7 @@ TEST(BatchJobs, FailuresGiveTheSameLogOnOneAndOnFourWorkers)
     const BatchOutcome four = runBatch(run + " --jobs 4");
     ASSERT_EQ(one.status, 0);
     ASSERT_EQ(four.status, 0);
+    EXPECT_EQ(four.errors, "");
     EXPECT_GT(count(one.log, ";Error("), 5u);
     EXPECT_LT(count(one.log, ";Error("), 40u);
     EXPECT_EQ(withoutTimes(one.log), withoutTimes(four.log));
@@ -78,6 +84,7 @@ TEST(BatchJobs, LastMapFailingAndSuccessfulRunsMatchToo)
         const BatchOutcome three = runBatch(run + " --jobs 3");
         EXPECT_EQ(withoutTimes(one.log), withoutTimes(two.log));
         EXPECT_EQ(withoutTimes(one.log), withoutTimes(three.log));
+        EXPECT_EQ(two.errors + three.errors, "");
     }
 }
 

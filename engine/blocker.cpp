@@ -41,8 +41,10 @@ bool directSwaps()
     int8_t remembered = 0;
     beginDirectSwaps();
     for (int8_t c = 1; c <= 3; ++c) {
-        if (markDirectChain(c)) continue;
-        if (arcLastSideHasMark(colourB)) {
+        // Once a colour is remembered, a chain that reaches either side is passed over.
+        const DirectMark reach = markDirectChain(c, remembered != 0);
+        if (reach == reachesArcFirst || reach == reachesArcSide) continue;
+        if (reach == reachesArcLast) {
             if (!remembered) {
                 remembered = c;
                 rememberMarkedChain();

@@ -1,7 +1,7 @@
 // Kempe-chain toolkit: fills that mark, swap and unmark two-colour chains, and
 // the trimming of a marked chain to the branches joining a root to its targets.
-// Fills and the trimming search use explicit stacks: chains can be as long as
-// the map.
+// Fills use an explicit queue and the trimming search an explicit stack: chains
+// can be as long as the map.
 #include "engine/engine.h"
 #include <algorithm>
 #include <utility>
@@ -108,7 +108,7 @@ struct FillEntry {
     int parity;  // the node's colour is the pair entry of this parity
 };
 
-std::vector<FillEntry> fillStack;
+std::vector<FillEntry> fillQueue;
 
 int8_t pairEntry(int q) { return q == 0 ? fillFrom : fillTo; }
 
@@ -132,33 +132,58 @@ void treat(MapNode* n, int p)
     }
 }
 
-// Enters the fill at the neighbours of `start` whose colour is fillTo, then
-// spreads through the chain with alternating colours.
-std::vector<uint8_t> onArcFirstSide;  // by storage slot, while directly swapping
-bool marksPartial = false;            // the last mark fill stopped early
+// Arc sides of the direct swaps, by storage slot: a node is on the arcFirst
+// (arcLast) side of this round when its entry is 4 * round + 1 (+ 2).
+std::vector<uint32_t> arcSide;
+uint32_t arcRound = 0;
+uint32_t stopSides = 0;      // sides whose marked nodes end the direct marking
+bool marksPartial = false;   // the last mark fill stopped early
 
-// Did marking n make it an arcFirst-side node with mark 4?
-bool stopsDirectMark(const MapNode* n)
+uint32_t sideOf(const MapNode* n)
 {
-    return n->chainMark == colourB && onArcFirstSide[static_cast<size_t>(n - nodeStorage)];
+    const uint32_t e = arcSide[static_cast<size_t>(n - nodeStorage)];
+    return e >> 2 == arcRound ? e & 3u : 0u;
 }
 
-// The direct swaps' markings spread breadth first, so that they meet the
-// arcFirst side, which lies next to the pivot, as early as they can.
+// Did marking n give a node of a stopping side the mark 4?
+bool stopsDirectMark(const MapNode* n) { return n->chainMark == colourB && (sideOf(n) & stopSides); }
+
+inline void prefetch(const void* p)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
+// A breadth-first fill knows which nodes it visits next: it fetches their
+// border records, then their neighbours' colours, a few visits early (chains
+// are scattered over the whole map, and the fills are the engine's main cost).
+inline void prefetchAhead(const FillEntry* entries, size_t head, size_t top)
+{
+    constexpr size_t linksAhead = 16, coloursAhead = 8;
+    if (head + linksAhead < top) prefetch(entries[head + linksAhead].node->links);
+    if (head + coloursAhead < top)
+        for (const NodeLink* l = entries[head + coloursAhead].node->links; l; l = l->next) prefetch(&l->node->colour);
+}
+
+// Enters the fill at the neighbours of `start` whose colour is fillTo, then
+// spreads through the chain with alternating colours, breadth first. The
+// direct swaps' markings so meet the arc, which lies next to the pivot, as early
+// as they can, and stop there.
 template <FillKind kind, bool stopAtArcFirst = false>
 void spread(MapNode* start)
 {
-    fillStack.clear();
-    fillStack.push_back({start, 0});
-    size_t head = 0;
-    while (stopAtArcFirst ? head < fillStack.size() : !fillStack.empty()) {
-        FillEntry e;
-        if (stopAtArcFirst) {
-            e = fillStack[head++];
-        } else {
-            e = fillStack.back();
-            fillStack.pop_back();
-        }
+    // Every node enters the fill at most once: the store never grows during it.
+    const size_t most = static_cast<size_t>(nodeStorageCount) + 1;
+    if (fillQueue.size() < most) fillQueue.resize(most);
+    FillEntry* entries = fillQueue.data();
+    size_t head = 0, top = 0;
+    entries[top++] = {start, 0};
+    while (head < top) {
+        prefetchAhead(entries, head, top);
+        const FillEntry e = entries[head++];
         const int q = 1 - e.parity;
         const int8_t follow = pairEntry(q);
         for (NodeLink* l = e.node->links; l; l = l->next) {
@@ -169,7 +194,11 @@ void spread(MapNode* start)
                 marksPartial = true;
                 return;
             }
-            fillStack.push_back({n, q});
+            if (top == fillQueue.size()) {  // only hand-built maps outside node storage
+                fillQueue.resize(2 * top);
+                entries = fillQueue.data();
+            }
+            entries[top++] = {n, q};
         }
     }
 }
@@ -196,27 +225,35 @@ bool chainMarksComplete() { return !marksPartial; }
 void beginDirectSwaps()
 {
     if (!tracking) return;
-    onArcFirstSide.assign(static_cast<size_t>(nodeStorageCount), 0);
-    for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev) onArcFirstSide[static_cast<size_t>(n - nodeStorage)] = 1;
+    if (arcSide.size() != static_cast<size_t>(nodeStorageCount) || ++arcRound >= (1u << 30)) {
+        arcSide.assign(static_cast<size_t>(nodeStorageCount), 0);
+        arcRound = 1;
+    }
+    for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev)
+        arcSide[static_cast<size_t>(n - nodeStorage)] = 4 * arcRound + 1;
+    for (MapNode* n = arcLast; n && n != pivot; n = n->ringNext)
+        arcSide[static_cast<size_t>(n - nodeStorage)] = 4 * arcRound + 2;
 }
 
-bool markDirectChain(int8_t c)
+DirectMark markDirectChain(int8_t c, bool eitherSideEnds)
 {
     if (!tracking) {
         markChain(pivot, c);
-        return arcFirstSideHasMark(colourB);
+        if (arcFirstSideHasMark(colourB)) return reachesArcFirst;
+        return arcLastSideHasMark(colourB) ? reachesArcLast : avoidsArc;
     }
-    // Only the answer is read when the chain reaches the arcFirst side; the
-    // marks are cleared by the next marking before anything reads them, so
-    // the fill may stop at the first such node.
+    // Where the chain meets a side that settles the answer, the marks are not
+    // read any more (the next marking clears them first): the fill stops there.
     fillFrom = pivot->colour;
     fillTo = c;
     clearChainMarks();
     marksPartial = false;
     pivot->chainMark = c;
     note(markField, pivot);
+    stopSides = eitherSideEnds ? 3u : 1u;
     spread<fillMark, true>(pivot);
-    return marksPartial;
+    if (marksPartial) return eitherSideEnds ? reachesArcSide : reachesArcFirst;
+    return arcLastSideHasMark(colourB) ? reachesArcLast : avoidsArc;
 }
 
 namespace {

@@ -74,10 +74,12 @@ void markChain(MapNode* s, int8_t t);
 void swapChain(MapNode* s, int8_t t);
 void swapMarkedChain(MapNode* s, int8_t t);  // swapChain(s, t) right after markChain(s, t)
 // The direct swaps' markings: markDirectChain(c) marks the pivot's (4,c) chain
-// and tells whether it reaches an arcFirst-side node; rememberMarkedChain keeps
-// the marks of a chain that swapRememberedChain swaps later, colours unchanged.
+// and tells which sides of the arc it reaches (with eitherSideEnds, reaching
+// either side is all the caller needs to know); rememberMarkedChain keeps the
+// marks of a chain that swapRememberedChain swaps later, colours unchanged.
+enum DirectMark { reachesArcFirst, reachesArcLast, reachesArcSide, avoidsArc };
 void beginDirectSwaps();
-bool markDirectChain(int8_t c);
+DirectMark markDirectChain(int8_t c, bool eitherSideEnds);
 void rememberMarkedChain();
 void swapRememberedChain(MapNode* s, int8_t t);
 bool chainMarksComplete();  // false while the last marking stopped early

@@ -1,6 +1,7 @@
 // The batch command: the batch run exactly as the program's button runs it,
 // with live progress on a terminal and Ctrl-C leaving the log as a killed run.
 #include "cli/cli.h"
+#include "map/map.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "runs/runlog.h"
@@ -80,10 +81,11 @@ void printBatchTexts()
 
 int runBatchCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step", "--reference"})) return status;
     if (a.has("--dir") && a.value("--dir").empty()) return usageError("--dir needs a folder");
     if (!useBatchJobs(a)) return usageError("--jobs takes a whole number from 1 to 64");
     if (!useClockStep(a)) return usageError("--clock-step takes a whole number from 1 to 100000");
+    literalReference = a.has("--reference");
     writeControlText(idSeedField, utf8ToUtf16(a.value("--seed")).c_str());
     writeControlText(idNodeField, utf8ToUtf16(a.value("--nodes")).c_str());
     writeControlText(idMapCountField, utf8ToUtf16(a.value("--maps")).c_str());

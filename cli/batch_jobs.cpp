@@ -61,6 +61,7 @@ std::string workerCommand(int worker)
                   static_cast<unsigned>(pool.first), pool.nodes, pool.maps, pool.jobs, worker);
     std::string options = args;
     if (clockStep) options += " --clock-step " + std::to_string(clockStep);
+    if (literalReference) options += " --reference";
     const std::string exe = "\"" + toLocaleEncoding(executablePath()) + "\"";
 #ifdef _WIN32
     return "\"" + exe + options + "\"";  // the command processor strips the outer quotes
@@ -163,8 +164,10 @@ bool useBatchJobs(const Arguments& a)
 // offset and prints one line per map.
 int runBatchWorkerCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--jobs", "--worker", "--clock-step"}))
+    if (const int status =
+            allowOnly(a, {"--seed", "--nodes", "--maps", "--jobs", "--worker", "--clock-step", "--reference"}))
         return status;
+    literalReference = a.has("--reference");
     if (!useClockStep(a)) return usageError("--clock-step takes a whole number from 1 to 100000");
     long maps = 0, jobs = 1, worker = 0;
     if (!parseWhole(a.value("--maps"), 1, 1000000, maps) || !parseWhole(a.value("--jobs"), 1, 64, jobs) ||

@@ -36,7 +36,7 @@ const char usageText[] =
     "                 cores); the run log is the same as with one\n"
     "  --clock-step MS  batch, for tests: the clock moves MS per reading, so the\n"
     "                 engine's 10-second limit strikes after a known number of phases\n"
-    "  --reference    map, colour: take the slow reference paths (whole-list walks\n"
+    "  --reference    map, colour, batch: take the slow reference paths (whole-list walks\n"
     "                 and clears); the results are the same, only slower\n"
     "  --help         show this text\n";
 

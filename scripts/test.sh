@@ -33,9 +33,11 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --preset sanitize -j "$jobs"
 
-for extra in fuzz.sh test-windows.sh e2e.sh; do
-    if [ -x "scripts/$extra" ]; then
-        step "scripts/$extra"
-        "scripts/$extra"
-    fi
-done
+step "fuzz targets under the sanitizers"
+bash scripts/fuzz.sh
+
+step "Windows build: unit tests under Wine"
+bash scripts/test-windows.sh
+
+step "end-to-end test of the window under Wine and Xvfb"
+bash scripts/e2e.sh

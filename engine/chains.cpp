@@ -235,6 +235,52 @@ void beginDirectSwaps()
         arcSide[static_cast<size_t>(n - nodeStorage)] = 4 * arcRound + 2;
 }
 
+namespace {
+// The direct marking's second search: from the arcFirst side's nodes of colour
+// c through the same two colours, without marks. When the pivot's chain has
+// reached the arcLast side, this search answers whether it also reaches the
+// arcFirst side as soon as either search meets the other or runs out.
+std::vector<MapNode*> sideQueue;
+std::vector<uint32_t> sideSeen;  // by storage slot: sideRound once reached
+uint32_t sideRound = 0;
+size_t sideHead = 0;
+
+size_t slotOf(const MapNode* n) { return static_cast<size_t>(n - nodeStorage); }
+bool seenFromSide(const MapNode* n) { return sideSeen[slotOf(n)] == sideRound; }
+
+void startSideSearch(int8_t c)
+{
+    if (sideSeen.size() != static_cast<size_t>(nodeStorageCount) || ++sideRound == 0) {
+        sideSeen.assign(static_cast<size_t>(nodeStorageCount), 0);
+        sideRound = 1;
+    }
+    sideQueue.clear();
+    sideHead = 0;
+    for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev) {
+        if (n->colour != c || seenFromSide(n)) continue;
+        sideSeen[slotOf(n)] = sideRound;
+        sideQueue.push_back(n);
+    }
+}
+
+enum SideStep { sideGoesOn, sideMeetsChain, sideRunsOut };
+
+SideStep stepSideSearch(int8_t c)
+{
+    if (sideHead == sideQueue.size()) return sideRunsOut;
+    const MapNode* x = sideQueue[sideHead++];
+    const int8_t follow = x->colour == colourB ? c : static_cast<int8_t>(colourB);
+    for (NodeLink* l = x->links; l; l = l->next) {
+        MapNode* n = l->node;
+        if (n->colour != follow || seenFromSide(n)) continue;
+        if (n->chainMark != 0) return sideMeetsChain;
+        sideSeen[slotOf(n)] = sideRound;
+        sideQueue.push_back(n);
+    }
+    return sideGoesOn;
+}
+}  // namespace
+
 DirectMark markDirectChain(int8_t c, bool eitherSideEnds)
 {
     if (!tracking) {
@@ -242,18 +288,48 @@ DirectMark markDirectChain(int8_t c, bool eitherSideEnds)
         if (arcFirstSideHasMark(colourB)) return reachesArcFirst;
         return arcLastSideHasMark(colourB) ? reachesArcLast : avoidsArc;
     }
-    // Where the chain meets a side that settles the answer, the marks are not
-    // read any more (the next marking clears them first): the fill stops there.
+    // Once the answer is settled, the marks are not read any more (the next
+    // marking clears them first): the marking may stop there.
     fillFrom = pivot->colour;
     fillTo = c;
     clearChainMarks();
     marksPartial = false;
     pivot->chainMark = c;
     note(markField, pivot);
-    stopSides = eitherSideEnds ? 3u : 1u;
-    spread<fillMark, true>(pivot);
-    if (marksPartial) return eitherSideEnds ? reachesArcSide : reachesArcFirst;
-    return arcLastSideHasMark(colourB) ? reachesArcLast : avoidsArc;
+    const size_t most = static_cast<size_t>(nodeStorageCount) + 1;
+    if (fillQueue.size() < most) fillQueue.resize(most);
+    FillEntry* entries = fillQueue.data();
+    size_t head = 0, top = 0;
+    entries[top++] = {pivot, 0};
+    bool reachedLast = false;
+    while (head < top) {
+        prefetchAhead(entries, head, top);
+        const FillEntry e = entries[head++];
+        const int q = 1 - e.parity;
+        const int8_t follow = pairEntry(q);
+        for (NodeLink* l = e.node->links; l; l = l->next) {
+            MapNode* n = l->node;
+            if (n->colour != follow || n->chainMark != 0) continue;
+            treat<fillMark>(n, q);
+            entries[top++] = {n, q};
+            const uint32_t side = n->chainMark == colourB ? sideOf(n) : 0u;
+            marksPartial = true;
+            if (side & 1u) return eitherSideEnds ? reachesArcSide : reachesArcFirst;
+            if ((side & 2u) && eitherSideEnds) return reachesArcSide;
+            if ((side & 2u) && !reachedLast) {
+                reachedLast = true;
+                startSideSearch(c);
+            }
+            if (reachedLast && seenFromSide(n)) return reachesArcFirst;
+            marksPartial = false;
+        }
+        if (!reachedLast) continue;
+        const SideStep step = stepSideSearch(c);
+        if (step == sideGoesOn) continue;
+        marksPartial = true;
+        return step == sideMeetsChain ? reachesArcFirst : reachesArcLast;
+    }
+    return reachedLast ? reachesArcLast : avoidsArc;
 }
 
 namespace {

@@ -36,11 +36,13 @@ std::string traceLine(long step, unsigned phaseBefore, unsigned result, const st
     return head + colourRow(byNumber) + tail;
 }
 
-TraceSummary stepToEnd()
+long stepLimit() { return 20L * nodeStorageCount + 1000; }
+
+TraceSummary stepToEnd(long most)
 {
     const std::vector<const MapNode*> byNumber = nodesByNumber();
     TraceSummary s{0, -1, 1469598103934665603ULL, {}};
-    while (nodeList && !engineFinished()) {
+    while (nodeList && !engineFinished() && s.steps < most) {
         const unsigned before = EnginePhase;
         const uint16_t r = engineStep(false);
         ++s.steps;

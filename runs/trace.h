@@ -26,5 +26,8 @@ struct TraceSummary {
     uint64_t digest;     // FNV-1a of every trace line, each ended by '\n'
     std::string colours; // the final colour row
 };
-// Steps the engine on the current map one press at a time until it finishes.
-TraceSummary stepToEnd();
+// Steps the engine on the current map one press at a time until it finishes,
+// or until `most` presses: single steps have no time limit, and a colouring
+// that cycles would otherwise never end (verify then stays -1).
+long stepLimit();  // 20 presses a node: far beyond any colouring seen
+TraceSummary stepToEnd(long most = stepLimit());

@@ -50,7 +50,7 @@ std::vector<StepState> stepRecording(uint32_t seed, int n, bool reference)
     EnginePhase = phasePrepare;
     std::vector<StepState> states;
     const std::vector<const MapNode*> nodes = nodesByNumber();
-    while (!engineFinished()) {
+    while (!engineFinished() && static_cast<long>(states.size()) < stepLimit()) {
         engineStep(false);
         states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
     }

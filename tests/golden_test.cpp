@@ -59,7 +59,7 @@ void checkSteppedColourings(bool reference, int largest)
         if (e.nodes > largest) continue;
         SCOPED_TRACE("seed " + e.seed + " nodes " + std::to_string(e.nodes));
         buildFromSeedText(e.seed, e.nodes);
-        const TraceSummary t = stepToEnd();
+        const TraceSummary t = stepToEnd(e.steps + 1);
         EXPECT_EQ(t.digest, e.digest);
         EXPECT_EQ(t.steps, e.steps);
         EXPECT_EQ(t.verify, e.verify);

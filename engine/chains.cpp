@@ -172,15 +172,31 @@ inline void prefetchAhead(const FillEntry* entries, size_t head, size_t top)
 // spreads through the chain with alternating colours, breadth first. The
 // direct swaps' markings so meet the arc, which lies next to the pivot, as early
 // as they can, and stop there.
+// The fill queue holds the start node as its first entry. Every node enters a
+// fill at most once, so sized to the map it never grows during a fill; only
+// hand-built maps outside node storage make it grow.
+FillEntry* startFill(MapNode* start)
+{
+    const size_t most = static_cast<size_t>(nodeStorageCount) + 1;
+    if (fillQueue.size() < most) fillQueue.resize(most);
+    fillQueue[0] = {start, 0};
+    return fillQueue.data();
+}
+
+inline void pushFill(FillEntry*& entries, size_t& top, FillEntry e)
+{
+    if (top == fillQueue.size()) {
+        fillQueue.resize(2 * top);
+        entries = fillQueue.data();
+    }
+    entries[top++] = e;
+}
+
 template <FillKind kind, bool stopAtArcFirst = false>
 void spread(MapNode* start)
 {
-    // Every node enters the fill at most once: the store never grows during it.
-    const size_t most = static_cast<size_t>(nodeStorageCount) + 1;
-    if (fillQueue.size() < most) fillQueue.resize(most);
-    FillEntry* entries = fillQueue.data();
-    size_t head = 0, top = 0;
-    entries[top++] = {start, 0};
+    FillEntry* entries = startFill(start);
+    size_t head = 0, top = 1;
     while (head < top) {
         prefetchAhead(entries, head, top);
         const FillEntry e = entries[head++];
@@ -194,11 +210,7 @@ void spread(MapNode* start)
                 marksPartial = true;
                 return;
             }
-            if (top == fillQueue.size()) {  // only hand-built maps outside node storage
-                fillQueue.resize(2 * top);
-                entries = fillQueue.data();
-            }
-            entries[top++] = {n, q};
+            pushFill(entries, top, {n, q});
         }
     }
 }
@@ -296,11 +308,8 @@ DirectMark markDirectChain(int8_t c, bool eitherSideEnds)
     marksPartial = false;
     pivot->chainMark = c;
     note(markField, pivot);
-    const size_t most = static_cast<size_t>(nodeStorageCount) + 1;
-    if (fillQueue.size() < most) fillQueue.resize(most);
-    FillEntry* entries = fillQueue.data();
-    size_t head = 0, top = 0;
-    entries[top++] = {pivot, 0};
+    FillEntry* entries = startFill(pivot);
+    size_t head = 0, top = 1;
     bool reachedLast = false;
     while (head < top) {
         prefetchAhead(entries, head, top);
@@ -311,7 +320,7 @@ DirectMark markDirectChain(int8_t c, bool eitherSideEnds)
             MapNode* n = l->node;
             if (n->colour != follow || n->chainMark != 0) continue;
             treat<fillMark>(n, q);
-            entries[top++] = {n, q};
+            pushFill(entries, top, {n, q});
             const uint32_t side = n->chainMark == colourB ? sideOf(n) : 0u;
             marksPartial = true;
             if (side & 1u) return eitherSideEnds ? reachesArcSide : reachesArcFirst;

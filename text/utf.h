@@ -1,0 +1,14 @@
+// Conversion between UTF-8 byte strings and UTF-16 text.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace orvane {
+
+// Decodes UTF-8; each maximal ill-formed subpart becomes one U+FFFD.
+std::u16string utf8ToUtf16(std::string_view bytes);
+
+// Encodes UTF-16 as UTF-8; each unpaired surrogate becomes one U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
+
+} // namespace orvane

@@ -1,33 +1,41 @@
 // Entry point: start-up in its fixed order, then the message loop with the
 // keyboard table.
 #include "app/app.h"
-#include "ui/keys.h"
-#include "ui/settings.h"
-#include "ui/ui.h"
 #include <clocale>
+#include "ui/keys.h"
+#include "ui/strings.h"
 
-HINSTANCE appInstance = nullptr;
-HDC offscreenDC = nullptr;
+namespace orvane {
 
-namespace {
-void applyStoredPlacement()
+App& app()
 {
-    if (!placementUsable()) return;
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof wp;
-    wp.flags = static_cast<UINT>(windowPlacement[1]);
-    wp.showCmd = static_cast<UINT>(windowPlacement[2]);
-    wp.ptMinPosition = {windowPlacement[3], windowPlacement[4]};
-    wp.ptMaxPosition = {windowPlacement[5], windowPlacement[6]};
-    wp.rcNormalPosition = {windowPlacement[7], windowPlacement[8], windowPlacement[9], windowPlacement[10]};
-    SetWindowPlacement(mainWindow, &wp);
+    static App instance;
+    return instance;
 }
 
-void createMainWindow()
+namespace {
+void applyStoredPlacement(App& a)
+{
+    const DesktopRect desktop{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                              GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    if (!placementFitsDesktop(a.settings, desktop)) return;
+    const int32_t* p = a.settings.windowPlacement;
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    wp.flags = static_cast<UINT>(p[1]);
+    wp.showCmd = static_cast<UINT>(p[2]);
+    wp.ptMinPosition = {p[3], p[4]};
+    wp.ptMaxPosition = {p[5], p[6]};
+    wp.rcNormalPosition = {p[7], p[8], p[9], p[10]};
+    SetWindowPlacement(a.mainWindow, &wp);
+}
+
+void createMainWindow(App& a)
 {
     // Created with no size: the minimum track size makes it 400 x 500.
-    CreateWindowExW(0, L"CN_Orvane", L"Orvane (V1.0)", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 8, 16, 0, 0, nullptr,
-                    nullptr, appInstance, nullptr);
+    CreateWindowExW(0, wide(windowstrings::mainClass), wide(windowstrings::caption), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                    8, 16, 0, 0, nullptr, nullptr, a.appInstance, nullptr);
 }
 
 int runMessageLoop()
@@ -42,19 +50,24 @@ int runMessageLoop()
 }
 }  // namespace
 
+}  // namespace orvane
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    appInstance = instance;
+    using namespace orvane;
+    App& a = app();
+    a.appInstance = instance;
     DisableProcessWindowsGhosting();
     std::setlocale(LC_ALL, "");
-    offscreenDC = CreateCompatibleDC(nullptr);
-    buildSettingsPath();
-    loadSettings();
-    createDrawingObjects();
-    registerMainWindowClass();
-    createMainWindow();
-    applyStoredPlacement();
-    ShowWindow(mainWindow, SW_SHOW);
-    setCommandState(0);
+    a.offscreenDC = CreateCompatibleDC(nullptr);
+    a.settings.path = settingsPathBesideExecutable();
+    loadSettings(a.settings, a.session.fields);
+    a.session.batchJobs = defaultBatchJobs();
+    createDrawingObjects(a);
+    registerMainWindowClass(instance);
+    createMainWindow(a);
+    applyStoredPlacement(a);
+    ShowWindow(a.mainWindow, SW_SHOW);
+    a.session.setCommandState(CommandState::allOff);
     return runMessageLoop();
 }

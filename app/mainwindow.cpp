@@ -1,70 +1,65 @@
 // The main window "CN_Orvane": its thirteen controls and one handler per message.
 #include "app/app.h"
-#include "platform/platform.h"
+#include "platform/win32.h"
 #include "ui/keys.h"
-#include "ui/settings.h"
-#include "ui/ui.h"
+#include "ui/strings.h"
 #include "ui/view.h"
 
-HWND mainWindow = nullptr;
-HWND mapView = nullptr;
-HFONT uiFont = nullptr;
-HGDIOBJ penHandles[penCount];
-HGDIOBJ brushHandles[brushCount];
+namespace orvane {
 
 namespace {
 constexpr int controlColumn = 120;
 constexpr int minimumWidth = 400, minimumHeight = 500;
 constexpr DWORD centredOrDefault = 0x0001;  // centred text, or default push button
 
-struct ControlRow { int id; const wchar_t* className; const wchar_t* caption; int x, y, width, height; };
-const ControlRow controlRows[] = {
-    {idSeedLabel, L"STATIC", L"", 8, 8, 104, 16},
-    {idFix, L"BUTTON", L"↓FIX\u3000", 8, 28, 104, 24},
-    {idSeedField, L"EDIT", L"", 8, 55, 104, 16},
-    {idAuto, L"BUTTON", L"↑AUTO\u3000", 8, 75, 104, 24},
-    {idNodeField, L"EDIT", L"", 8, 123, 104, 16},
-    {idMapRequest, L"BUTTON", L"地図生成", 8, 143, 104, 24},
-    {idStatus, L"STATIC", L"", 8, 183, 104, 16},
-    {idStep, L"BUTTON", L"着色（逐次）", 8, 203, 104, 24},
-    {idFull, L"BUTTON", L"着色（一括）", 8, 231, 104, 24},
-    {idClear, L"BUTTON", L"着色クリア", 8, 259, 104, 24},
-    {idExport, L"BUTTON", L"EXPORT", 8, 287, 104, 24},
-    {idMapCountField, L"EDIT", L"", 8, 335, 104, 16},
-    {idBatch, L"BUTTON", L"バッチ実行", 8, 355, 104, 24},
+// Class, position and size of the controls 1000..1012, in id order; their
+// captions are in the window's text table.
+struct ControlRow { const wchar_t* className; int x, y, width, height; };
+constexpr ControlRow controlRows[13] = {
+    {L"STATIC", 8, 8, 104, 16}, {L"BUTTON", 8, 28, 104, 24},   {L"EDIT", 8, 55, 104, 16},
+    {L"BUTTON", 8, 75, 104, 24}, {L"EDIT", 8, 123, 104, 16},   {L"BUTTON", 8, 143, 104, 24},
+    {L"STATIC", 8, 183, 104, 16}, {L"BUTTON", 8, 203, 104, 24}, {L"BUTTON", 8, 231, 104, 24},
+    {L"BUTTON", 8, 259, 104, 24}, {L"BUTTON", 8, 287, 104, 24}, {L"EDIT", 8, 335, 104, 16},
+    {L"BUTTON", 8, 355, 104, 24},
 };
 
 struct FieldRow { int id; int limit; const char16_t* text; };
 
-const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-
-void createControls(HWND window)
+void createControls(App& a, HWND window)
 {
-    for (const ControlRow& c : controlRows)
-        CreateWindowExW(0, c.className, c.caption, WS_CHILD | WS_VISIBLE | centredOrDefault, c.x, c.y, c.width,
-                        c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), appInstance, nullptr);
+    for (int k = 0; k < 13; ++k) {
+        const ControlRow& c = controlRows[k];
+        CreateWindowExW(0, c.className, wide(windowstrings::controlCaptions[k]), WS_CHILD | WS_VISIBLE | centredOrDefault,
+                        c.x, c.y, c.width, c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(idSeedLabel + k)),
+                        a.appInstance, nullptr);
+    }
     for (int id = idSeedLabel; id <= idBatch; ++id)
-        SendDlgItemMessageW(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-    const FieldRow fields[] = {{idSeedField, 8, seedText}, {idNodeField, 5, nodeCountText}, {idMapCountField, 7, mapCountText}};
+        SendDlgItemMessageW(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(a.uiFont), FALSE);
+    const FieldTexts& t = a.session.fields;
+    const FieldRow fields[] = {{idSeedField, 8, t.seedText}, {idNodeField, 5, t.nodeCountText}, {idMapCountField, 7, t.mapCountText}};
     for (const FieldRow& f : fields) SendDlgItemMessageW(window, f.id, EM_LIMITTEXT, f.limit, 0);
     for (const FieldRow& f : fields) SetDlgItemTextW(window, f.id, wide(f.text));
 }
 
 void onCreate(HWND window)
 {
-    mainWindow = window;
-    createControls(window);
-    registerViewClass();
-    mapView = CreateWindowExW(0, L"CN_disp", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, window,
-                              nullptr, appInstance, nullptr);
+    App& a = app();
+    a.mainWindow = window;
+    attachWindows(window, nullptr);
+    createControls(a, window);
+    registerViewClass(a.appInstance);
+    a.mapView = CreateWindowExW(0, wide(windowstrings::viewClass), nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                0, 0, 0, window, nullptr, a.appInstance, nullptr);
+    attachWindows(window, a.mapView);
 }
 
 void onSize(LPARAM size)
 {
-    viewWidth = static_cast<int32_t>(LOWORD(size)) - controlColumn;
-    viewHeight = static_cast<int32_t>(HIWORD(size));
-    MoveWindow(mapView, controlColumn, 0, viewWidth, viewHeight, TRUE);
-    InvalidateRect(mapView, nullptr, TRUE);
+    App& a = app();
+    a.session.viewWidth = static_cast<int32_t>(LOWORD(size)) - controlColumn;
+    a.session.viewHeight = static_cast<int32_t>(HIWORD(size));
+    MoveWindow(a.mapView, controlColumn, 0, a.session.viewWidth, a.session.viewHeight, TRUE);
+    InvalidateRect(a.mapView, nullptr, TRUE);
 }
 
 void onMinMaxInfo(LPARAM info)
@@ -83,37 +78,38 @@ LRESULT onStatusColour(WPARAM dc)
 
 void onDestroy()
 {
-    saveSettings();
+    App& a = app();
+    saveSettings(a.settings, a.session.fields);
     PostQuitMessage(0);
 }
 }  // namespace
 
-void createDrawingObjects()
+void createDrawingObjects(App& a)
 {
     for (int i = 0; i < createdPens; ++i) {
         const uint32_t c = penStyles[i].colour;
-        penHandles[i] = CreatePen(PS_SOLID, penStyles[i].width, RGB(c >> 16, (c >> 8) & 0xFF, c & 0xFF));
+        a.penHandles[i] = CreatePen(PS_SOLID, penStyles[i].width, RGB(c >> 16, (c >> 8) & 0xFF, c & 0xFF));
     }
-    penHandles[blackPen] = GetStockObject(BLACK_PEN);
+    a.penHandles[blackPen] = GetStockObject(BLACK_PEN);
     for (int i = 0; i < createdBrushes; ++i) {
         const uint32_t c = brushColours[i];
-        brushHandles[i] = CreateSolidBrush(RGB(c >> 16, (c >> 8) & 0xFF, c & 0xFF));
+        a.brushHandles[i] = CreateSolidBrush(RGB(c >> 16, (c >> 8) & 0xFF, c & 0xFF));
     }
-    brushHandles[whiteBrush] = GetStockObject(WHITE_BRUSH);
-    brushHandles[nullBrush] = GetStockObject(NULL_BRUSH);
-    uiFont = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Meiryo UI");
+    a.brushHandles[whiteBrush] = GetStockObject(WHITE_BRUSH);
+    a.brushHandles[nullBrush] = GetStockObject(NULL_BRUSH);
+    a.uiFont = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, wide(windowstrings::uiFontName));
 }
 
-void registerMainWindowClass()
+void registerMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSW c{};
     c.lpfnWndProc = mainWindowProc;
-    c.hInstance = appInstance;
-    c.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(1));
+    c.hInstance = instance;
+    c.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     c.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-    c.lpszClassName = L"CN_Orvane";
+    c.lpszClassName = wide(windowstrings::mainClass);
     RegisterClassW(&c);
 }
 
@@ -126,9 +122,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
         if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == idStatus) return onStatusColour(wParam);
         break;
-    case WM_COMMAND: runCommand(LOWORD(wParam)); break;
+    case WM_COMMAND: runCommand(app().session, LOWORD(wParam)); break;
     case WM_DESTROY: onDestroy(); return 0;
     default: break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
+
+}  // namespace orvane

@@ -1,19 +1,20 @@
 // Map building and colouring times (median over seeds), printed by Google Benchmark.
-#include "engine/engine.h"
-#include "map/map.h"
 #include <benchmark/benchmark.h>
+#include "engine/colouring.h"
+#include "map/map.h"
 
 namespace {
+using namespace orvane;
+
 void buildMapOfSize(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
+    Map map;
     uint32_t seed = 1;
     for (auto _ : state) {
-        seedGenerator(seed);
-        buildMap(n);
+        map.build(seed, n);
         seed = seed % 5 + 1;
     }
-    releaseMap();
 }
 BENCHMARK(buildMapOfSize)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)
     ->ReportAggregatesOnly(true);
@@ -21,17 +22,17 @@ BENCHMARK(buildMapOfSize)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)-
 void colourMapOfSize(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
+    Map map;
+    Colouring colouring(map);
     uint32_t seed = 1;
     for (auto _ : state) {
         state.PauseTiming();
-        seedGenerator(seed);
-        buildMap(n);
-        EnginePhase = phasePrepare;
+        map.build(seed, n);
+        colouring.restart();
         seed = seed % 5 + 1;
         state.ResumeTiming();
-        engineStep(true);
+        colouring.run();
     }
-    releaseMap();
 }
 BENCHMARK(colourMapOfSize)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)
     ->ReportAggregatesOnly(true);

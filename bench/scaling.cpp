@@ -2,7 +2,7 @@
 // map building and full colouring times (median over seeds 1-5) for several
 // sizes, the fitted growth exponent, and the peak resident memory of one
 // 10000-node map.
-#include "engine/engine.h"
+#include "engine/colouring.h"
 #include "map/map.h"
 #include <algorithm>
 #include <chrono>
@@ -14,7 +14,8 @@
 #include <vector>
 
 namespace {
-using Clock = std::chrono::steady_clock;
+using namespace orvane;
+using WallClock = std::chrono::steady_clock;
 
 // Processor time of this thread, for figures that other load on the machine
 // disturbs less than wall time.
@@ -25,9 +26,9 @@ double threadCpuMilliseconds()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-double millisecondsSince(Clock::time_point t0)
+double millisecondsSince(WallClock::time_point t0)
 {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    return std::chrono::duration<double, std::milli>(WallClock::now() - t0).count();
 }
 
 struct Timing {
@@ -36,16 +37,15 @@ struct Timing {
     double colourCpu;
 };
 
-Timing timeOneMap(uint32_t seed, int n)
+Timing timeOneMap(Map& map, uint32_t seed, int n, Paths paths)
 {
-    seedGenerator(seed);
-    const auto t0 = Clock::now();
-    buildMap(n);
+    const auto t0 = WallClock::now();
+    map.build(seed, n, {paths});
     const double build = millisecondsSince(t0);
-    EnginePhase = phasePrepare;
-    const auto t1 = Clock::now();
+    Colouring colouring(map, steadyClock(), paths);
+    const auto t1 = WallClock::now();
     const double c1 = threadCpuMilliseconds();
-    engineStep(true);
+    colouring.run();
     return {build, millisecondsSince(t1), threadCpuMilliseconds() - c1};
 }
 
@@ -55,16 +55,16 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-Timing medianOverSeeds(int n)
+Timing medianOverSeeds(int n, Paths paths)
 {
+    Map map;
     std::vector<double> build, colour, cpu;
     for (uint32_t seed = 1; seed <= 5; ++seed) {
-        const Timing t = timeOneMap(seed, n);
+        const Timing t = timeOneMap(map, seed, n, paths);
         build.push_back(t.build);
         colour.push_back(t.colour);
         cpu.push_back(t.colourCpu);
     }
-    releaseMap();
     return {median(build), median(colour), median(cpu)};
 }
 
@@ -89,15 +89,14 @@ long residentPeakKilobytes()
     return -1;
 }
 
-void printTable(const char* title, bool literal)
+void printTable(const char* title, Paths paths)
 {
-    literalReference = literal;
     const std::vector<int> sizes = {1000, 3000, 10000};
     std::vector<double> builds, colours;
     std::printf("%s (medians over seeds 1-5)\n  %6s %12s %12s %16s\n", title, "N", "build ms", "colour ms",
                 "colour cpu ms");
     for (int n : sizes) {
-        const Timing t = medianOverSeeds(n);
+        const Timing t = medianOverSeeds(n, paths);
         builds.push_back(t.build);
         colours.push_back(t.colour);
         std::printf("  %6d %12.2f %12.2f %16.2f\n", n, t.build, t.colour, t.colourCpu);
@@ -109,13 +108,15 @@ void printTable(const char* title, bool literal)
 int main()
 {
     const long baseline = residentPeakKilobytes();
-    literalReference = false;
-    timeOneMap(1, 10000);
-    const long peak = residentPeakKilobytes();
-    releaseMap();
+    long peak = 0;
+    {
+        Map map;
+        timeOneMap(map, 1, 10000, Paths::fast);
+        peak = residentPeakKilobytes();
+    }
     std::printf("peak resident memory for one 10000-node map: %ld kB above a baseline of %ld kB\n\n", peak - baseline,
                 baseline);
-    printTable("reference paths (literal walks and clears)", true);
-    printTable("fast paths", false);
+    printTable("reference paths (literal walks and clears)", Paths::reference);
+    printTable("fast paths", Paths::fast);
     return 0;
 }

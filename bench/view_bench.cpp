@@ -1,46 +1,40 @@
 // Paint time of the map page: recording the drawing calls of a coloured map
 // (what every repaint does before the platform plays them), and the SVG writer.
-#include "engine/engine.h"
+#include <benchmark/benchmark.h>
+#include "engine/colouring.h"
 #include "map/map.h"
 #include "ui/draw.h"
-#include "ui/ui.h"
 #include "ui/view.h"
-#include <benchmark/benchmark.h>
 
 namespace {
-void colouredMap(int n)
-{
-    seedGenerator(0x1a2b);
-    buildMap(n);
-    EnginePhase = phasePrepare;
-    engineStep(true);
-    displayMode = 0;
-    viewWidth = 1800;
-    viewHeight = 1000;
-}
+using namespace orvane;
 
-void paintMapPage(benchmark::State& state)
+constexpr ViewSize viewSize{1800, 1000};
+
+void recordMapPage(benchmark::State& state)
 {
-    colouredMap(static_cast<int>(state.range(0)));
+    Map map;
+    map.build(0x1a2b, static_cast<int>(state.range(0)));
+    Colouring colouring(map);
+    colouring.run();
     DrawList list;
     for (auto _ : state) {
-        paintView(list);
+        paintMapPage(list, map, colouring.state(), viewSize);
         benchmark::DoNotOptimize(list.calls.data());
     }
     state.counters["calls"] = static_cast<double>(list.calls.size());
-    releaseMap();
-    displayMode = -1;
 }
-BENCHMARK(paintMapPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(recordMapPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void writeMapPageSvg(benchmark::State& state)
 {
-    colouredMap(static_cast<int>(state.range(0)));
+    Map map;
+    map.build(0x1a2b, static_cast<int>(state.range(0)));
+    Colouring colouring(map);
+    colouring.run();
     DrawList list;
-    paintView(list);
+    paintMapPage(list, map, colouring.state(), viewSize);
     for (auto _ : state) benchmark::DoNotOptimize(svgOf(list).size());
-    releaseMap();
-    displayMode = -1;
 }
 BENCHMARK(writeMapPageSvg)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 }  // namespace

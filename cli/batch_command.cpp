@@ -1,15 +1,18 @@
-// The batch command: the batch run exactly as the program's button runs it,
-// with live progress on a terminal and Ctrl-C leaving the log as a killed run.
-#include "cli/cli.h"
-#include "map/map.h"
-#include "platform/headless.h"
-#include "platform/platform.h"
-#include "runs/runlog.h"
-#include "runs/runs.h"
-#include "ui/ui.h"
+// The batch command: the batch run as the program's button runs it, on worker
+// threads, with live progress on a terminal and Ctrl-C leaving the log as a
+// killed run leaves it.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include "cli/cli.h"
+#include "platform/platform.h"
+#include "runs/batch.h"
+#include "runs/maprequest.h"
+#include "runs/runlog.h"
+#include "runs/texts.h"
+#include "text/utf.h"
+#include "ui/controls.h"
+#include "ui/strings.h"
 #ifdef _WIN32
 #include <io.h>
 #define write _write
@@ -19,10 +22,10 @@
 #include <unistd.h>
 #endif
 
+namespace orvane::cli {
+
 namespace {
 volatile std::sig_atomic_t progressShown = 0;
-uint32_t lastProgressMs = 0;
-bool progressPending = false;
 
 // Every log write is flushed as it is made, so the file on disk is always a
 // log of whole lines: stopping here leaves it as a killed run leaves it.
@@ -44,38 +47,60 @@ std::string minutesAndSeconds(uint64_t ms)
     return buf;
 }
 
-void printProgress(const BatchProgress& p)
+// Shows progress on a terminal at most five times a second.
+class ProgressPrinter : public BatchListener {
+public:
+    explicit ProgressPrinter(bool shown) : shown_(shown) {}
+
+    void counterChanged(int) override {}
+
+    void mapDone(const BatchProgress& p) override
+    {
+        if (!shown_) return;
+        if (p.done != p.total && p.elapsedMs - lastMs_ < 200 && p.done != 1) return;
+        lastMs_ = p.elapsedMs;
+        const uint64_t remaining =
+            p.done > 0 ? uint64_t{p.elapsedMs} * static_cast<uint64_t>(p.total - p.done) / static_cast<uint64_t>(p.done) : 0;
+        std::fprintf(stderr, "\r%lld/%lld maps  %u ok  %u failed  elapsed %s  remaining %s ",
+                     static_cast<long long>(p.done), static_cast<long long>(p.total), p.successes, p.failures,
+                     minutesAndSeconds(p.elapsedMs).c_str(), minutesAndSeconds(remaining).c_str());
+        std::fflush(stderr);
+        progressShown = 1;
+    }
+
+private:
+    bool shown_;
+    uint32_t lastMs_ = 0;
+};
+
+bool parseWhole(const std::string& text, long least, long most, long& value)
 {
-    const uint64_t remaining = p.done > 0 ? uint64_t{p.elapsedMs} * (p.total - p.done) / p.done : 0;
-    std::fprintf(stderr, "\r%d/%d maps  %u ok  %u failed  elapsed %s  remaining %s ", p.done, p.total, p.successes,
-                 p.failures, minutesAndSeconds(p.elapsedMs).c_str(), minutesAndSeconds(remaining).c_str());
-    std::fflush(stderr);
-    progressShown = 1;
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && !*end && value >= least && value <= most;
 }
 
-// Called after every map: keeps the recorded window events from piling up and
-// shows progress on a terminal at most five times a second.
-void afterMap(const BatchProgress& p)
+// --clock-step MS, for tests: every reading of a clock moves it on by MS, so
+// that the engine's time limit strikes after a known number of phases. Each
+// worker has a clock of its own, so every map sees the same readings however
+// the maps are spread over the workers.
+Clock steppingClock(uint32_t step)
 {
-    headlessEvents().clear();
-    if (!progressPending) return;
-    if (p.done == p.total || p.elapsedMs - lastProgressMs >= 200 || p.done == 1) {
-        lastProgressMs = p.elapsedMs;
-        printProgress(p);
-    }
+    return [step, now = uint32_t{0}]() mutable { return now += step; };
 }
 
 std::string localText(const char16_t* text) { return toLocaleEncoding(text); }
 
-void printBatchTexts()
+void printBatchTexts(const BatchTexts& t, bool succeeded, const std::u16string& logPath)
 {
-    std::printf("%s\n%s\n", localText(batchHeader).c_str(), localText(batchSeedRange).c_str());
-    std::printf("%s %s\n%s %s\n", localText(u"成功 :").c_str(), localText(counterText[0]).c_str(),
-                localText(u"失敗 :").c_str(), localText(counterText[1]).c_str());
-    std::printf("%s\n%s\n%s\n", localText(batchTotalTime).c_str(), localText(batchMapTime).c_str(),
-                localText(batchColourTime).c_str());
-    std::printf("%s\n", localText(headlessControlText(idStatus).c_str()).c_str());
-    std::printf("log %s\n", toLocaleEncoding(runLogPath).c_str());
+    namespace ws = windowstrings;
+    std::printf("%s\n%s\n", localText(t.batchHeader).c_str(), localText(t.batchSeedRange).c_str());
+    std::printf("%s %s\n%s %s\n", localText(ws::successesLabel).c_str(), localText(t.counterText[0]).c_str(),
+                localText(ws::failuresLabel).c_str(), localText(t.counterText[1]).c_str());
+    std::printf("%s\n%s\n%s\n", localText(t.batchTotalTime).c_str(), localText(t.batchMapTime).c_str(),
+                localText(t.batchColourTime).c_str());
+    std::printf("%s\n", localText(succeeded ? ws::successText : ws::failureText).c_str());
+    std::printf("log %s\n", toLocaleEncoding(logPath).c_str());
 }
 }  // namespace
 
@@ -83,24 +108,41 @@ int runBatchCommand(const Arguments& a)
 {
     if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step", "--reference"})) return status;
     if (a.has("--dir") && a.value("--dir").empty()) return usageError("--dir needs a folder");
-    if (!useBatchJobs(a)) return usageError("--jobs takes a whole number from 1 to 64");
-    if (!useClockStep(a)) return usageError("--clock-step takes a whole number from 1 to 100000");
-    literalReference = a.has("--reference");
-    writeControlText(idSeedField, utf8ToUtf16(a.value("--seed")).c_str());
-    writeControlText(idNodeField, utf8ToUtf16(a.value("--nodes")).c_str());
-    writeControlText(idMapCountField, utf8ToUtf16(a.value("--maps")).c_str());
-    runLogParent = utf8ToUtf16(a.value("--dir"));
-    progressPending = isatty(fileno(stderr)) != 0;
-    batchProgress = afterMap;
+    long jobs = defaultBatchJobs(), step = 0;
+    if (a.has("--jobs") && !parseWhole(a.value("--jobs"), 1, 64, jobs))
+        return usageError("--jobs takes a whole number from 1 to 64");
+    if (a.has("--clock-step") && !parseWhole(a.value("--clock-step"), 1, 100000, step))
+        return usageError("--clock-step takes a whole number from 1 to 100000");
+
+    BatchSettings s;
+    s.nodes = clampCount(parseCountText(fieldText(a, "--nodes", countFieldReadUnits).c_str()), leastNodes, mostNodes);
+    s.maps = clampCount(parseCountText(fieldText(a, "--maps", countFieldReadUnits).c_str()), 1, mostBatchMaps);
+    const std::u16string seed = fieldText(a, "--seed", textBufferUnits);
+    s.firstSeed = seed.empty() ? clockMillis() : parseSeedText(seed.c_str());
+    s.jobs = static_cast<int>(jobs);
+    s.paths = pathsFromArguments(a);
+    if (step) {
+        const uint32_t ms = static_cast<uint32_t>(step);
+        s.workerClock = [ms] { return steppingClock(ms); };
+        s.runClock = steppingClock(ms);
+    }
+    BatchTexts texts;
+    copyText(texts.counterText[0], 16, u"0");
+    copyText(texts.counterText[1], 16, u"0");
+    formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
+    s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(a.value("--dir")));
+
+    ProgressPrinter progress(isatty(fileno(stderr)) != 0);
     std::signal(SIGINT, stopOnInterrupt);
-    batchRun();
+    const BatchOutcome out = runBatch(s, texts, &progress);
     std::signal(SIGINT, SIG_DFL);
-    batchProgress = nullptr;
     if (progressShown) std::fputc('\n', stderr);
-    if (runLogPath.empty()) {
+    if (!out.logCreated) {
         std::fprintf(stderr, "orvane-cli: cannot create the run log; no map was built\n");
         return 1;
     }
-    printBatchTexts();
+    printBatchTexts(texts, out.failures == 0, s.logPath);
     return 0;
 }
+
+}  // namespace orvane::cli

@@ -4,6 +4,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include "engine/colouring.h"
+#include "map/map.h"
+
+namespace orvane::cli {
 
 struct Arguments {
     std::string command;
@@ -22,24 +26,23 @@ int usageError(const std::string& message);
 // Checks that only the named options were given; returns 0 or the usage error status.
 int allowOnly(const Arguments& a, const std::set<std::string>& allowed);
 
-std::u16string utf8ToUtf16(const std::string& text);
+// An option's text as the window's field of that kind reads it: at most
+// `units` - 1 UTF-16 units.
+std::u16string fieldText(const Arguments& a, const std::string& name, int units);
 // The seed and node count as the map request reads its fields.
 uint32_t seedFromArguments(const Arguments& a);
 int nodesFromArguments(const Arguments& a);
+Paths pathsFromArguments(const Arguments& a);
 // Writes the export file when --export was given; false (after a message) when it failed.
-bool exportIfAsked(const Arguments& a);
+bool exportIfAsked(const Arguments& a, const Map& map);
 // Runs the engine as --steps K or --full ask, printing the trace when asked.
 // Returns the exit status; fills verify and calls.
-int colourAsAsked(const Arguments& a, int& verify, long& calls);
+int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls);
 
 // Commands: each returns the process exit status.
 int runMapCommand(const Arguments& a);
 int runColourCommand(const Arguments& a);
-int runBatchWorkerCommand(const Arguments& a);
-// Sets up the batch run's workers from --jobs (default: the number of cores);
-// false when --jobs is not a whole number from 1 to 64.
-bool useBatchJobs(const Arguments& a);
-// --clock-step MS, for tests: every reading of the clock moves it on by MS, so
-// that the engine's time limit strikes after a known number of phases.
-bool useClockStep(const Arguments& a);
+int runBatchCommand(const Arguments& a);
 int runRenderCommand(const Arguments& a);
+
+}  // namespace orvane::cli

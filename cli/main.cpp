@@ -1,11 +1,12 @@
 // orvane-cli: the headless companion. Builds, colours and exports maps exactly
 // as the window program does.
 #include "cli/cli.h"
+#include <cerrno>
 #include <cstdio>
-#include <functional>
+#include <cstring>
 #include <vector>
 
-int runBatchCommand(const Arguments& a);
+namespace orvane::cli {
 
 namespace {
 const char usageText[] =
@@ -17,12 +18,12 @@ const char usageText[] =
     "  batch    colour --maps consecutive seeds from --seed, as the batch button\n"
     "           does, writing the run log (progress on stderr when a terminal)\n"
     "  render   build (and colour) a map and write the map page as SVG\n"
-    "  batch-worker  used by batch --jobs: colours every --jobs-th seed from --worker\n"
     "\n"
     "options:\n"
-    "  --seed TEXT    seed in hexadecimal, read as the seed field reads it;\n"
-    "                 empty or missing: the millisecond clock\n"
-    "  --nodes TEXT   node count, read as the node count field reads it (3..10000)\n"
+    "  --seed TEXT    seed in hexadecimal, read as the seed field reads it (its\n"
+    "                 first 15 characters); empty or missing: the millisecond clock\n"
+    "  --nodes TEXT   node count, read as the node count field reads it (its first\n"
+    "                 7 characters, clamped to 3..10000)\n"
     "  --export PATH  write the export file of the map (after the last step)\n"
     "  --steps K      colour: K single steps (as K presses of step colouring)\n"
     "  --full         colour: one run to the end (the default)\n"
@@ -30,9 +31,10 @@ const char usageText[] =
     "  --digest       colour: step to the end and print a digest of the whole trace\n"
     "  --size WxH     render: the view's size in pixels (default 800x600)\n"
     "  --svg PATH     render: where to write the picture\n"
-    "  --maps TEXT    batch: map count, read as the map count field (1..1000000)\n"
+    "  --maps TEXT    batch: map count, read as the map count field (its first 7\n"
+    "                 characters, clamped to 1..1000000)\n"
     "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
-    "  --jobs J       batch: colour the maps on J workers (default: the number of\n"
+    "  --jobs J       batch: colour the maps on J threads (default: the number of\n"
     "                 cores); the run log is the same as with one\n"
     "  --clock-step MS  batch, for tests: the clock moves MS per reading, so the\n"
     "                 engine's 10-second limit strikes after a known number of phases\n"
@@ -55,7 +57,6 @@ const std::vector<Command>& commands()
         {"color", runColourCommand},
         {"batch", runBatchCommand},
         {"render", runRenderCommand},
-        {"batch-worker", runBatchWorkerCommand},
     };
     return table;
 }
@@ -94,7 +95,18 @@ int allowOnly(const Arguments& a, const std::set<std::string>& allowed)
     return 0;
 }
 
-int main(int argc, char** argv)
+// What the command printed must have reached standard output: a full disk
+// or a closed output fails the run.
+int withOutputChecked(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    const int error = errno ? errno : EIO;
+    std::fprintf(stderr, "orvane-cli: cannot write to standard output: %s\n", std::strerror(error));
+    return status ? status : 1;
+}
+
+int run(int argc, char** argv)
 {
     Arguments a;
     if (const int status = parse(argc, argv, a)) return status;
@@ -106,4 +118,11 @@ int main(int argc, char** argv)
     for (const Command& c : commands())
         if (a.command == c.name) return c.run(a);
     return usageError("unknown command '" + a.command + "'");
+}
+}  // namespace orvane::cli
+
+int main(int argc, char** argv)
+{
+    using namespace orvane::cli;
+    return withOutputChecked(run(argc, argv));
 }

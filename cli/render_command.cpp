@@ -1,13 +1,12 @@
 // The render command: the map page as the window paints it, written as SVG.
-#include "cli/cli.h"
-#include "engine/engine.h"
-#include "map/map.h"
-#include "platform/platform.h"
-#include "ui/draw.h"
-#include "ui/ui.h"
-#include "ui/view.h"
 #include <cstdio>
 #include <cstdlib>
+#include "cli/cli.h"
+#include "platform/platform.h"
+#include "text/utf.h"
+#include "ui/view.h"
+
+namespace orvane::cli {
 
 namespace {
 constexpr int largestSide = 16384;
@@ -27,13 +26,6 @@ bool parseSize(const std::string& text, int& w, int& h)
     return true;
 }
 
-bool writeText(const std::string& path, const std::string& content)
-{
-    FILE* f = openFile(utf8ToUtf16(path), "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    return std::fclose(f) == 0 && written;
-}
 }  // namespace
 
 int runRenderCommand(const Arguments& a)
@@ -47,28 +39,26 @@ int runRenderCommand(const Arguments& a)
 
     const uint32_t seed = seedFromArguments(a);
     const int n = nodesFromArguments(a);
-    seedGenerator(seed);
-    buildMap(n);
-    EnginePhase = phasePrepare;
-    displayMode = 0;
+    Map map;
+    map.build(seed, n);
+    Colouring colouring(map, [] { return clockMillis(); });
     int status = 0;
     if (a.has("--steps") || a.has("--full")) {
         int verify;
         long calls;
-        status = colourAsAsked(a, verify, calls);
+        status = colourAsAsked(a, colouring, verify, calls);
     }
     if (status == 0) {
-        viewWidth = w;
-        viewHeight = h;
-        DrawList list;
-        paintView(list);
-        if (writeText(a.value("--svg"), svgOf(list))) {
+        const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(map, colouring.state(), {w, h}));
+        if (error == 0) {
             std::printf("render seed=%08x nodes=%d size=%dx%d\n", static_cast<unsigned>(seed), n, w, h);
         } else {
-            std::fprintf(stderr, "orvane-cli: cannot write the picture '%s'\n", a.value("--svg").c_str());
+            std::fprintf(stderr, "orvane-cli: cannot write the picture '%s': %s\n", a.value("--svg").c_str(),
+                         errorText(error).c_str());
             status = 1;
         }
     }
-    releaseMap();
     return status;
 }
+
+}  // namespace orvane::cli

@@ -1,113 +1,112 @@
 // Conflict resolution, first stage: find the colour-4 pivot on the blocked arc
 // and try chain swaps that take colour 4 off it; else build the conflict path.
-#include "engine/engine.h"
+#include "engine/internal.h"
 
-const int8_t colourPairs[12][2] = {
-    {1, 2}, {2, 1}, {2, 3}, {3, 2}, {3, 1}, {1, 3},
-    {2, 3}, {3, 2}, {3, 1}, {1, 3}, {1, 2}, {2, 1},
-};
+namespace orvane {
 
 namespace {
-void dropPath()
+void dropPath(Engine& e)
 {
-    int guard = nodeStorageCount;
-    for (MapNode* n = pathHead; n && guard-- > 0; n = n->pathNext) n->pathMark = 0;
-    pathFlag = 0;
-    pathHead = pathTail = pathCursor = nullptr;
+    int guard = e.map.nodeStorageCount();
+    for (MapNode* n = e.pathHead; n && guard-- > 0; n = n->pathNext) n->pathMark = 0;
+    e.pathFlag = 0;
+    e.pathHead = e.pathTail = e.pathCursor = nullptr;
 }
 
-void buildConflictPath()
+// The pivot's neighbours inside the ring, in angular order from its ring
+// successor to its ring predecessor.
+void buildConflictPath(Engine& e)
 {
-    for (MapNode* n = nodeList; n; n = n->next) n->pathPrev = n->pathNext = nullptr;
-    pathHead = pivot->ringNext;
-    pathTail = pivot->ringPrev;
-    NodeLink* l = findLink(pivot, pathHead);
+    for (MapNode* n = e.map.nodeList; n; n = n->next) n->pathPrev = n->pathNext = nullptr;
+    e.pathHead = e.pivot->ringNext;
+    e.pathTail = e.pivot->ringPrev;
+    NodeLink* l = findLink(e.pivot, e.pathHead);
     MapNode* last = nullptr;
-    for (int guard = countLinks(pivot); l && guard > 0; --guard, l = l->aroundNext) {
+    for (int guard = countLinks(e.pivot); l && guard > 0; --guard, l = l->aroundNext) {
         MapNode* n = l->node;
         if (last) {
             last->pathNext = n;
             n->pathPrev = last;
         }
         last = n;
-        if (n == pathTail) break;
+        if (n == e.pathTail) break;
     }
-    pathFlag = 0;
-    pathCursor = nullptr;
+    e.pathFlag = 0;
+    e.pathCursor = nullptr;
 }
 
-bool directSwaps()
+bool directSwaps(Engine& e)
 {
-    int8_t remembered = 0;
-    beginDirectSwaps();
-    for (int8_t c = 1; c <= 3; ++c) {
+    ColourCode remembered = colourNone;
+    e.beginDirectSwaps();
+    for (int c = colourR; c <= colourY; ++c) {
         // Once a colour is remembered, a chain that reaches either side is passed over.
-        const DirectMark reach = markDirectChain(c, remembered != 0);
-        if (reach == reachesArcFirst || reach == reachesArcSide) continue;
-        if (reach == reachesArcLast) {
-            if (!remembered) {
-                remembered = c;
-                rememberMarkedChain();
+        const DirectMark reach = e.markDirectChain(colourCode(c), remembered != colourNone);
+        if (reach == DirectMark::reachesArcFirst || reach == DirectMark::reachesArcSide) continue;
+        if (reach == DirectMark::reachesArcLast) {
+            if (remembered == colourNone) {
+                remembered = colourCode(c);
+                e.rememberMarkedChain();
             }
             continue;
         }
-        swapMarkedChain(pivot, c);
+        e.swapMarkedChain(e.pivot, colourCode(c));
         return true;
     }
-    if (!remembered) return false;
-    swapRememberedChain(pivot, remembered);  // half swap
+    if (remembered == colourNone) return false;
+    e.swapRememberedChain(e.pivot, remembered);  // half swap
     return true;
 }
 
 // One prepared attempt for colour i with the pair (x, y).
-bool preparedSwap(int8_t i, int8_t x, int8_t y)
+bool preparedSwap(Engine& e, ColourCode i, ColourCode x, ColourCode y)
 {
-    trimChain(pivot);
-    unmarkArcChains(x);
-    recolourMarked(colourB, i, x);
-    if (pivot->colour != colourB) return true;
-    if (trySwapPivot(i)) return true;
-    trimChain(pivot);
-    recolourMarked(i, colourB, y);
-    return trySwapPivot(i);
+    e.trimChain(e.pivot);
+    e.unmarkArcChains(x);
+    e.recolourMarked(colourB, i, x);
+    if (e.pivot->colour != colourB) return true;
+    if (e.trySwapPivot(i)) return true;
+    e.trimChain(e.pivot);
+    e.recolourMarked(i, colourB, y);
+    return e.trySwapPivot(i);
 }
 
-bool preparedSwaps()
+bool preparedSwaps(Engine& e)
 {
-    for (int8_t i = 1; i <= 3; ++i) {
-        const int8_t* first = colourPairs[6 + 2 * (i - 1)];
-        const int8_t* second = colourPairs[7 + 2 * (i - 1)];
-        markChain(pivot, i);
-        if (preparedSwap(i, first[0], first[1])) return true;
-        if (preparedSwap(i, second[0], second[1])) return true;
+    for (int i = colourR; i <= colourY; ++i) {
+        const ColourCode* first = colourPairs[6 + 2 * (i - 1)];
+        const ColourCode* second = colourPairs[7 + 2 * (i - 1)];
+        e.markChain(e.pivot, colourCode(i));
+        if (preparedSwap(e, colourCode(i), first[0], first[1])) return true;
+        if (preparedSwap(e, colourCode(i), second[0], second[1])) return true;
     }
     return false;
 }
 }  // namespace
 
-bool arcFirstSideHasMark(int8_t mark)
+bool Engine::arcFirstSideHasMark(ColourCode mark) const
 {
     for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev)
         if (n->chainMark == mark) return true;
     return false;
 }
 
-bool arcLastSideHasMark(int8_t mark)
+bool Engine::arcLastSideHasMark(ColourCode mark) const
 {
     for (MapNode* n = arcLast; n && n != pivot; n = n->ringNext)
         if (n->chainMark == mark) return true;
     return false;
 }
 
-int locateBlocker()
+LocateOutcome Engine::locateBlocker()
 {
-    if (pathHead) dropPath();
+    if (pathHead) dropPath(*this);
     // The arc is a stretch of the ring; the walk is bounded all the same.
-    int guard = nodeStorageCount + 1;
+    int guard = walkLimit();
     for (MapNode* n = arcFirst; n && guard-- > 0; n = n->ringPrev) {
         if (n->colour == colourB) {
             pivot = n;
-            return 1;
+            return LocateOutcome::pivotFound;
         }
         if (n == arcLast) break;
     }
@@ -116,20 +115,22 @@ int locateBlocker()
         insertIntoRing(candidate, arcFirst, arcLast);
     }
     arcFirst = arcLast = pivot = nullptr;
-    return 0;
+    return LocateOutcome::noColour4Left;
 }
 
-bool trySwapPivot(int i)
+bool Engine::trySwapPivot(int i)
 {
-    markChain(pivot, static_cast<int8_t>(i));
+    markChain(pivot, colourCode(i));
     if (arcFirstSideHasMark(colourB)) return false;
-    swapMarkedChain(pivot, static_cast<int8_t>(i));
+    swapMarkedChain(pivot, colourCode(i));
     return true;
 }
 
-int freePivot()
+FreePivotOutcome Engine::freePivot()
 {
-    if (directSwaps() || preparedSwaps()) return 0;
-    buildConflictPath();
-    return 1;
+    if (directSwaps(*this) || preparedSwaps(*this)) return FreePivotOutcome::pivotFreed;
+    buildConflictPath(*this);
+    return FreePivotOutcome::pathBuilt;
 }
+
+}  // namespace orvane

@@ -1,18 +1,19 @@
 // Completion: colour the set-aside nodes in reverse order of deferral and put
 // them back; verification of the finished colouring.
-#include "engine/engine.h"
-#include <vector>
+#include "engine/internal.h"
+
+namespace orvane {
 
 namespace {
-int8_t freeColourAmongLinks(const MapNode* d)
+ColourCode freeColourAmongLinks(const MapNode* d)
 {
     unsigned used = 0;
     for (const NodeLink* l = d->links; l; l = l->next) {
-        const int8_t c = l->node->colour;
+        const int c = l->node->colour;
         if (c >= colourR && c <= colourB) used |= 1u << c;
     }
-    for (int8_t c = colourR; c <= colourY; ++c)
-        if (!(used & (1u << c))) return c;
+    for (int c = colourR; c <= colourY; ++c)
+        if (!(used & (1u << c))) return colourCode(c);
     return colourB;
 }
 
@@ -24,43 +25,45 @@ void appendList(NodeLink*& head, NodeLink* tail)
 }
 }  // namespace
 
-int completeColouring()
+CompletionOutcome Engine::completeColouring()
 {
     resetEngine(false);
-    if (!deferredList) return 0;
-    for (MapNode* d = deferredList; d; d = d->next) d->colour = freeColourAmongLinks(d);
+    if (!map.deferredList) return CompletionOutcome::nothingDeferred;
+    for (MapNode* d = map.deferredList; d; d = d->next) d->colour = freeColourAmongLinks(d);
     restoreDeferred();
-    return 1;
+    return CompletionOutcome::deferredRestored;
 }
 
-void restoreDeferred()
+void Engine::restoreDeferred()
 {
-    if (!deferredList) return;
-    MapNode** end = &nodeList;
+    if (!map.deferredList) return;
+    MapNode** end = &map.nodeList;
     while (*end) end = &(*end)->next;
-    *end = deferredList;
-    deferredList = nullptr;
-    std::vector<MapNode*> changed;
-    for (MapNode* n = nodeList; n; n = n->next) {
+    *end = map.deferredList;
+    map.deferredList = nullptr;
+    changedOwners.clear();
+    for (MapNode* n = map.nodeList; n; n = n->next) {
         if (!n->parkedLinks) continue;
         appendList(n->links, n->parkedLinks);
         n->parkedLinks = nullptr;
-        changed.push_back(n);
+        changedOwners.push_back(n);
     }
-    if (literalReference) {
-        orderNeighbours();
+    if (paths == Paths::reference) {
+        orderNeighbours(map);
         return;
     }
-    for (MapNode* n : changed) orderNeighboursOf(n);
+    for (MapNode* n : changedOwners) orderNeighboursOf(n);
 }
 
-uint16_t verifyColouring()
+uint16_t Engine::verifyColouring() const
 {
-    for (const MapNode* n = nodeList; n; n = n->next) {
-        const int8_t c = n->colour;
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
+        const int c = n->colour;
         bool fails = c < colourR || c > colourB || (n->outer && c == colourB);
         for (const NodeLink* l = n->links; l && !fails; l = l->next) fails = l->node->colour == c;
         if (fails) return static_cast<uint16_t>(n->number);
     }
     return 0;
 }
+
+}  // namespace orvane

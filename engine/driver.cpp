@@ -1,102 +1,98 @@
-// Engine globals, the step driver with its transition table, and the reset.
-#include "engine/engine.h"
-#include "platform/platform.h"
-#include "ui/ui.h"
+// The step driver with its transition table, the reset, and the colouring's
+// public face.
+#include "engine/internal.h"
+#include <chrono>
 
-uint8_t EnginePhase = phasePrepare;
-uint8_t growthDone = 0;
-MapNode* ringEntry = nullptr;
-MapNode* candidate = nullptr;
-MapNode* arcFirst = nullptr;
-MapNode* arcLast = nullptr;
-MapNode* pivot = nullptr;
-MapNode* pathHead = nullptr;
-MapNode* pathTail = nullptr;
-MapNode* pathCursor = nullptr;
-uint8_t pathFlag = 0;
-int8_t fillFrom = 0;
-int8_t fillTo = 0;
-
-const char16_t successText[] = u"成功＼(^o^)／";
-const char16_t failureText[] = u"失敗（´Д`）";
+namespace orvane {
 
 namespace {
-enum Continuation { stepEnds, atOnce };
+enum class Continuation { stepEnds, atOnce };
 
 struct Transition {
-    uint8_t next;
+    Phase next;
     Continuation how;
 };
 
+constexpr Transition stepTo(Phase p) { return {p, Continuation::stepEnds}; }
+constexpr Transition goOnWith(Phase p) { return {p, Continuation::atOnce}; }
+
 // Runs the routine of the current phase and gives the next phase.
-Transition runPhase(uint8_t phase)
+Transition runPhase(Engine& e, Phase phase)
 {
     switch (phase) {
-    case phasePrepare:
+    case Phase::prepare:
         // A map without a start triangle cannot be coloured: let completion
         // and verification report it.
-        return prepareColouring() == 0 ? Transition{phaseGrow, stepEnds} : Transition{phaseComplete, atOnce};
-    case phaseGrow:
-        switch (growRing()) {
-        case 0: return {phaseGrow, stepEnds};
-        case 1: return {phaseLocate, stepEnds};
-        default: return {phaseComplete, atOnce};
+        return e.prepareColouring() ? stepTo(Phase::grow) : goOnWith(Phase::complete);
+    case Phase::grow:
+        switch (e.growRing()) {
+        case GrowthOutcome::inserted: return stepTo(Phase::grow);
+        case GrowthOutcome::needsResolution: return stepTo(Phase::locate);
+        case GrowthOutcome::finished: return goOnWith(Phase::complete);
         }
-    case phaseLocate:
-        return locateBlocker() == 0 ? Transition{phaseGrow, stepEnds} : Transition{phaseFreePivot, stepEnds};
-    case phaseFreePivot:
-        return freePivot() == 0 ? Transition{phaseLocate, atOnce} : Transition{phaseWalkPath, stepEnds};
-    case phaseWalkPath:
-        switch (walkPath()) {
-        case 0: return {phaseLocate, atOnce};
-        case 1: return {phaseWalkPath, stepEnds};
-        default: return {phaseClearCursor, stepEnds};
+        break;
+    case Phase::locate:
+        return e.locateBlocker() == LocateOutcome::noColour4Left ? stepTo(Phase::grow) : stepTo(Phase::freePivot);
+    case Phase::freePivot:
+        return e.freePivot() == FreePivotOutcome::pivotFreed ? goOnWith(Phase::locate) : stepTo(Phase::walkPath);
+    case Phase::walkPath:
+        switch (e.walkPath()) {
+        case WalkOutcome::pivotCleared: return goOnWith(Phase::locate);
+        case WalkOutcome::rerouted: return stepTo(Phase::walkPath);
+        case WalkOutcome::cursorSet: return stepTo(Phase::clearCursor);
         }
-    case phaseClearCursor:
-        return clearCursor() == 2 ? Transition{phaseShake, stepEnds} : Transition{phaseWalkPath, stepEnds};
-    case phaseShake:
-        shakePivot();
-        return {phaseLocate, stepEnds};
-    case phaseComplete:
-        return completeColouring() == 0 ? Transition{phaseVerify, atOnce} : Transition{phaseVerify, stepEnds};
+        break;
+    case Phase::clearCursor:
+        return e.clearCursor() == CursorOutcome::noMove ? stepTo(Phase::shake) : stepTo(Phase::walkPath);
+    case Phase::shake:
+        e.shakePivot();
+        return stepTo(Phase::locate);
+    case Phase::complete:
+        return e.completeColouring() == CompletionOutcome::nothingDeferred ? goOnWith(Phase::verify)
+                                                                          : stepTo(Phase::verify);
     default:
-        return {phaseComplete, atOnce};
+        break;
     }
-}
-
-uint16_t finishWithVerification()
-{
-    const uint16_t result = verifyColouring();
-    if (displayMode != 1) writeControlText(idStatus, result == 0 ? successText : failureText);
-    EnginePhase = phaseFinished;
-    return result;
+    return goOnWith(Phase::complete);
 }
 }  // namespace
 
-uint16_t engineStep(bool runToEnd)
+Engine::Engine(Map& m, Clock c, Paths p) : map(m), clock(std::move(c)), paths(p), boundGeneration(m.generation()) {}
+
+void Engine::followMap()
 {
-    if (!nodeList || engineFinished()) return 0;
-    const uint32_t start = clockMillis();
-    uint16_t result = 0;
-    for (;;) {
-        if (runToEnd && EnginePhase < phaseComplete && clockMillis() - start > engineTimeLimitMs)
-            EnginePhase = phaseComplete;
-        if (EnginePhase == phaseVerify) {
-            result = finishWithVerification();
-            break;
-        }
-        const Transition t = runPhase(EnginePhase);
-        EnginePhase = t.next;
-        if (!runToEnd && t.how == stepEnds) break;
-    }
-    if (displayMode == 0) {
-        setCommandState(engineFinished() ? 2 : 4);
-        invalidateView(true);
-    }
-    return result;
+    if (boundGeneration == map.generation()) return;
+    boundGeneration = map.generation();
+    resetEngine(false);
+    EnginePhase = Phase::prepare;
 }
 
-void resetEngine(bool clearColours)
+StepReport Engine::engineStep(bool runToEnd)
+{
+    followMap();
+    StepReport report;
+    if (!map.nodeList || isFinished(EnginePhase)) return report;
+    report.ran = true;
+    const uint32_t start = clock();
+    for (;;) {
+        // The clock may wrap: the unsigned difference stays right.
+        if (runToEnd && EnginePhase < Phase::complete && clock() - start > engineTimeLimitMs)
+            EnginePhase = Phase::complete;
+        if (EnginePhase == Phase::verify) {
+            report.verified = true;
+            report.result = verifyColouring();
+            EnginePhase = Phase::finished;
+            break;
+        }
+        const Transition t = runPhase(*this, EnginePhase);
+        EnginePhase = t.next;
+        if (!runToEnd && t.how == Continuation::stepEnds) break;
+    }
+    report.finished = isFinished(EnginePhase);
+    return report;
+}
+
+void Engine::resetEngine(bool clearColours)
 {
     endScratchTracking();
     growthDone = 0;
@@ -105,19 +101,66 @@ void resetEngine(bool clearColours)
     arcFirst = arcLast = nullptr;
     pathHead = pathTail = pathCursor = nullptr;
     if (!clearColours) return;
-    for (MapNode* n = nodeList; n; n = n->next) {
+    for (MapNode* n = map.nodeList; n; n = n->next) {
         n->colour = colourNone;
         n->ringContacts = 0;
         n->pathMark = 0;
     }
 }
 
-void clearColouring()
+Clock steadyClock()
 {
-    EnginePhase = phasePrepare;
-    writeControlText(idStatus, u"");
-    resetEngine(true);
-    restoreDeferred();
-    invalidateView(true);
-    setCommandState(3);
+    return [] {
+        using namespace std::chrono;
+        return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    };
 }
+
+Colouring::Colouring(Map& map, Clock clock, Paths paths) : engine_(std::make_unique<Engine>(map, std::move(clock), paths)) {}
+Colouring::~Colouring() = default;
+
+StepReport Colouring::step(bool runToEnd) { return engine_->engineStep(runToEnd); }
+
+void Colouring::restart()
+{
+    engine_->followMap();
+    engine_->resetEngine(false);
+    engine_->EnginePhase = Phase::prepare;
+}
+
+void Colouring::reset(bool clearColours)
+{
+    engine_->followMap();
+    engine_->resetEngine(clearColours);
+}
+
+void Colouring::clear()
+{
+    engine_->followMap();
+    engine_->EnginePhase = Phase::prepare;
+    engine_->resetEngine(true);
+    engine_->restoreDeferred();
+}
+
+// A rebuilt or released map is noticed on every read, so no reader ever
+// follows a reference into the old one.
+bool Colouring::finished() const { return isFinished(phase()); }
+Phase Colouring::phase() const { return state().EnginePhase; }
+const EngineState& Colouring::state() const
+{
+    engine_->followMap();
+    return *engine_;
+}
+Map& Colouring::map() const { return engine_->map; }
+
+Engine& Colouring::engine()
+{
+    engine_->followMap();
+    return *engine_;
+}
+uint16_t Colouring::verify() const { return engine_->verifyColouring(); }
+void Colouring::setClock(Clock clock) { engine_->clock = std::move(clock); }
+Paths Colouring::paths() const { return engine_->paths; }
+void Colouring::setPaths(Paths paths) { engine_->paths = paths; }
+
+}  // namespace orvane

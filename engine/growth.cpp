@@ -1,27 +1,12 @@
 // Ring growth: insert the uncoloured node nearest the centre whose coloured
 // neighbours form one stretch of the ring.
-#include "engine/engine.h"
+#include "engine/internal.h"
 #include <climits>
-#include <cstddef>
-#include <set>
-#include <vector>
+
+namespace orvane {
 
 namespace {
 bool isColoured(const MapNode* n) { return n->colour != colourNone; }
-
-// The fast candidate search keeps the frontier: every uncoloured node with at
-// least two coloured neighbours, ordered as the whole-list scan ranks them (by
-// distance from the centre, then by node-list position). Contacts only grow and
-// coloured nodes stay coloured while a colouring runs, so a node enters once,
-// when its second contact is counted, and leaves once coloured.
-std::set<uint64_t> frontier;
-std::vector<MapNode*> frontierNode;  // by node-list position
-bool frontierActive = false;
-
-uint64_t frontierKey(const MapNode* n)
-{
-    return (static_cast<uint64_t>(n->centreDistance) << 32) | static_cast<uint32_t>(nodeListPosition(n));
-}
 
 // Walks around `node` from `from` in one direction over coloured neighbours,
 // counting them; stops before an uncoloured one or after an outer one.
@@ -72,38 +57,79 @@ bool arcOfOuterNeighbours(MapNode* node, MapNode** first, MapNode** last)
     return false;
 }
 
-
-bool outerBoundaryHasColour4()
+bool outerBoundaryHasColour4(const Map& map)
 {
-    if (!outerStart) return false;
-    const MapNode* n = outerStart;
+    if (!map.outerStart) return false;
+    const MapNode* n = map.outerStart;
     do {
         if (n->colour == colourB) return true;
         n = n->outer;
-    } while (n && n != outerStart);
+    } while (n && n != map.outerStart);
     return false;
 }
 
-unsigned arcColourMask(MapNode* first, MapNode* last)
+unsigned arcColourMask(MapNode* first, MapNode* last, int limit)
 {
     unsigned mask = 0;
-    int guard = nodeStorageCount + 1;
-    for (MapNode* n = first; n && guard-- > 0; n = n->ringPrev) {
+    for (MapNode* n = first; n && limit-- > 0; n = n->ringPrev) {
         if (n->colour >= colourR && n->colour <= colourB) mask |= 1u << n->colour;
         if (n == last) break;
     }
     return mask;
 }
 
-int8_t leastFreeColour(unsigned mask)
+ColourCode leastFreeColour(unsigned mask)
 {
-    for (int8_t c = colourR; c <= colourY; ++c)
-        if (!(mask & (1u << c))) return c;
+    for (int c = colourR; c <= colourY; ++c)
+        if (!(mask & (1u << c))) return colourCode(c);
     return colourB;
+}
+
+// The fast candidate search keys the frontier by distance from the centre,
+// then by node-list position, as the whole-list scan ranks its nodes.
+uint64_t frontierKey(const Engine& e, const MapNode* n)
+{
+    return (static_cast<uint64_t>(n->centreDistance) << 32) | static_cast<uint32_t>(e.nodeListPosition(n));
+}
+
+// The uncoloured node nearest the centre (earliest in the list on equal
+// distances) whose coloured neighbours form one stretch of the ring.
+MapNode* scanForCandidate(Engine& e, MapNode** first, MapNode** last)
+{
+    MapNode* best = nullptr;
+    int32_t bestDistance = INT32_MAX;
+    for (MapNode* n = e.map.nodeList; n; n = n->next) {
+        if (n->colour != colourNone || n->ringContacts < 2 || n->centreDistance >= bestDistance) continue;
+        MapNode* f;
+        MapNode* l;
+        if (!e.findContactArc(n, &f, &l)) continue;
+        best = n;
+        *first = f;
+        *last = l;
+        bestDistance = n->centreDistance;
+    }
+    return best;
+}
+
+// Contacts only grow and coloured nodes stay coloured while a colouring runs,
+// so a node enters the frontier once, when its second contact is counted, and
+// leaves once coloured.
+MapNode* frontierCandidate(Engine& e, MapNode** first, MapNode** last)
+{
+    for (auto it = e.frontier.begin(); it != e.frontier.end();) {
+        MapNode* n = e.frontierNode[static_cast<size_t>(*it & 0xFFFFFFFFu)];
+        if (n->colour != colourNone) {
+            it = e.frontier.erase(it);
+            continue;
+        }
+        if (e.findContactArc(n, first, last)) return n;
+        ++it;
+    }
+    return nullptr;
 }
 }  // namespace
 
-bool findContactArc(MapNode* node, MapNode** first, MapNode** last)
+bool Engine::findContactArc(MapNode* node, MapNode** first, MapNode** last)
 {
     bool anyColoured = false;
     for (NodeLink* l = node->links; l; l = l->next) {
@@ -115,7 +141,7 @@ bool findContactArc(MapNode* node, MapNode** first, MapNode** last)
 }
 
 // Puts an uncoloured node into the ring between the arc ends and counts its contacts.
-void insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
+void Engine::insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
 {
     node->ringNext = first;
     node->ringPrev = last;
@@ -125,87 +151,55 @@ void insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
     for (NodeLink* l = node->links; l; l = l->next) countContact(l->node);
 }
 
-void startFrontier()
+void Engine::startFrontier()
 {
     frontier.clear();
     frontierActive = scratchTracking();
     if (!frontierActive) return;
     frontierNode.clear();
-    for (MapNode* n = nodeList; n; n = n->next) {
+    for (MapNode* n = map.nodeList; n; n = n->next) {
         frontierNode.push_back(n);
-        if (n->colour == colourNone && n->ringContacts >= 2) frontier.insert(frontierKey(n));
+        if (n->colour == colourNone && n->ringContacts >= 2) frontier.insert(frontierKey(*this, n));
     }
 }
 
-void countContact(MapNode* n)
+void Engine::countContact(MapNode* n)
 {
     ++n->ringContacts;
     if (frontierActive && scratchTracking() && n->ringContacts == 2 && n->colour == colourNone)
-        frontier.insert(frontierKey(n));
+        frontier.insert(frontierKey(*this, n));
 }
 
-namespace {
-// The uncoloured node nearest the centre (earliest in the list on equal
-// distances) whose coloured neighbours form one stretch of the ring.
-MapNode* scanForCandidate(MapNode** first, MapNode** last)
+GrowthOutcome Engine::growRing()
 {
-    MapNode* best = nullptr;
-    int32_t bestDistance = INT32_MAX;
-    for (MapNode* n = nodeList; n; n = n->next) {
-        if (n->colour != colourNone || n->ringContacts < 2 || n->centreDistance >= bestDistance) continue;
-        MapNode* f;
-        MapNode* l;
-        if (!findContactArc(n, &f, &l)) continue;
-        best = n;
-        *first = f;
-        *last = l;
-        bestDistance = n->centreDistance;
-    }
-    return best;
-}
-
-MapNode* frontierCandidate(MapNode** first, MapNode** last)
-{
-    for (auto it = frontier.begin(); it != frontier.end();) {
-        MapNode* n = frontierNode[static_cast<size_t>(*it & 0xFFFFFFFFu)];
-        if (n->colour != colourNone) {
-            it = frontier.erase(it);
-            continue;
-        }
-        if (findContactArc(n, first, last)) return n;
-        ++it;
-    }
-    return nullptr;
-}
-}  // namespace
-
-int growRing()
-{
-    if (growthDone) return 2;
+    if (growthDone) return GrowthOutcome::finished;
     candidate = nullptr;
     MapNode* bestFirst = nullptr;
     MapNode* bestLast = nullptr;
     const bool fast = frontierActive && scratchTracking();
-    MapNode* best = fast ? frontierCandidate(&bestFirst, &bestLast) : scanForCandidate(&bestFirst, &bestLast);
+    MapNode* best = fast ? frontierCandidate(*this, &bestFirst, &bestLast) : scanForCandidate(*this, &bestFirst, &bestLast);
     candidate = best;
     if (!best) {
-        if (!outerBoundaryHasColour4()) return 2;
+        if (!outerBoundaryHasColour4(map)) return GrowthOutcome::finished;
+        // The whole ring becomes the arc of the boundary's clean-up.
         arcFirst = ringEntry;
         arcLast = ringEntry->ringNext;
         clearSwapCursors();
         growthDone = 1;
-        return 1;
+        return GrowthOutcome::needsResolution;
     }
-    const unsigned mask = arcColourMask(bestFirst, bestLast);
+    const unsigned mask = arcColourMask(bestFirst, bestLast, walkLimit());
     if (mask == 0x1Eu) {
         best->colour = colourBlocked;
         pivot = nullptr;
         arcFirst = bestFirst;
         arcLast = bestLast;
         clearSwapCursors();
-        return 1;
+        return GrowthOutcome::needsResolution;
     }
     best->colour = leastFreeColour(mask);
     insertIntoRing(best, bestFirst, bestLast);
-    return 0;
+    return GrowthOutcome::inserted;
 }
+
+}  // namespace orvane

@@ -1,71 +1,79 @@
 // Conflict resolution, second stage: walk the conflict path around the pivot,
-// reroute it along chains, recolour its cursor, or shake the pivot.
-#include "engine/engine.h"
+// reroute it along chains, recolour its cursor, or shake the pivot. Every walk
+// along the path is bounded: a damaged path must never hang the engine.
+#include "engine/internal.h"
+
+namespace orvane {
 
 namespace {
-// Every walk along the path is bounded: a damaged path must never hang the engine.
-int walkLimit() { return nodeStorageCount + 1; }
-
-void setCursorPosition(MapNode* s)
+void setCursorPosition(const Engine& e, MapNode* s)
 {
-    int guard = walkLimit();
+    int guard = e.walkLimit();
     for (MapNode* n = s; n && guard-- > 0; n = n->pathNext) n->pathMark = -1;
-    guard = walkLimit();
+    guard = e.walkLimit();
     for (MapNode* n = s; n && guard-- > 0; n = n->pathPrev) n->pathMark = 1;
 }
 
-void placeCursor(MapNode* s)
+void placeCursor(Engine& e, MapNode* s)
 {
-    pathCursor = s;
-    setCursorPosition(s);
+    e.pathCursor = s;
+    setCursorPosition(e, s);
 }
 
-bool markedFromTo(MapNode* from, bool forwards, int8_t mark, bool anyMark)
+bool anyMarkedFrom(const Engine& e, MapNode* from, bool forwards)
 {
-    int guard = walkLimit();
+    int guard = e.walkLimit();
     for (MapNode* n = from; n && guard-- > 0; n = forwards ? n->pathNext : n->pathPrev)
-        if (anyMark ? n->chainMark != 0 : n->chainMark == mark) return true;
+        if (n->chainMark != colourNone) return true;
     return false;
 }
 
-// The old path's successor of e, from the untouched pathPrev links.
-MapNode* oldSuccessor(MapNode* e)
+bool markedBackFrom(const Engine& e, MapNode* from, ColourCode mark)
 {
-    if (e == pathTail) return pivot;
+    int guard = e.walkLimit();
+    for (MapNode* n = from; n && guard-- > 0; n = n->pathPrev)
+        if (n->chainMark == mark) return true;
+    return false;
+}
+
+// The old path's successor of x, from the untouched pathPrev links.
+MapNode* oldSuccessor(const Engine& e, MapNode* x)
+{
+    if (x == e.pathTail) return e.pivot;
     MapNode* after = nullptr;
-    int guard = walkLimit();
-    for (MapNode* n = pathTail; n && n != e && guard-- > 0; n = n->pathPrev) after = n;
+    int guard = e.walkLimit();
+    for (MapNode* n = e.pathTail; n && n != x && guard-- > 0; n = n->pathPrev) after = n;
     return after;
 }
 
-void restoreOldPath()
+void restoreOldPath(const Engine& e)
 {
     MapNode* after = nullptr;
-    int guard = walkLimit();
-    for (MapNode* n = pathTail; n && guard-- > 0; n = n->pathPrev) {
+    int guard = e.walkLimit();
+    for (MapNode* n = e.pathTail; n && guard-- > 0; n = n->pathPrev) {
         n->pathNext = after;
         after = n;
     }
 }
 
-void acceptNewPath()
+void acceptNewPath(Engine& e)
 {
     MapNode* before = nullptr;
-    int guard = walkLimit();
-    for (MapNode* n = pathHead; n && guard-- > 0; n = n->pathNext) {
+    int guard = e.walkLimit();
+    for (MapNode* n = e.pathHead; n && guard-- > 0; n = n->pathNext) {
         n->pathPrev = before;
         before = n;
     }
-    pathCursor = nullptr;
-    for (MapNode* n = nodeList; n; n = n->next) n->pathMark = 0;
+    e.pathCursor = nullptr;
+    for (MapNode* n = e.map.nodeList; n; n = n->next) n->pathMark = 0;
 }
 
-// Does the turn around e backwards from q's link meet a before b?
-bool meetsBefore(MapNode* e, MapNode* q, MapNode* a, MapNode* b)
+// Does the turn around x backwards from q's link meet a before b?
+bool meetsBefore(MapNode* x, MapNode* q, MapNode* a, MapNode* b)
 {
-    NodeLink* l = findLink(e, q);
+    NodeLink* l = findLink(x, q);
     if (!l) return false;
-    for (int guard = countLinks(e); guard > 0; --guard) {
+    for (int guard = countLinks(x); guard > 0; --guard) {
         l = l->aroundPrev;
         if (l->node == a) return true;
         if (l->node == b) return false;
@@ -80,24 +88,24 @@ MapNode* nextMarkedBackwards(MapNode* x, MapNode* f)
     if (!l) return nullptr;
     for (int guard = countLinks(x); guard > 0; --guard) {
         l = l->aroundPrev;
-        if (l->node->chainMark != 0) return l->node;
+        if (l->node->chainMark != colourNone) return l->node;
     }
     return nullptr;
 }
 }  // namespace
 
-bool reroutePath(MapNode* s)
+bool Engine::reroutePath(MapNode* s)
 {
     MapNode* x = s->pathPrev;
     int guard = walkLimit();
-    while (x && x->chainMark == 0 && guard-- > 0) x = x->pathPrev;
+    while (x && x->chainMark == colourNone && guard-- > 0) x = x->pathPrev;
     if (!x) {
-        restoreOldPath();
+        restoreOldPath(*this);
         return false;
     }
     MapNode* f = x == pathTail ? pivot : x->pathNext;
     MapNode* q = x;
-    MapNode* e = nullptr;
+    MapNode* end = nullptr;
     // A walk that cannot reach s or a later path node is refused.
     for (int steps = 4 * walkLimit(); steps > 0; --steps) {
         MapNode* y = nextMarkedBackwards(x, f);
@@ -107,27 +115,27 @@ bool reroutePath(MapNode* s)
         f = x;
         x = y;
         if (y == s || y->pathMark < 0) {
-            e = y;
+            end = y;
             break;
         }
     }
-    if (!e) {
-        restoreOldPath();
+    if (!end) {
+        restoreOldPath(*this);
         return false;
     }
     if (s == pathCursor) {
-        MapNode* b = e == pathHead ? pivot : e->pathPrev;
-        MapNode* a = oldSuccessor(e);
-        if (meetsBefore(e, q, a, b)) {
-            restoreOldPath();
+        MapNode* b = end == pathHead ? pivot : end->pathPrev;
+        MapNode* a = oldSuccessor(*this, end);
+        if (meetsBefore(end, q, a, b)) {
+            restoreOldPath(*this);
             return false;
         }
     }
-    acceptNewPath();
+    acceptNewPath(*this);
     return true;
 }
 
-int walkPath()
+WalkOutcome Engine::walkPath()
 {
     pathFlag = 0;
     pathCursor = nullptr;
@@ -136,34 +144,34 @@ int walkPath()
     while (s && s->colour != colourY && guard-- > 0) s = s->pathNext;
     if (!s || s->colour != colourY) {
         swapChain(pivot, colourY);
-        return 0;
+        return WalkOutcome::pivotCleared;
     }
     markChain(pivot, colourY);
     trimChain(pivot);
     MapNode* p = s->pathPrev;
     if (s->chainMark == colourB || !p) {
-        placeCursor(s);
-        return 2;
+        placeCursor(*this, s);
+        return WalkOutcome::cursorSet;
     }
-    markChain(p, static_cast<int8_t>(3 - p->colour));
-    if (!markedFromTo(s, true, 0, true)) {
-        placeCursor(s);
-        return 2;
+    markChain(p, colourCode(3 - p->colour));
+    if (!anyMarkedFrom(*this, s, true)) {
+        placeCursor(*this, s);
+        return WalkOutcome::cursorSet;
     }
     trimChain(s);
-    setCursorPosition(s);
+    setCursorPosition(*this, s);
     reroutePath(s);
-    return 1;
+    return WalkOutcome::rerouted;
 }
 
-bool recolourCursor()
+bool Engine::recolourCursor()
 {
     MapNode* s = pathCursor;
     MapNode* p = s == pathHead ? s->pathNext : s->pathPrev;
-    const int8_t b = static_cast<int8_t>(3 - p->colour);
-    const int8_t c = static_cast<int8_t>(3 - b);
+    const ColourCode b = colourCode(3 - p->colour);
+    const ColourCode c = colourCode(3 - b);
     markChain(s, b);
-    if (markedFromTo(s, false, colourY, false)) {
+    if (markedBackFrom(*this, s, colourY)) {
         trimChain(s);
         // Protect the (c,b) chain of the cursor's path predecessor.
         fillFrom = c;
@@ -172,22 +180,22 @@ bool recolourCursor()
         unmarkFrom(s->pathPrev);
         recolourAnyMarked(b, c);
         markChain(s, b);
-        if (markedFromTo(s, false, colourY, false)) return false;
+        if (markedBackFrom(*this, s, colourY)) return false;
     }
     swapChain(s, b);
     return true;
 }
 
-int clearCursor()
+CursorOutcome Engine::clearCursor()
 {
-    if (recolourCursor()) return 0;
+    if (recolourCursor()) return CursorOutcome::recoloured;
     trimChain(pathCursor);
-    if (reroutePath(pathCursor)) return 1;
+    if (reroutePath(pathCursor)) return CursorOutcome::rerouted;
     pathFlag = 1;
-    return 2;
+    return CursorOutcome::noMove;
 }
 
-void shakePivot()
+void Engine::shakePivot()
 {
     const int k = pathCursor->swapCursor;
     swapChain(pivot, colourPairs[k][0]);
@@ -195,3 +203,5 @@ void shakePivot()
     if (++pathCursor->swapCursor >= 6) pathCursor->swapCursor = 0;
     noteSwapCursor(pathCursor);
 }
+
+}  // namespace orvane

@@ -1,8 +1,10 @@
 // Preparation: inner nodes with three neighbours are set aside, and the start
 // triangle near the centre is coloured as the first ring.
-#include "engine/engine.h"
+#include "engine/internal.h"
 #include <cmath>
 #include <utility>
+
+namespace orvane {
 
 namespace {
 bool hasExactlyThreeLinks(const MapNode* n)
@@ -25,19 +27,20 @@ void parkLinkTo(MapNode* owner, MapNode* deferred)
     }
 }
 
-// One pass over the node list; returns whether it deferred anything.
-bool deferPass()
+// One pass over the node list; returns whether it deferred anything. Nodes
+// later in the pass see the reduced link counts.
+bool deferPass(Map& map)
 {
     bool deferred = false;
-    MapNode** before = &nodeList;
+    MapNode** before = &map.nodeList;
     while (MapNode* n = *before) {
         if (n->outer || !hasExactlyThreeLinks(n)) {
             before = &n->next;
             continue;
         }
         *before = n->next;
-        n->next = deferredList;
-        deferredList = n;
+        n->next = map.deferredList;
+        map.deferredList = n;
         for (NodeLink* l = n->links; l; l = l->next) parkLinkTo(l->node, n);
         deferred = true;
     }
@@ -59,10 +62,10 @@ int32_t pseudoAngle(const MapNode* p, const MapNode* q)
     return h;
 }
 
-MapNode* nearestToCentre()
+MapNode* nearestToCentre(MapNode* list)
 {
-    MapNode* best = nodeList;
-    for (MapNode* n = nodeList; n; n = n->next)
+    MapNode* best = list;
+    for (MapNode* n = list; n; n = n->next)
         if (n->centreDistance < best->centreDistance) best = n;
     return best;
 }
@@ -76,12 +79,12 @@ MapNode* nearestNeighbourToCentre(const MapNode* a)
 }
 
 // The common neighbour of a and b with the least rounded distance sum.
-MapNode* closestCommonNeighbour(MapNode* a, MapNode* b)
+MapNode* closestCommonNeighbour(Engine& e, MapNode* a, MapNode* b)
 {
-    clearVisited();
+    e.clearVisited();
     for (NodeLink* l = a->links; l; l = l->next) {
         l->node->visited = 1;
-        noteVisited(l->node);
+        e.noteVisited(l->node);
     }
     MapNode* best = nullptr;
     int32_t bestSum = 0;
@@ -100,28 +103,28 @@ void countContacts(const MapNode* n)
 }
 }  // namespace
 
-void deferNodes()
+void Engine::deferNodes()
 {
-    deferredList = nullptr;
+    map.deferredList = nullptr;
     bool any = false;
-    while (deferPass()) any = true;
+    while (deferPass(map)) any = true;
     if (!any) return;
-    if (literalReference) {
-        orderNeighbours();
+    if (paths == Paths::reference) {
+        orderNeighbours(map);
         return;
     }
-    for (MapNode* n = nodeList; n; n = n->next)
+    for (MapNode* n = map.nodeList; n; n = n->next)
         if (n->parkedLinks) orderNeighboursOf(n);
 }
 
-int prepareColouring()
+bool Engine::prepareColouring()
 {
     deferNodes();
     beginScratchTracking();
-    MapNode* a = nearestToCentre();
+    MapNode* a = nearestToCentre(map.nodeList);
     MapNode* b = nearestNeighbourToCentre(a);
-    MapNode* t = b ? closestCommonNeighbour(a, b) : nullptr;
-    if (!t) return 1;
+    MapNode* t = b ? closestCommonNeighbour(*this, a, b) : nullptr;
+    if (!t) return false;
 
     MapNode* p = a;
     if (a->y > b->y) p = b;
@@ -140,5 +143,7 @@ int prepareColouring()
     countContacts(u);
     countContacts(v);
     startFrontier();
-    return 0;
+    return true;
 }
+
+}  // namespace orvane

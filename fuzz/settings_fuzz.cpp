@@ -1,12 +1,13 @@
 // The settings loader on arbitrary bytes: it must never read or write out of
 // bounds, and it must leave terminated texts that fit their buffers and a
 // placement that is either plausible or all zeros.
-#include "ui/settings.h"
-#include "ui/ui.h"
 #include <cstdlib>
 #include <cstring>
+#include "ui/settings.h"
 
 namespace {
+using namespace orvane;
+
 void check(bool condition)
 {
     if (!condition) std::abort();
@@ -22,19 +23,23 @@ size_t unitsOf(const char16_t* text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    loadSettingsFromBytes(data, size);
-    for (const char16_t* text : {seedText, nodeCountText, mapCountText}) check(unitsOf(text) < textBufferUnits);
-    if (placementUsable()) {
-        check(windowPlacement[0] == 44);
-        check(windowPlacement[9] > windowPlacement[7] && windowPlacement[10] > windowPlacement[8]);
+    Settings settings;
+    FieldTexts fields;
+    loadSettingsFromBytes(settings, fields, data, size);
+    for (const char16_t* text : {fields.seedText, fields.nodeCountText, fields.mapCountText})
+        check(unitsOf(text) < textBufferUnits);
+    const int32_t* p = settings.windowPlacement;
+    if (settings.placementLoaded) {
+        check(p[0] == 44);
+        check(p[9] > p[7] && p[10] > p[8]);
         // What is saved loads back the same.
-        const std::string bytes = settingsContent();
-        int32_t before[11];
-        std::memcpy(before, windowPlacement, sizeof before);
-        loadSettingsFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        check(placementUsable() && std::memcmp(before, windowPlacement, sizeof before) == 0);
+        const std::string bytes = settingsContent(settings, fields);
+        Settings again;
+        FieldTexts againFields;
+        loadSettingsFromBytes(again, againFields, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        check(again.placementLoaded && std::memcmp(again.windowPlacement, p, sizeof again.windowPlacement) == 0);
     } else {
-        for (int32_t v : windowPlacement) check(v == 0);
+        for (int i = 0; i < 11; ++i) check(p[i] == 0);
     }
     return 0;
 }

@@ -1,6 +1,16 @@
-// Map records and the module-level state of the one current map.
+// Map records and the map object that owns them: nodes, border records and
+// the state of one map, built from (seed, N).
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace orvane {
+
+// The colour of a country; the letters " RGYB*" index it.
+enum ColourCode : int8_t { colourNone = 0, colourR = 1, colourG = 2, colourY = 3, colourB = 4, colourBlocked = 5 };
+inline constexpr char colourLetters[] = " RGYB*";
+inline constexpr ColourCode colourCode(int c) { return static_cast<ColourCode>(c); }
 
 struct NodeLink;
 
@@ -20,10 +30,10 @@ struct MapNode {
     int16_t ringContacts;
     int16_t chainDegree;
     int16_t number;          // 1..N; frame vertices -1..-3 while building
-    int8_t colour;           // ColourCode
+    ColourCode colour;
     int8_t swapCursor;
     int8_t pathMark;
-    int8_t chainMark;
+    ColourCode chainMark;
     int8_t visited;
     int8_t drawn;
 };
@@ -35,51 +45,111 @@ struct NodeLink {
     MapNode* node;           // the neighbour
 };
 
-// ColourCode values.
-enum : int8_t { colourNone = 0, colourR = 1, colourG = 2, colourY = 3, colourB = 4, colourBlocked = 5 };
-inline constexpr char colourLetters[] = " RGYB*";
+// Which code paths the builder and the engine take. The reference paths are
+// the method's literal whole-list walks and clears; the fast paths give
+// identical maps, colourings and marks, and the reference stays for comparison.
+enum class Paths : uint8_t { fast, reference };
 
-// When set, the builder and the engine take their reference paths: whole-list
-// walks and clears, exactly as the method describes them. The fast paths give
-// identical maps, colourings and marks; the reference stays for comparison.
-extern bool literalReference;
+inline constexpr int leastNodes = 3, mostNodes = 10000;
 
-// Map state.
-extern MapNode* nodeList;       // nodes not deferred, in list order
-extern MapNode* deferredList;   // deferred nodes, most recently deferred first
-extern MapNode* nodeStorage;    // the one allocation holding all nodes
-extern int nodeStorageCount;    // number of nodes in nodeStorage
-extern MapNode* outerStart;     // start of the outer boundary cycle
+// What the last build did, for the tests and the benchmarks.
+struct BuildCounts {
+    int insideSplits = 0;        // sites strictly inside a triangle
+    int edgeSplits = 0;          // sites on an edge: four-way splits
+    int flips = 0;
+    int locationMismatches = 0;  // with checkLocation: fast and literal location disagreed
+};
 
-// Frees every node and link, clears the map state and the engine references.
-void releaseMap();
+struct BuildOptions {
+    Paths paths = Paths::fast;
+    bool checkLocation = false;  // also locate every site by the literal walk and compare
+};
 
-// The seeded generator: the only source of randomness of a map.
-void seedGenerator(uint32_t seed);
-int drawRandom();                // one draw, 0..32767
-void scatterSites(int n);
+struct Point {
+    int32_t x, y;
+};
 
-// Releases the current map and builds a new one of n (3..10000) sites from the
-// seeded generator: triangulation, neighbour order and outer cycle.
-void buildMap(int n);
+// One map. It owns its node storage and border records; the colouring engine
+// works in place on their fields and moves nodes between the node list and the
+// deferred list. Building a new map first releases the old one.
+class Map {
+public:
+    Map();
+    ~Map();
+    Map(const Map&) = delete;
+    Map& operator=(const Map&) = delete;
 
-// Angular ring of every node's links (aroundNext by decreasing angle key).
-void orderNeighbours();
-// The same for one node. A node's ring depends only on its own links (and on
-// whether its neighbours border each other), so after links were parked or
-// restored only the nodes whose lists changed need it.
-void orderNeighboursOf(MapNode* node);
-int64_t angleKey(int32_t dx, int32_t dy);
+    // Builds the map of (seed, n) with n clamped to 3..10000.
+    void build(uint32_t seed, int n, BuildOptions options = {});
+    // Builds from given sites instead of scattered ones: xy holds n (x, y)
+    // pairs in insertion order (the first becomes number 1). Returns false and
+    // leaves no map when n is below 3, a coordinate lies outside 0..32767, two
+    // sites coincide or all sites lie on one line.
+    bool buildFromSites(const int32_t* xy, int n, BuildOptions options = {});
+    // Frees every node and link; the map is empty afterwards.
+    void release();
 
-// Border records: the builder takes them from blocks owned by the map, and
-// packs each node's records together once the map is built (list orders kept).
-NodeLink* newLink();
-void disposeLink(NodeLink* l);   // frees a record of any origin
-void compactLinks();             // every record of the node list must come from newLink
+    bool empty() const { return nodeList == nullptr; }
+    uint32_t seed() const { return seed_; }
+    int nodeCount() const { return storageCount_; }
+    // Changes with every build and release: a colouring bound to the map
+    // drops its references into an older map.
+    uint64_t generation() const { return generation_; }
+    const BuildCounts& lastBuild() const { return counts_; }
+
+    // Every node, deferred ones included, by storage slot (slot k holds the
+    // (k+1)-th site drawn).
+    MapNode* nodeStorage() const { return storage_.get(); }
+    int nodeStorageCount() const { return storageCount_; }
+    // The node numbered `number` (1..N), deferred or not; null when none.
+    MapNode* numbered(int number) const;
+
+    // Read access by number, for library callers.
+    Point position(int number) const;
+    ColourCode colourOf(int number) const;
+    std::vector<int> neighbours(int number) const;  // in ring order (aroundNext), from the first link
+    std::vector<int> outerCycle() const;             // from outerStart along outer
+    std::vector<std::pair<int, int>> borders() const;  // each border once, lower number first
+
+    // Hand-built maps (tests): releases the map and gives n zeroed nodes in
+    // storage; border records come from newLink. The caller links the lists.
+    MapNode* allocateNodes(int n);
+    // Border records live in blocks owned by the map and go with it.
+    NodeLink* newLink();
+    void compactLinks();  // packs each node's records together, list orders kept
+
+    // Map state.
+    MapNode* nodeList = nullptr;      // nodes not deferred, in list order
+    MapNode* deferredList = nullptr;  // deferred nodes, most recently deferred first
+    MapNode* outerStart = nullptr;    // start of the outer boundary cycle
+
+private:
+    struct LinkBlock {
+        std::unique_ptr<NodeLink[]> links;
+        size_t size;
+    };
+    void triangulate(BuildOptions options);
+
+    std::unique_ptr<MapNode[]> storage_;
+    int storageCount_ = 0;
+    std::vector<LinkBlock> linkBlocks_;
+    size_t usedInLastBlock_ = 0;
+    uint32_t seed_ = 0;
+    uint64_t generation_ = 0;
+    BuildCounts counts_;
+};
 
 // Small helpers over link lists.
 NodeLink* findLink(const MapNode* owner, const MapNode* neighbour);  // in links, or null
 int countLinks(const MapNode* node);
+
+// Angular ring of every node's links on the node list (aroundNext by
+// decreasing angle key), and of one node. A node's ring depends only on its
+// own links (and on whether its neighbours border each other), so after links
+// were parked or restored only the nodes whose lists changed need it.
+void orderNeighbours(const Map& map);
+void orderNeighboursOf(MapNode* node);
+int64_t angleKey(int32_t dx, int32_t dy);
 
 // a * b / c with a 64-bit intermediate, rounded to nearest, halves away from zero
 // (-1 when c is 0, as the platform's routine gives).
@@ -93,3 +163,5 @@ inline int32_t mulDiv(int32_t a, int32_t b, int32_t c)
     if (2 * ar >= ac) q += ((p < 0) != (c < 0)) ? -1 : 1;
     return static_cast<int32_t>(q);
 }
+
+}  // namespace orvane

@@ -1,70 +1,52 @@
-// Map state and its release.
+// The map object: its node storage, border record blocks, release and reads.
 #include "map/map.h"
-#include "engine/engine.h"
-#include <cstddef>
-#include <vector>
+#include <algorithm>
 
-bool literalReference = false;
-MapNode* nodeList = nullptr;
-MapNode* deferredList = nullptr;
-MapNode* nodeStorage = nullptr;
-int nodeStorageCount = 0;
-MapNode* outerStart = nullptr;
+namespace orvane {
 
 namespace {
-// Links made by the builder live in blocks owned by the map; links made any
-// other way are single allocations.
-struct LinkBlock {
-    NodeLink* links;
-    size_t size;
-};
-std::vector<LinkBlock> linkBlocks;
-size_t usedInLastBlock = 0;
-constexpr size_t buildBlockLinks = 8192;
-
-bool inLinkBlocks(const NodeLink* l)
-{
-    for (const LinkBlock& b : linkBlocks)
-        if (l >= b.links && l < b.links + b.size) return true;
-    return false;
-}
-
-void freeLinkBlocks()
-{
-    for (const LinkBlock& b : linkBlocks) delete[] b.links;
-    linkBlocks.clear();
-    usedInLastBlock = 0;
-}
-
-void freeLinkList(NodeLink*& head)
-{
-    while (head) {
-        NodeLink* next = head->next;
-        disposeLink(head);
-        head = next;
-    }
-}
+constexpr size_t linksPerBlock = 8192;
 }  // namespace
 
-NodeLink* newLink()
+Map::Map() = default;
+Map::~Map() = default;
+
+void Map::release()
 {
-    if (linkBlocks.empty() || usedInLastBlock == linkBlocks.back().size) {
-        linkBlocks.push_back({new NodeLink[buildBlockLinks](), buildBlockLinks});
-        usedInLastBlock = 0;
+    // Border records live in the map's blocks and nodes in its storage: both go at once.
+    nodeList = nullptr;
+    deferredList = nullptr;
+    outerStart = nullptr;
+    linkBlocks_.clear();
+    usedInLastBlock_ = 0;
+    storage_.reset();
+    storageCount_ = 0;
+    ++generation_;
+}
+
+MapNode* Map::allocateNodes(int n)
+{
+    release();
+    storage_ = std::make_unique<MapNode[]>(static_cast<size_t>(n));
+    storageCount_ = n;
+    return storage_.get();
+}
+
+NodeLink* Map::newLink()
+{
+    if (linkBlocks_.empty() || usedInLastBlock_ == linkBlocks_.back().size) {
+        linkBlocks_.push_back({std::make_unique<NodeLink[]>(linksPerBlock), linksPerBlock});
+        usedInLastBlock_ = 0;
     }
-    return &linkBlocks.back().links[usedInLastBlock++];
+    return &linkBlocks_.back().links[usedInLastBlock_++];
 }
 
-void disposeLink(NodeLink* l)
-{
-    if (!inLinkBlocks(l)) delete l;
-}
-
-void compactLinks()
+void Map::compactLinks()
 {
     size_t total = 0;
     for (const MapNode* n = nodeList; n; n = n->next) total += static_cast<size_t>(countLinks(n));
-    NodeLink* block = new NodeLink[total ? total : 1]();
+    const size_t size = total ? total : 1;
+    auto block = std::make_unique<NodeLink[]>(size);
     size_t k = 0;
     for (MapNode* n = nodeList; n; n = n->next) {
         NodeLink** tail = &n->links;
@@ -75,29 +57,64 @@ void compactLinks()
             ++k;
         }
     }
-    freeLinkBlocks();
-    linkBlocks.push_back({block, total ? total : 1});
-    usedInLastBlock = linkBlocks.back().size;
+    linkBlocks_.clear();
+    linkBlocks_.push_back({std::move(block), size});
+    usedInLastBlock_ = size;
 }
 
-void releaseMap()
+MapNode* Map::numbered(int number) const
 {
-    for (MapNode* n = deferredList; n; n = n->next) {
-        freeLinkList(n->links);
-        freeLinkList(n->parkedLinks);
+    // A built map numbers its nodes from the last site drawn: number k sits in slot N - k.
+    if (number >= 1 && number <= storageCount_ && storage_[static_cast<size_t>(storageCount_ - number)].number == number)
+        return &storage_[static_cast<size_t>(storageCount_ - number)];
+    for (int i = 0; i < storageCount_; ++i)
+        if (storage_[static_cast<size_t>(i)].number == number) return &storage_[static_cast<size_t>(i)];
+    return nullptr;
+}
+
+Point Map::position(int number) const
+{
+    const MapNode* n = numbered(number);
+    return n ? Point{n->x, n->y} : Point{0, 0};
+}
+
+ColourCode Map::colourOf(int number) const
+{
+    const MapNode* n = numbered(number);
+    return n ? n->colour : colourNone;
+}
+
+std::vector<int> Map::neighbours(int number) const
+{
+    std::vector<int> out;
+    const MapNode* n = numbered(number);
+    if (!n || !n->links) return out;
+    const NodeLink* l = n->links;
+    do {
+        out.push_back(l->node->number);
+        l = l->aroundNext;
+    } while (l && l != n->links && out.size() <= static_cast<size_t>(storageCount_));
+    return out;
+}
+
+std::vector<int> Map::outerCycle() const
+{
+    std::vector<int> out;
+    for (const MapNode* n = outerStart; n && out.size() <= static_cast<size_t>(storageCount_); n = n->outer) {
+        out.push_back(n->number);
+        if (n->outer == outerStart) break;
     }
-    deferredList = nullptr;
-    for (MapNode* n = nodeList; n; n = n->next) {
-        freeLinkList(n->parkedLinks);
-        freeLinkList(n->links);
-    }
-    nodeList = nullptr;
-    freeLinkBlocks();
-    delete[] nodeStorage;
-    nodeStorage = nullptr;
-    nodeStorageCount = 0;
-    outerStart = nullptr;
-    resetEngine(false);
+    return out;
+}
+
+std::vector<std::pair<int, int>> Map::borders() const
+{
+    std::vector<std::pair<int, int>> out;
+    for (const MapNode* n = nodeList; n; n = n->next)
+        for (const NodeLink* l = n->links; l; l = l->next)
+            if (n->number < l->node->number) out.push_back({n->number, l->node->number});
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 NodeLink* findLink(const MapNode* owner, const MapNode* neighbour)
@@ -113,3 +130,5 @@ int countLinks(const MapNode* node)
     for (const NodeLink* l = node->links; l; l = l->next) ++c;
     return c;
 }
+
+}  // namespace orvane

@@ -1,7 +1,11 @@
 // Angular order of every node's links.
 #include "map/map.h"
 #include <algorithm>
+#include <array>
+#include <span>
 #include <vector>
+
+namespace orvane {
 
 namespace {
 struct NeighbourEntry {
@@ -21,7 +25,7 @@ bool borders(const MapNode* a, const MapNode* b) { return findLink(a, b) != null
 
 // Within a run of equal keys, keep the sorted order only when the run's last
 // neighbour borders the neighbour after the run; otherwise reverse the run.
-void orderEqualKeyRuns(std::vector<NeighbourEntry>& e)
+void orderEqualKeyRuns(std::span<NeighbourEntry> e)
 {
     const size_t c = e.size();
     size_t i = 0;
@@ -37,16 +41,8 @@ void orderEqualKeyRuns(std::vector<NeighbourEntry>& e)
     }
 }
 
-void orderNode(MapNode* node, std::vector<NeighbourEntry>& e)
+void linkRing(std::span<NeighbourEntry> e)
 {
-    e.clear();
-    for (NodeLink* l = node->links; l; l = l->next) {
-        const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
-        e.push_back({l, int64_t(dx) * dx + int64_t(dy) * dy, angleKey(dx, dy)});
-    }
-    if (e.empty()) return;
-    std::sort(e.begin(), e.end(), goesFirst);
-    orderEqualKeyRuns(e);
     const size_t c = e.size();
     for (size_t i = 0; i < c; ++i) {
         NodeLink* a = e[i].link;
@@ -65,13 +61,31 @@ int64_t angleKey(int32_t dx, int32_t dy)
     return dx < 0 ? 4294967294LL + q : 8589934588LL - q;
 }
 
-namespace {
-std::vector<NeighbourEntry> entries;
-}  // namespace
-
-void orderNeighbours()
+void orderNeighboursOf(MapNode* node)
 {
-    for (MapNode* n = nodeList; n; n = n->next) orderNode(n, entries);
+    // Nodes of a triangulation rarely have more than a dozen borders: sort on
+    // the stack and fall back to the heap only for the rare larger ones.
+    constexpr size_t onStack = 48;
+    std::array<NeighbourEntry, onStack> small;
+    std::vector<NeighbourEntry> large;
+    const int count = countLinks(node);
+    if (count == 0) return;
+    if (static_cast<size_t>(count) > onStack) large.resize(static_cast<size_t>(count));
+    std::span<NeighbourEntry> e = large.empty() ? std::span<NeighbourEntry>(small.data(), static_cast<size_t>(count))
+                                                : std::span<NeighbourEntry>(large);
+    size_t k = 0;
+    for (NodeLink* l = node->links; l; l = l->next) {
+        const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
+        e[k++] = {l, int64_t(dx) * dx + int64_t(dy) * dy, angleKey(dx, dy)};
+    }
+    std::sort(e.begin(), e.end(), goesFirst);
+    orderEqualKeyRuns(e);
+    linkRing(e);
 }
 
-void orderNeighboursOf(MapNode* node) { orderNode(node, entries); }
+void orderNeighbours(const Map& map)
+{
+    for (MapNode* n = map.nodeList; n; n = n->next) orderNeighboursOf(n);
+}
+
+}  // namespace orvane

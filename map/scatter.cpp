@@ -1,17 +1,16 @@
-// The seeded generator and the scattering of a map's sites.
-#include "map/map.h"
-#include "map/triangulation.h"
+// The scattering of a map's sites from the seeded generator.
+#include "map/builder.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-namespace {
-uint32_t generatorState = 0;
+namespace orvane {
 
-bool tooCloseLiteral(int32_t x, int32_t y)
+namespace {
+bool tooCloseLiteral(const Map& map, int32_t x, int32_t y)
 {
-    for (const MapNode* n = nodeList; n; n = n->next)
+    for (const MapNode* n = map.nodeList; n; n = n->next)
         if (std::abs(x - n->x) <= 1 && std::abs(y - n->y) <= 1) return true;
     return false;
 }
@@ -20,16 +19,19 @@ bool tooCloseLiteral(int32_t x, int32_t y)
 // so the closeness test looks at the few sites of at most four cells.
 struct SiteGrid {
     static constexpr int shift = 7, side = 32768 >> shift;
+    const MapNode* sites;
     std::vector<int> head = std::vector<int>(side * side, -1);
     std::vector<int> next;
+
+    SiteGrid(const MapNode* storage, int n) : sites(storage), next(static_cast<size_t>(n)) {}
 
     static int cell(int32_t x, int32_t y) { return (y >> shift) * side + (x >> shift); }
 
     void add(int slot)
     {
-        const int c = cell(nodeStorage[slot].x, nodeStorage[slot].y);
-        next[slot] = head[c];
-        head[c] = slot;
+        const int c = cell(sites[slot].x, sites[slot].y);
+        next[static_cast<size_t>(slot)] = head[static_cast<size_t>(c)];
+        head[static_cast<size_t>(c)] = slot;
     }
 
     bool tooClose(int32_t x, int32_t y) const
@@ -38,16 +40,16 @@ struct SiteGrid {
         const int y0 = std::max(y - 1, 0) >> shift, y1 = std::min(y + 1, 32767) >> shift;
         for (int cy = y0; cy <= y1; ++cy)
             for (int cx = x0; cx <= x1; ++cx)
-                for (int s = head[cy * side + cx]; s >= 0; s = next[s])
-                    if (std::abs(x - nodeStorage[s].x) <= 1 && std::abs(y - nodeStorage[s].y) <= 1) return true;
+                for (int s = head[static_cast<size_t>(cy * side + cx)]; s >= 0; s = next[static_cast<size_t>(s)])
+                    if (std::abs(x - sites[s].x) <= 1 && std::abs(y - sites[s].y) <= 1) return true;
         return false;
     }
 };
 
 // The first three sites must not be collinear.
-bool collinearWithFirstTwo(int32_t x, int32_t y)
+bool collinearWithFirstTwo(const Map& map, int32_t x, int32_t y)
 {
-    const MapNode* h = nodeList;
+    const MapNode* h = map.nodeList;
     const MapNode* t = h->next;
     return (y - t->y) * (x - h->x) == (x - t->x) * (y - h->y);
 }
@@ -59,40 +61,32 @@ int32_t roundedCentreDistance(int32_t x, int32_t y)
 }
 }  // namespace
 
-void seedGenerator(uint32_t seed) { generatorState = seed; }
-
-int drawRandom()
+void scatterSites(Map& map, Generator& generator, int n, Paths paths)
 {
-    generatorState = generatorState * 214013u + 2531011u;
-    return static_cast<int>((generatorState >> 16) & 0x7FFF);
-}
-
-void scatterSites(int n)
-{
-    nodeStorage = new MapNode[n]();
-    nodeStorageCount = n;
-    SiteGrid grid;
-    grid.next.resize(static_cast<size_t>(n));
+    const MapNode* storage = map.allocateNodes(n);
+    SiteGrid grid(storage, n);
     for (int i = 1; i <= n; ++i) {
         int32_t x, y;
         for (;;) {
-            x = drawRandom();
-            y = drawRandom();
-            if (literalReference ? tooCloseLiteral(x, y) : grid.tooClose(x, y)) continue;
-            if (i == 3 && collinearWithFirstTwo(x, y)) continue;
+            x = generator.draw();
+            y = generator.draw();
+            if (paths == Paths::reference ? tooCloseLiteral(map, x, y) : grid.tooClose(x, y)) continue;
+            if (i == 3 && collinearWithFirstTwo(map, x, y)) continue;
             break;
         }
-        placeSite(i - 1, x, y);
+        placeSite(map, i - 1, x, y);
         grid.add(i - 1);
     }
 }
 
-void placeSite(int slot, int32_t x, int32_t y)
+void placeSite(Map& map, int slot, int32_t x, int32_t y)
 {
-    MapNode* node = &nodeStorage[slot];
+    MapNode* node = &map.nodeStorage()[slot];
     node->x = x;
     node->y = y;
     node->centreDistance = roundedCentreDistance(x, y);
-    node->next = nodeList;
-    nodeList = node;
+    node->next = map.nodeList;
+    map.nodeList = node;
 }
+
+}  // namespace orvane

@@ -1,6 +1,7 @@
 // Headless back end: control state in memory, every side effect recorded.
 #include "platform/platform.h"
 #include "platform/headless.h"
+#include "text/utf.h"
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -16,6 +17,8 @@
 #else
 #include <unistd.h>
 #endif
+
+namespace orvane {
 
 namespace {
 std::map<int, std::u16string> texts;
@@ -41,59 +44,6 @@ void record(HeadlessEvent::Kind kind, int id, int value, std::u16string text = {
     events.push_back({kind, id, value, std::move(text)});
 }
 
-std::string toUtf8(const std::u16string& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-[[maybe_unused]] std::u16string fromUtf8(const std::string& s)
-{
-    std::u16string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        uint32_t c;
-        int extra;
-        if (b < 0x80) { c = b; extra = 0; }
-        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
-        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
-        else { c = b & 0x07; extra = 3; }
-        ++i;
-        for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
 }  // namespace
 
 uint32_t clockMillis() { return clockOverride ? clockOverride() : steadyMillis(); }
@@ -166,11 +116,6 @@ void updateView() { record(HeadlessEvent::updateView, 0, 0); }
 void updateControl(int id) { record(HeadlessEvent::updateControl, id, 0); }
 
 #ifdef _WIN32
-// The C runtime's wide calls; wchar_t is 16 bits here, as char16_t.
-namespace {
-std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-}
-
 std::u16string executablePath()
 {
     if (!exePathOverride.empty()) return exePathOverride;
@@ -185,25 +130,6 @@ std::u16string executablePath()
     return std::u16string(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-bool createFolder(const std::u16string& path)
-{
-    const std::wstring p = wide(path);
-    if (_wmkdir(p.c_str()) == 0) return true;
-    struct _stat64 st;
-    return _wstat64(p.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR);
-}
-
-FILE* openFile(const std::u16string& path, const char* mode)
-{
-    return _wfopen(wide(path).c_str(), std::wstring(mode, mode + std::strlen(mode)).c_str());
-}
-bool removeFile(const std::u16string& path) { return _wremove(wide(path).c_str()) == 0; }
-// The runtime's rename does not replace an existing file here, so the target goes first.
-bool renameFile(const std::u16string& from, const std::u16string& to)
-{
-    _wremove(wide(to).c_str());
-    return _wrename(wide(from).c_str(), wide(to).c_str()) == 0;
-}
 #else
 std::u16string executablePath()
 {
@@ -211,22 +137,7 @@ std::u16string executablePath()
     char buf[PATH_MAX + 1];
     ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
     if (n <= 0) return {};
-    return fromUtf8(std::string(buf, static_cast<size_t>(n)));
-}
-
-bool createFolder(const std::u16string& path)
-{
-    std::string p = toUtf8(path);
-    if (mkdir(p.c_str(), 0777) == 0) return true;
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-FILE* openFile(const std::u16string& path, const char* mode) { return std::fopen(toUtf8(path).c_str(), mode); }
-bool removeFile(const std::u16string& path) { return std::remove(toUtf8(path).c_str()) == 0; }
-bool renameFile(const std::u16string& from, const std::u16string& to)
-{
-    return std::rename(toUtf8(from).c_str(), toUtf8(to).c_str()) == 0;
+    return utf8ToUtf16(std::string(buf, static_cast<size_t>(n)));
 }
 
 #endif
@@ -244,7 +155,6 @@ LocalTime localTime()
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-std::string toLocaleEncoding(const std::u16string& text) { return toUtf8(text); }
 
 // Headless extras.
 std::vector<HeadlessEvent>& headlessEvents() { return events; }
@@ -278,3 +188,5 @@ void headlessSetWindowPlacement(const int32_t placement[11])
 {
     for (int i = 0; i < 11; ++i) windowPlacementRecord[i] = placement[i];
 }
+
+}  // namespace orvane

@@ -5,12 +5,7 @@
 #include <cstdio>
 #include <string>
 
-// Control ids of the main window.
-enum : int {
-    idSeedLabel = 1000, idFix = 1001, idSeedField = 1002, idAuto = 1003, idNodeField = 1004,
-    idMapRequest = 1005, idStatus = 1006, idStep = 1007, idFull = 1008, idClear = 1009,
-    idExport = 1010, idMapCountField = 1011, idBatch = 1012
-};
+namespace orvane {
 
 // Millisecond clock (wraps after 2^32 ms).
 uint32_t clockMillis();
@@ -43,16 +38,41 @@ void updateMainWindow();   // repaint the main window at once
 void updateView();         // repaint the map view at once
 void updateControl(int id);
 
-// Files.
+// Files. Operations that can fail give 0, or the error number (an errno
+// value) of the failure; errorText names it.
 std::u16string executablePath();                 // full path; empty when unknown
-bool createFolder(const std::u16string& path);   // true when it exists afterwards
-FILE* openFile(const std::u16string& path, const char* mode);  // binary modes
+bool createFolder(const std::u16string& path);   // one level; true when it exists afterwards
+// Makes every missing folder of `path`, as mkdir -p does; on failure `failed`
+// names the folder that could not be made.
+int createFolders(const std::u16string& path, std::u16string& failed);
+FILE* openFile(const std::u16string& path, const char* mode);  // for reading; binary modes
+// Opens a file for writing (binary), truncating it, or only when it does not
+// exist yet (exclusive: EEXIST when it does).
+int createFile(const std::u16string& path, bool exclusive, FILE** file);
+int writeFile(FILE* file, const void* data, size_t size);  // all of it, or the error
+int seekFile(FILE* file, long offset);
+int flushFile(FILE* file);
+int closeFile(FILE* file);  // closes in any case
 bool removeFile(const std::u16string& path);
-bool renameFile(const std::u16string& from, const std::u16string& to);
+int replaceFile(const std::u16string& from, const std::u16string& to);  // rename, over an existing file
+enum class FileKind { none, regular, folder, other };
+FileKind fileKind(const std::u16string& path);  // following symbolic links
+// The file a chain of symbolic links ends at; the path itself when it is no link.
+std::u16string linkTarget(const std::u16string& path);
+std::string errorText(int error);
+// Writes `bytes` to `path` whole or not at all: into a side file of a unique
+// name in the same folder, then renamed over the target, so an earlier file is
+// never damaged and no side file is left. A symbolic link is followed to the
+// file it names; an existing file that is not a regular file (a device, a pipe)
+// is written directly.
+int writeWholeFile(const std::u16string& path, const std::string& bytes);
+
 #ifdef _WIN32
 inline constexpr char16_t pathSeparator = u'\\';
+inline constexpr size_t maxPathUnits = 259;  // MAX_PATH less the terminator
 #else
 inline constexpr char16_t pathSeparator = u'/';
+inline constexpr size_t maxPathUnits = 4095;
 #endif
 
 struct LocalTime { int year, month, day, hour, minute, second; };
@@ -60,3 +80,5 @@ LocalTime localTime();
 
 // Text in the user's locale encoding (code page of the system on Windows, UTF-8 elsewhere).
 std::string toLocaleEncoding(const std::u16string& text);
+
+}  // namespace orvane

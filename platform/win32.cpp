@@ -1,5 +1,6 @@
 // Win32 back end of the platform layer: the program's own window and system calls.
 #include "platform/platform.h"
+#include "platform/win32.h"
 #include <windows.h>
 #include <mmsystem.h>
 #include <cstdio>
@@ -7,15 +8,21 @@
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
 
-// Defined by the program (app/): the main window and its map view.
-extern HWND mainWindow;
-extern HWND mapView;
+namespace orvane {
 
 namespace {
+HWND mainWindow = nullptr;
+HWND mapView = nullptr;
+
 const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 HWND control(int id) { return GetDlgItem(mainWindow, id); }
 }  // namespace
+
+void attachWindows(HWND main, HWND view)
+{
+    mainWindow = main;
+    mapView = view;
+}
 
 uint32_t clockMillis() { return timeGetTime(); }
 
@@ -81,27 +88,6 @@ std::u16string executablePath()
     }
 }
 
-bool createFolder(const std::u16string& path)
-{
-    const std::wstring p = wide(path);
-    if (CreateDirectoryW(p.c_str(), nullptr)) return true;
-    const DWORD attributes = GetFileAttributesW(p.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-FILE* openFile(const std::u16string& path, const char* mode)
-{
-    std::wstring m;
-    for (const char* c = mode; *c; ++c) m += static_cast<wchar_t>(*c);
-    return _wfopen(wide(path).c_str(), m.c_str());
-}
-
-bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path).c_str()) != FALSE; }
-bool renameFile(const std::u16string& from, const std::u16string& to)
-{
-    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-}
-
 LocalTime localTime()
 {
     SYSTEMTIME t;
@@ -109,18 +95,4 @@ LocalTime localTime()
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-// The ANSI code page of the user's default locale, the one the program selects
-// at start-up (932 on a Japanese system).
-std::string toLocaleEncoding(const std::u16string& text)
-{
-    if (text.empty()) return {};
-    DWORD codePage = CP_ACP;
-    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                   reinterpret_cast<wchar_t*>(&codePage), sizeof codePage / sizeof(wchar_t));
-    const std::wstring w = wide(text);
-    const int n = WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
+}  // namespace orvane

@@ -1,103 +1,81 @@
 // The batch run: a range of consecutive seeds built and fully coloured with one
 // node count, counted, timed and recorded in a run log.
-#include "runs/runlog.h"
-#include "runs/runs.h"
-#include "engine/engine.h"
-#include "map/map.h"
+#include "runs/batch.h"
+#include <memory>
+#include <thread>
 #include "platform/platform.h"
-#include "ui/ui.h"
+#include "runs/batchworkers.h"
+#include "runs/runlog.h"
+#include "runs/strings.h"
+#include "runs/texts.h"
 
-BatchProgressFunction batchProgress = nullptr;
-const BatchMapSource* batchMapSource = nullptr;
+namespace orvane {
+
+namespace bs = batchstrings;
 
 namespace {
-inline constexpr int32_t mostMaps = 1000000;
-
-// Copies text into a fixed buffer, cut to fit and terminated.
-void setText(char16_t* buffer, int capacity, const std::u16string& text)
+std::u16string padded(int64_t value, size_t width, char16_t with)
 {
-    int n = static_cast<int>(text.size()) < capacity - 1 ? static_cast<int>(text.size()) : capacity - 1;
-    for (int i = 0; i < n; ++i) buffer[i] = text[i];
-    buffer[n] = 0;
+    std::u16string d = decimalText(value);
+    while (d.size() < width) d = with + d;
+    return d;
 }
 
-std::u16string formatted(const char* format, long long value)
+Clock platformClock()
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, format, value);
-    return toUtf16(buf);
+    return [] { return clockMillis(); };
 }
 
-std::u16string seedDigits(uint32_t seed)
-{
-    char16_t text[16];
-    formatSeed(seed, text);
-    return text;
-}
+// Where the results of the run's maps come from, in seed order: this thread,
+// or the worker threads.
+class MapSource {
+public:
+    MapSource(const BatchSettings& s)
+        : settings_(s), clock_(s.workerClock ? s.workerClock() : platformClock()), colouring_(map_, clock_, s.paths)
+    {
+        if (s.jobs > 1)
+            workers_ = std::make_unique<BatchWorkers>(s.firstSeed, s.maps, s.nodes, s.jobs, s.paths,
+                                                      s.workerClock ? s.workerClock : ClockFactory(platformClock));
+    }
 
-// Reads a count field (at most 7 characters), clamps it and writes it back.
-int32_t readCountField(int id, char16_t* text, int32_t least, int32_t most)
-{
-    readControlText(id, text, 8);
-    const int32_t value = clampCount(parseCountText(text), least, most);
-    formatDecimal(value, text);
-    writeControlText(id, text);
-    return value;
-}
+    BatchMap next(uint32_t seed)
+    {
+        if (workers_) return workers_->next();
+        const BatchMap m = colourBatchMap(map_, colouring_, seed, settings_.nodes, clock_);
+        map_.release();
+        return m;
+    }
 
-uint32_t readFirstSeed()
-{
-    char16_t field[textBufferUnits];
-    readControlText(idSeedField, field, textBufferUnits);
-    const uint32_t seed = field[0] ? parseSeedText(field) : clockMillis();
-    writeControlText(idSeedLabel, seedDigits(seed).c_str());
-    return seed;
-}
+private:
+    const BatchSettings& settings_;
+    Map map_;
+    Clock clock_;
+    Colouring colouring_;
+    std::unique_ptr<BatchWorkers> workers_;
+};
 
-void formatBatchHeader(int32_t nodes, int32_t maps, uint32_t first)
+void showCounter(BatchTexts& texts, BatchListener* listener, int slot, uint32_t value)
 {
-    setText(batchHeader, batchTextUnits,
-            u"ノード数 (" + formatted("%lld", nodes) + u")   地図数 (" + formatted("%lld", maps) + u")");
-    const uint32_t last = first + static_cast<uint32_t>(maps) - 1;
-    setText(batchSeedRange, batchTextUnits, u"乱数コード ( " + seedDigits(first) + u" ) ～ ( " + seedDigits(last) + u" )");
-}
-
-void resetCounters()
-{
-    setText(counterText[0], 16, u"0");
-    setText(counterText[1], 16, u"0");
-}
-
-// Shows the new value of one counter: only its rectangle, without erasing.
-void showCounter(int slot, uint32_t value)
-{
-    setText(counterText[slot], 16, formatted("%lld", static_cast<int32_t>(value)));
-    const ViewRect& r = counterRect[slot];
-    invalidateViewRect(r.left, r.top, r.right, r.bottom, false);
-    updateView();
-}
-
-// The controls come back and the status text tells how the run went.
-void endBatchRun(bool succeeded)
-{
-    EnginePhase = phasePrepare;
-    setCommandState(1);
-    writeControlText(idStatus, succeeded ? successText : failureText);
-    invalidateView(true);
-    updateMainWindow();
+    copyText(texts.counterText[slot], 16, decimalText(static_cast<int32_t>(value)));
+    if (listener) listener->counterChanged(slot);
 }
 }  // namespace
 
-BatchMap colourBatchMap(uint32_t seed, int32_t nodes)
+BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock)
 {
-    seedGenerator(seed);
-    EnginePhase = phasePrepare;
-    const uint32_t t0 = clockMillis();
-    buildMap(nodes);
-    const uint32_t t1 = clockMillis();
-    const uint16_t result = engineStep(true);
-    const uint32_t t2 = clockMillis();
+    const uint32_t t0 = clock();
+    map.build(seed, nodes, {colouring.paths()});
+    const uint32_t t1 = clock();
+    colouring.restart();
+    const uint16_t result = colouring.run();
+    const uint32_t t2 = clock();
     return {result, t1 - t0, t2 - t1};
+}
+
+int defaultBatchJobs()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores > 64 ? 64 : cores);
 }
 
 uint32_t batchElapsed(uint32_t start, uint32_t now)
@@ -105,56 +83,55 @@ uint32_t batchElapsed(uint32_t start, uint32_t now)
     return now >= start ? now - start : 0xFFFFFFFFu - start + now;
 }
 
-void formatBatchTimes(uint32_t elapsedMs, uint32_t mapMs, uint32_t colourMs)
+void formatBatchHeader(BatchTexts& texts, int32_t nodes, int32_t maps, uint32_t firstSeed)
+{
+    copyText(texts.batchHeader, batchTextUnits,
+             bs::nodesOpen + decimalText(nodes) + bs::mapsOpen + decimalText(maps) + bs::close);
+    const uint32_t last = firstSeed + static_cast<uint32_t>(maps) - 1;
+    copyText(texts.batchSeedRange, batchTextUnits,
+             bs::seedRangeOpen + seedDigits(firstSeed) + bs::seedRangeTo + seedDigits(last) + bs::seedRangeClose);
+}
+
+void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uint32_t colourMs)
 {
     const uint64_t seconds = (uint64_t{elapsedMs} + 500) / 1000;
-    setText(batchTotalTime, batchTextUnits,
-            u"総処理時間 :  " + formatted("%02lld", static_cast<long long>(seconds / 60)) + u" 分 " +
-                formatted("%02lld", static_cast<long long>(seconds % 60)) + u" 秒");
-    setText(batchMapTime, batchTextUnits, u"地図 : " + formatted("%8lld", static_cast<int32_t>(mapMs)) + u" (msec)");
-    setText(batchColourTime, batchTextUnits,
-            u"着色 : " + formatted("%8lld", static_cast<int32_t>(colourMs)) + u" (msec)");
+    copyText(texts.batchTotalTime, batchTextUnits,
+             bs::totalTime + padded(static_cast<int64_t>(seconds / 60), 2, u'0') + bs::minutes +
+                 padded(static_cast<int64_t>(seconds % 60), 2, u'0') + bs::seconds);
+    copyText(texts.batchMapTime, batchTextUnits,
+             bs::mapTime + padded(static_cast<int32_t>(mapMs), 8, u' ') + bs::milliseconds);
+    copyText(texts.batchColourTime, batchTextUnits,
+             bs::colourTime + padded(static_cast<int32_t>(colourMs), 8, u' ') + bs::milliseconds);
 }
 
-void batchRun()
+BatchOutcome runBatch(const BatchSettings& settings, BatchTexts& texts, BatchListener* listener)
 {
-    displayMode = 1;
-    resetCounters();
-    releaseMap();
-    const int32_t nodes = readCountField(idNodeField, nodeCountText, leastNodes, mostNodes);
-    const int32_t maps = readCountField(idMapCountField, mapCountText, 1, mostMaps);
-    const uint32_t first = readFirstSeed();
-    formatBatchHeader(nodes, maps, first);
-    setCommandState(-1);
-    invalidateView(true);
-    updateMainWindow();
-
+    BatchOutcome out;
     RunLog log;
-    runLogPath = runLogFilePath(localTime(), nodeCountText, mapCountText);
-    if (!createRunLog(log, runLogPath, first, nodes)) {
-        runLogPath.clear();
-        endBatchRun(false);
-        return;
-    }
-    uint32_t mapSum = 0, colourSum = 0, counts[2] = {0, 0};
-    const uint32_t start = clockMillis();
-    if (batchMapSource) batchMapSource->start(first, maps, nodes);
-    for (int32_t i = 0; i < maps; ++i) {
-        const uint32_t seed = first + static_cast<uint32_t>(i);
-        formatSeed(seed, seedText);
-        logMapStarted(log, seed);
-        const BatchMap m = batchMapSource ? batchMapSource->next(seed) : colourBatchMap(seed, nodes);
-        mapSum += m.mapMs;
-        colourSum += m.colourMs;
+    if (!log.create(settings.logPath, settings.firstSeed, settings.nodes)) return out;
+    out.logCreated = true;
+    const Clock runClock = settings.runClock ? settings.runClock : platformClock();
+    const uint32_t start = runClock();
+    MapSource source(settings);
+    uint32_t counts[2] = {0, 0};
+    for (int32_t i = 0; i < settings.maps; ++i) {
+        const uint32_t seed = settings.firstSeed + static_cast<uint32_t>(i);
+        log.mapStarted(seed);
+        const BatchMap m = source.next(seed);
+        out.mapMs += m.mapMs;
+        out.colourMs += m.colourMs;
         const int slot = m.result == 0 ? 0 : 1;
-        showCounter(slot, ++counts[slot]);
-        logMapFinished(log, seed, m.result, i + 1 == maps);
-        releaseMap();
-        if (batchProgress) batchProgress({i + 1, maps, counts[0], counts[1], batchElapsed(start, clockMillis())});
+        showCounter(texts, listener, slot, ++counts[slot]);
+        log.mapFinished(seed, m.result, i + 1 == settings.maps);
+        if (listener)
+            listener->mapDone({i + 1, settings.maps, counts[0], counts[1], batchElapsed(start, runClock())});
     }
-    if (batchMapSource) batchMapSource->stop();
-    displayMode = 2;
-    formatBatchTimes(batchElapsed(start, clockMillis()), mapSum, colourSum);
-    logSummary(log, maps);
-    endBatchRun(counts[1] == 0);
+    out.successes = counts[0];
+    out.failures = counts[1];
+    out.elapsedMs = batchElapsed(start, runClock());
+    formatBatchTimes(texts, out.elapsedMs, out.mapMs, out.colourMs);
+    log.summary(settings.maps, texts);
+    return out;
 }
+
+}  // namespace orvane

@@ -1,6 +1,9 @@
 // Seed and count text rules, shared number formatting and paths beside the executable.
-#include "runs/runs.h"
+#include "runs/texts.h"
 #include "platform/platform.h"
+#include <cstdio>
+
+namespace orvane {
 
 namespace {
 bool isSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
@@ -20,12 +23,6 @@ const char16_t* skipSpaceAndSign(const char16_t* p, bool& negative)
     if (*p == u'+' || *p == u'-') negative = *p++ == u'-';
     return p;
 }
-
-#ifdef _WIN32
-constexpr size_t maxPathUnits = 259;  // MAX_PATH less the terminator
-#else
-constexpr size_t maxPathUnits = 4095;
-#endif
 }  // namespace
 
 uint32_t parseSeedText(const char16_t* text)
@@ -62,34 +59,29 @@ int32_t clampCount(int32_t value, int32_t least, int32_t most)
     return value <= least ? least : value > most ? most : value;
 }
 
-void formatSeed(uint32_t seed, char16_t* out)
+std::u16string seedDigits(uint32_t seed)
 {
     static const char digits[] = "0123456789abcdef";
-    for (int i = 0; i < 8; ++i) out[i] = static_cast<char16_t>(digits[(seed >> (28 - 4 * i)) & 0xF]);
-    out[8] = 0;
+    std::u16string out(8, u'0');
+    for (int i = 0; i < 8; ++i) out[static_cast<size_t>(i)] = static_cast<char16_t>(digits[(seed >> (28 - 4 * i)) & 0xF]);
+    return out;
 }
 
-void formatDecimal(int32_t value, char16_t* out)
+std::u16string decimalText(int64_t value)
 {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d", value);
-    int i = 0;
-    for (; buf[i]; ++i) out[i] = static_cast<char16_t>(buf[i]);
-    out[i] = 0;
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+    std::u16string out;
+    for (const char* c = buf; *c; ++c) out += static_cast<char16_t>(*c);
+    return out;
 }
 
-std::u16string toUtf16(const char* ascii)
+void copyText(char16_t* buffer, int capacity, const std::u16string& text)
 {
-    std::u16string s;
-    while (*ascii) s += static_cast<char16_t>(static_cast<unsigned char>(*ascii++));
-    return s;
-}
-
-std::string toAscii(const std::u16string& text)
-{
-    std::string s;
-    for (char16_t c : text) s += c < 0x80 ? static_cast<char>(c) : '?';
-    return s;
+    if (capacity <= 0) return;
+    const int n = static_cast<int>(text.size()) < capacity - 1 ? static_cast<int>(text.size()) : capacity - 1;
+    for (int i = 0; i < n; ++i) buffer[i] = text[static_cast<size_t>(i)];
+    buffer[n] = 0;
 }
 
 std::u16string pathBesideExecutable(const std::u16string& name)
@@ -101,3 +93,5 @@ std::u16string pathBesideExecutable(const std::u16string& name)
     path += name;
     return path.size() > maxPathUnits ? std::u16string() : path;
 }
+
+}  // namespace orvane

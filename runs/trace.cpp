@@ -1,16 +1,17 @@
 #include "runs/trace.h"
-#include "engine/engine.h"
 #include <algorithm>
 #include <cstdio>
+
+namespace orvane {
 
 namespace {
 int numberOf(const MapNode* n) { return n ? n->number : 0; }
 }  // namespace
 
-std::vector<const MapNode*> nodesByNumber()
+std::vector<const MapNode*> nodesByNumber(const Map& map)
 {
     std::vector<const MapNode*> v;
-    for (int i = 0; i < nodeStorageCount; ++i) v.push_back(&nodeStorage[i]);
+    for (int i = 0; i < map.nodeStorageCount(); ++i) v.push_back(&map.nodeStorage()[i]);
     std::sort(v.begin(), v.end(), [](const MapNode* a, const MapNode* b) { return a->number < b->number; });
     return v;
 }
@@ -24,31 +25,37 @@ std::string colourRow(const std::vector<const MapNode*>& byNumber)
     return row;
 }
 
-std::string traceLine(long step, unsigned phaseBefore, unsigned result, const std::vector<const MapNode*>& byNumber)
+std::string traceLine(long step, Phase before, uint16_t result, const EngineState& s,
+                      const std::vector<const MapNode*>& byNumber)
 {
     char head[64];
-    std::snprintf(head, sizeof head, "step %ld phase %u->%u result %u colours ", step, phaseBefore,
-                  static_cast<unsigned>(EnginePhase), result);
+    std::snprintf(head, sizeof head, "step %ld phase %u->%u result %u colours ", step, static_cast<unsigned>(before),
+                  static_cast<unsigned>(s.EnginePhase), static_cast<unsigned>(result));
     char tail[160];
     std::snprintf(tail, sizeof tail, " ring %d cand %d arc %d,%d pivot %d path %d,%d cursor %d flag %u",
-                  numberOf(ringEntry), numberOf(candidate), numberOf(arcFirst), numberOf(arcLast), numberOf(pivot),
-                  numberOf(pathHead), numberOf(pathTail), numberOf(pathCursor), static_cast<unsigned>(pathFlag));
+                  numberOf(s.ringEntry), numberOf(s.candidate), numberOf(s.arcFirst), numberOf(s.arcLast),
+                  numberOf(s.pivot), numberOf(s.pathHead), numberOf(s.pathTail), numberOf(s.pathCursor),
+                  static_cast<unsigned>(s.pathFlag));
     return head + colourRow(byNumber) + tail;
 }
 
-long stepLimit() { return 20L * nodeStorageCount + 1000; }
+long stepLimit(const Map& map) { return 20L * map.nodeStorageCount() + 1000; }
 
-TraceSummary stepToEnd(long most)
+TraceSummary stepToEnd(Colouring& colouring) { return stepToEnd(colouring, stepLimit(colouring.map())); }
+
+TraceSummary stepToEnd(Colouring& colouring, long most)
 {
-    const std::vector<const MapNode*> byNumber = nodesByNumber();
-    TraceSummary s{0, -1, 1469598103934665603ULL, {}};
-    while (nodeList && !engineFinished() && s.steps < most) {
-        const unsigned before = EnginePhase;
-        const uint16_t r = engineStep(false);
+    const std::vector<const MapNode*> byNumber = nodesByNumber(colouring.map());
+    TraceSummary s;
+    while (!colouring.map().empty() && !colouring.finished() && s.steps < most) {
+        const Phase before = colouring.phase();
+        const StepReport r = colouring.step(false);
         ++s.steps;
-        if (engineFinished()) s.verify = r;
-        s.digest = fnv1a(traceLine(s.steps, before, r, byNumber) + "\n", s.digest);
+        if (r.finished) s.verify = r.result;
+        s.digest = fnv1a(traceLine(s.steps, before, r.result, colouring.state(), byNumber) + "\n", s.digest);
     }
     s.colours = colourRow(byNumber);
     return s;
 }
+
+}  // namespace orvane

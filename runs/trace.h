@@ -4,14 +4,17 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "map/map.h"
+#include "engine/colouring.h"
+
+namespace orvane {
 
 // All nodes of the map (deferred ones included) in number order.
-std::vector<const MapNode*> nodesByNumber();
+std::vector<const MapNode*> nodesByNumber(const Map& map);
 // One letter per node from ".RGYB*".
 std::string colourRow(const std::vector<const MapNode*>& byNumber);
 // "step K phase A->B result R colours C ring E cand X arc F,L pivot P path H,T cursor U flag G"
-std::string traceLine(long step, unsigned phaseBefore, unsigned result, const std::vector<const MapNode*>& byNumber);
+std::string traceLine(long step, Phase before, uint16_t result, const EngineState& state,
+                      const std::vector<const MapNode*>& byNumber);
 
 // FNV-1a, 64 bits.
 inline uint64_t fnv1a(const std::string& text, uint64_t hash = 1469598103934665603ULL)
@@ -21,13 +24,16 @@ inline uint64_t fnv1a(const std::string& text, uint64_t hash = 14695981039346656
 }
 
 struct TraceSummary {
-    long steps;          // engineStep(false) calls until the colouring finished
-    int verify;          // the verification result
-    uint64_t digest;     // FNV-1a of every trace line, each ended by '\n'
-    std::string colours; // the final colour row
+    long steps = 0;          // single steps until the colouring finished
+    int verify = -1;         // the verification result
+    uint64_t digest = 1469598103934665603ULL;  // FNV-1a of every trace line, each ended by '\n'
+    std::string colours;     // the final colour row
 };
-// Steps the engine on the current map one press at a time until it finishes,
-// or until `most` presses: single steps have no time limit, and a colouring
-// that cycles would otherwise never end (verify then stays -1).
-long stepLimit();  // 20 presses a node: far beyond any colouring seen
-TraceSummary stepToEnd(long most = stepLimit());
+// Steps the colouring one press at a time until it finishes, or until `most`
+// presses: single steps have no time limit, and a colouring that cycles would
+// otherwise never end (verify then stays -1).
+long stepLimit(const Map& map);  // 20 presses a node: far beyond any colouring seen
+TraceSummary stepToEnd(Colouring& colouring, long most);
+TraceSummary stepToEnd(Colouring& colouring);
+
+}  // namespace orvane

@@ -308,5 +308,27 @@ if [ -n "$window" ]; then
     check "the window closes again" app_gone
 fi
 
+# --- placements that would put the window out of reach ----------------------
+# A settings file whose normal rectangle is larger than the screen, or lies off
+# it, must leave the window at its default place, where Alt+F4 reaches it.
+write_ini() {
+    printf '%s\r\n' 00001a2b 300 5 44 0 1 -1 -1 -1 -1 "$@" | iconv -f UTF-8 -t UTF-16LE > "$work/ini.txt"
+    { printf '\xff\xfe'; cat "$work/ini.txt"; } > "$ini"
+}
+on_screen() {
+    [ -n "$window" ] || return 1
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+    [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1024 ] && [ $((Y + HEIGHT)) -le 768 ]
+}
+for placement in "-100000 -100000 100000 100000" "5000 5000 5400 5500" "-2147483648 -2147483648 2147483647 2147483647"; do
+    # shellcheck disable=SC2086
+    write_ini $placement
+    start_app
+    check "a stored rectangle $placement still opens the window on screen" on_screen
+    [ -n "$window" ] && keys alt+F4
+    check "that window closes with Alt+F4" app_gone
+done
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test of Orvane on a Debian/Ubuntu machine, installing
 # what it needs first: the native unit tests, the same tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz targets for a bounded
-# time, the Windows build's tests under Wine, and the end-to-end window test.
+# AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, a program built against the installed library, the fuzz
+# targets for a bounded time, the Windows build's tests under Wine, and the
+# end-to-end window test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,6 +34,14 @@ step "sanitizer build and unit tests"
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --preset sanitize -j "$jobs"
+
+step "threaded tests under ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -j "$jobs"
+
+step "a program built against the installed library"
+bash scripts/test-consumer.sh
 
 step "fuzz targets under the sanitizers"
 bash scripts/fuzz.sh

@@ -7,25 +7,6 @@
 using namespace enginetest;
 
 namespace {
-void paint(const std::vector<int>& colours)
-{
-    for (size_t i = 0; i < colours.size(); ++i) at(static_cast<int>(i))->colour = static_cast<int8_t>(colours[i]);
-}
-
-std::vector<int> marks()
-{
-    std::vector<int> v;
-    for (int i = 0; i < nodeStorageCount; ++i) v.push_back(nodeStorage[i].chainMark);
-    return v;
-}
-
-std::vector<int> colours()
-{
-    std::vector<int> v;
-    for (int i = 0; i < nodeStorageCount; ++i) v.push_back(nodeStorage[i].colour);
-    return v;
-}
-
 // Nodes with a chain mark, reachable from `root` through marked neighbours.
 std::set<MapNode*> markedComponent(MapNode* root)
 {
@@ -39,9 +20,37 @@ std::set<MapNode*> markedComponent(MapNode* root)
     }
     return seen;
 }
+
+// Shorthand for the colour and mark numbers the cases are written in.
+constexpr ColourCode c(int k) { return colourCode(k); }
 }  // namespace
 
-using EngineChains = EngineTest;
+class EngineChains : public EngineTest {
+protected:
+    void paint(const std::vector<int>& colours)
+    {
+        for (size_t i = 0; i < colours.size(); ++i) at(static_cast<int>(i))->colour = c(colours[i]);
+    }
+
+    std::vector<int> marks() const
+    {
+        std::vector<int> v;
+        for (int i = 0; i < map.nodeStorageCount(); ++i) v.push_back(map.nodeStorage()[i].chainMark);
+        return v;
+    }
+
+    std::vector<int> colours() const
+    {
+        std::vector<int> v;
+        for (int i = 0; i < map.nodeStorageCount(); ++i) v.push_back(map.nodeStorage()[i].colour);
+        return v;
+    }
+
+    void markAll(int mark)
+    {
+        for (int i = 0; i < map.nodeStorageCount(); ++i) map.nodeStorage()[i].chainMark = c(mark);
+    }
+};
 
 TEST_F(EngineChains, MarkAndSwapFollowTheTwoColourChain)
 {
@@ -51,19 +60,19 @@ TEST_F(EngineChains, MarkAndSwapFollowTheTwoColourChain)
                   {10000, 14000}, {22000, 16000}},
                  {{0, 1}, {1, 2}, {2, 5}, {5, 0}, {1, 3}, {2, 3}, {3, 4}, {4, 6}}, {});
     paint({1, 2, 1, 3, 2, 2, 1});
-    markChain(at(0), 2);
+    eng.markChain(at(0), c(2));
     EXPECT_EQ(marks(), (std::vector<int>{2, 1, 2, 0, 0, 1, 0}));
-    EXPECT_EQ(fillFrom, 1);
-    EXPECT_EQ(fillTo, 2);
+    EXPECT_EQ(eng.fillFrom, 1);
+    EXPECT_EQ(eng.fillTo, 2);
 
-    swapChain(at(0), 2);
+    eng.swapChain(at(0), c(2));
     EXPECT_EQ(colours(), (std::vector<int>{2, 1, 2, 3, 2, 1, 1}));
     EXPECT_TRUE(colouredPartIsProper());
 
     // No neighbour of the second colour: the chain is the node alone.
-    markChain(at(3), 4);
+    eng.markChain(at(3), c(4));
     EXPECT_EQ(marks(), (std::vector<int>{0, 0, 0, 4, 0, 0, 0}));
-    swapChain(at(3), 4);
+    eng.swapChain(at(3), c(4));
     EXPECT_EQ(colours(), (std::vector<int>{2, 1, 2, 4, 2, 1, 1}));
 }
 
@@ -75,8 +84,8 @@ TEST_F(EngineChains, RecolourMarkedSkipsANodeAnEarlierSwapRecoloured)
     buildHandMap({{10000, 10000}, {10000, 20000}, {18000, 10000}, {14000, 12000}, {14000, 20000}, {18000, 20000}},
                  {{0, 3}, {3, 2}, {1, 4}}, {});
     paint({1, 1, 1, 2, 2, 1});
-    for (int i : {0, 1, 2}) at(i)->chainMark = 3;
-    recolourMarked(1, 3, 2);
+    for (int i : {0, 1, 2}) at(i)->chainMark = c(3);
+    eng.recolourMarked(c(1), c(3), c(2));
     EXPECT_EQ(colours(), (std::vector<int>{2, 2, 2, 1, 1, 1}));
 }
 
@@ -88,18 +97,18 @@ TEST_F(EngineChains, UnmarkArcChainsClearsTheChainsOfTheArcFirstSide)
                   {8000, 16000}},
                  {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {1, 5}, {0, 6}}, {});
     paint({4, 2, 1, 4, 1, 4, 1});
-    pivot = at(0);
-    arcFirst = at(2);
+    eng.pivot = at(0);
+    eng.arcFirst = at(2);
     at(2)->ringPrev = at(1);
     at(1)->ringPrev = at(0);
-    for (int i = 0; i < nodeStorageCount; ++i) nodeStorage[i].chainMark = 7;
-    unmarkArcChains(1);
+    markAll(7);
+    eng.unmarkArcChains(c(1));
     EXPECT_EQ(marks(), (std::vector<int>{0, 7, 0, 0, 0, 7, 0}));  // 6 joins through the pivot
 
     // arcFirst being the pivot leaves nothing to unmark.
-    for (int i = 0; i < nodeStorageCount; ++i) nodeStorage[i].chainMark = 7;
-    arcFirst = pivot;
-    unmarkArcChains(1);
+    markAll(7);
+    eng.arcFirst = eng.pivot;
+    eng.unmarkArcChains(c(1));
     EXPECT_EQ(marks(), std::vector<int>(7, 7));
 }
 
@@ -111,14 +120,14 @@ TEST_F(EngineChains, TrimFromThePivotKeepsThePathToTheTargetOnly)
                   {26000, 22000}, {12000, 19000}, {10000, 23000}, {14000, 23000}},
                  {{0, 1}, {1, 2}, {0, 3}, {3, 4}, {4, 2}, {3, 5}, {5, 6}, {0, 7}, {7, 8}, {8, 9}, {9, 0}}, {});
     paint({4, 2, 1, 1, 4, 4, 1, 1, 4, 1});
-    pivot = at(0);
-    arcFirst = at(2);
+    eng.pivot = at(0);
+    eng.arcFirst = at(2);
     at(0)->ringNext = at(1);
     at(1)->ringPrev = at(0);
     at(2)->ringPrev = at(1);
-    markChain(pivot, 1);
+    eng.markChain(eng.pivot, c(1));
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 4, 4, 1, 1, 4, 4, 1, 4}));
-    trimChain(pivot);
+    eng.trimChain(eng.pivot);
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 4, 4, 1, 0, 0, 0, 0, 0}));
     EXPECT_EQ(at(0)->visited, 3);
     EXPECT_EQ(at(2)->visited, 2);
@@ -127,9 +136,9 @@ TEST_F(EngineChains, TrimFromThePivotKeepsThePathToTheTargetOnly)
     for (int i : {5, 6, 7, 8, 9}) EXPECT_EQ(at(i)->visited, 0) << i;  // never joined
 
     // Without a target on the arcFirst side only the root keeps its mark.
-    arcFirst = pivot;
-    markChain(pivot, 1);
-    trimChain(pivot);
+    eng.arcFirst = eng.pivot;
+    eng.markChain(eng.pivot, c(1));
+    eng.trimChain(eng.pivot);
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -141,15 +150,15 @@ TEST_F(EngineChains, TrimFromTheCursorKeepsBranchesToEarlierPathNodes)
                   {24000, 18000}},
                  {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 1}, {3, 6}}, {});
     paint({4, 1, 2, 3, 1, 3, 1});
-    pivot = at(0);
-    pathHead = at(1);
-    pathTail = pathCursor = at(3);
+    eng.pivot = at(0);
+    eng.pathHead = at(1);
+    eng.pathTail = eng.pathCursor = at(3);
     at(1)->pathNext = at(2);
     at(2)->pathPrev = at(1);
     at(2)->pathNext = at(3);
     at(3)->pathPrev = at(2);
-    markChain(pathCursor, 1);
-    trimChain(pathCursor);
+    eng.markChain(eng.pathCursor, c(1));
+    eng.trimChain(eng.pathCursor);
     EXPECT_EQ(marks(), (std::vector<int>{0, 3, 0, 1, 3, 1, 0}));
     EXPECT_EQ(at(3)->visited, 3);
     EXPECT_EQ(at(1)->visited, 2);
@@ -164,15 +173,15 @@ TEST_F(EngineChains, TrimFromAnotherPathNodeJoinsTheNearestMarkedNodes)
                  {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {2, 6}, {6, 7}, {7, 4},
                   {6, 8}},
                  {});
-    pivot = at(0);
-    pathHead = at(1);
-    pathTail = at(5);
+    eng.pivot = at(0);
+    eng.pathHead = at(1);
+    eng.pathTail = at(5);
     for (int i = 1; i < 5; ++i) {
         at(i)->pathNext = at(i + 1);
         at(i + 1)->pathPrev = at(i);
     }
-    for (int i : {2, 4, 6, 7, 8}) at(i)->chainMark = 1;
-    trimChain(at(3));
+    for (int i : {2, 4, 6, 7, 8}) at(i)->chainMark = c(1);
+    eng.trimChain(at(3));
     EXPECT_EQ(marks(), (std::vector<int>{0, 0, 1, 0, 1, 0, 1, 1, 0}));
     EXPECT_EQ(at(2)->visited, 3);
     EXPECT_EQ(at(4)->visited, 2);
@@ -181,59 +190,58 @@ TEST_F(EngineChains, TrimFromAnotherPathNodeJoinsTheNearestMarkedNodes)
 }
 
 // Conflict resolution on real maps, checked at the states the phases leave.
-using EngineConflict = EngineTest;
-
-namespace {
-// Steps a colouring and calls `check(before, after)` after every step.
-void followColouring(uint32_t seed, int n, const std::function<void(uint8_t, uint8_t)>& check)
-{
-    buildSeeded(seed, n);
-    while (!engineFinished()) {
-        const uint8_t before = EnginePhase;
-        engineStep(false);
-        check(before, EnginePhase);
-        if (::testing::Test::HasFatalFailure()) return;
+class EngineConflict : public EngineTest {
+protected:
+    // Steps a colouring and calls `check(before, after)` after every step.
+    void followColouring(uint32_t seed, int n, const std::function<void(Phase, Phase)>& check)
+    {
+        buildSeeded(seed, n);
+        while (!colouring.finished()) {
+            const Phase before = colouring.phase();
+            colouring.step(false);
+            check(before, colouring.phase());
+            if (::testing::Test::HasFatalFailure()) return;
+        }
     }
-}
 
-// The pivot's neighbours from its ring successor to its ring predecessor, by aroundNext.
-std::vector<MapNode*> sweepInsideRing(MapNode* p)
-{
-    std::vector<MapNode*> v;
-    NodeLink* l = findLink(p, p->ringNext);
-    for (int k = 0; l && k < countLinks(p); ++k, l = l->aroundNext) {
-        v.push_back(l->node);
-        if (l->node == p->ringPrev) break;
+    // The pivot's neighbours from its ring successor to its ring predecessor, by aroundNext.
+    static std::vector<MapNode*> sweepInsideRing(MapNode* p)
+    {
+        std::vector<MapNode*> v;
+        NodeLink* l = findLink(p, p->ringNext);
+        for (int k = 0; l && k < countLinks(p); ++k, l = l->aroundNext) {
+            v.push_back(l->node);
+            if (l->node == p->ringPrev) break;
+        }
+        return v;
     }
-    return v;
-}
 
-void expectPathLinksAgree()
-{
-    const std::vector<MapNode*> path = pathNodes();
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.back(), pathTail);
-    EXPECT_EQ(path.front()->pathPrev, nullptr);
-    for (size_t k = 1; k < path.size(); ++k) {
-        EXPECT_EQ(path[k]->pathPrev, path[k - 1]);
-        EXPECT_TRUE(borders(path[k], path[k - 1]));
+    void expectPathLinksAgree()
+    {
+        const std::vector<MapNode*> path = pathNodes();
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(path.back(), eng.pathTail);
+        EXPECT_EQ(path.front()->pathPrev, nullptr);
+        for (size_t k = 1; k < path.size(); ++k) {
+            EXPECT_EQ(path[k]->pathPrev, path[k - 1]);
+            EXPECT_TRUE(borders(path[k], path[k - 1]));
+        }
+        for (MapNode* m : path) EXPECT_NE(m->colour, 4);
     }
-    for (MapNode* m : path) EXPECT_NE(m->colour, 4);
-}
-}  // namespace
+};
 
 TEST_F(EngineConflict, PivotIsTheFirstColour4NodeOfTheArc)
 {
     int pivots = 0;
     for (uint32_t seed : {1u, 2u, 36u}) {
-        followColouring(seed, 100, [&](uint8_t before, uint8_t after) {
-            if (after != phaseFreePivot || before == phaseFreePivot) return;
+        followColouring(seed, 100, [&](Phase before, Phase after) {
+            if (after != Phase::freePivot || before == Phase::freePivot) return;
             ++pivots;
-            ASSERT_NE(pivot, nullptr);
-            EXPECT_EQ(pivot->colour, 4);
-            for (MapNode* m = arcFirst; m != pivot; m = m->ringPrev) EXPECT_NE(m->colour, 4);
-            const std::vector<MapNode*> arc = arcNodes(arcFirst, arcLast);
-            EXPECT_NE(std::find(arc.begin(), arc.end(), pivot), arc.end());
+            ASSERT_NE(eng.pivot, nullptr);
+            EXPECT_EQ(eng.pivot->colour, 4);
+            for (MapNode* m = eng.arcFirst; m != eng.pivot; m = m->ringPrev) EXPECT_NE(m->colour, 4);
+            const std::vector<MapNode*> arc = arcNodes(eng.arcFirst, eng.arcLast);
+            EXPECT_NE(std::find(arc.begin(), arc.end(), eng.pivot), arc.end());
         });
     }
     EXPECT_GT(pivots, 10);
@@ -243,15 +251,15 @@ TEST_F(EngineConflict, PathStartsAsThePivotsInsideNeighbours)
 {
     int paths = 0;
     for (uint32_t seed : {36u, 105u, 135u, 155u, 174u, 187u}) {
-        followColouring(seed, 100, [&](uint8_t before, uint8_t after) {
-            if (!(before == phaseFreePivot && after == phaseWalkPath)) return;
+        followColouring(seed, 100, [&](Phase before, Phase after) {
+            if (!(before == Phase::freePivot && after == Phase::walkPath)) return;
             ++paths;
-            EXPECT_EQ(pivot->colour, 4);
-            EXPECT_EQ(pathHead, pivot->ringNext);
-            EXPECT_EQ(pathTail, pivot->ringPrev);
-            EXPECT_EQ(pathNodes(), sweepInsideRing(pivot));
-            EXPECT_EQ(pathCursor, nullptr);
-            EXPECT_EQ(pathFlag, 0);
+            EXPECT_EQ(eng.pivot->colour, 4);
+            EXPECT_EQ(eng.pathHead, eng.pivot->ringNext);
+            EXPECT_EQ(eng.pathTail, eng.pivot->ringPrev);
+            EXPECT_EQ(pathNodes(), sweepInsideRing(eng.pivot));
+            EXPECT_EQ(eng.pathCursor, nullptr);
+            EXPECT_EQ(eng.pathFlag, 0);
             expectPathLinksAgree();
         });
     }
@@ -264,29 +272,29 @@ TEST_F(EngineConflict, WalkSetsTheCursorOrReroutesThePath)
     for (uint32_t seed : {36u, 155u, 174u, 187u, 263u}) {
         MapNode* head = nullptr;
         MapNode* tail = nullptr;
-        followColouring(seed, 100, [&](uint8_t before, uint8_t after) {
-            if (before == phaseFreePivot && after == phaseWalkPath) {
-                head = pathHead;
-                tail = pathTail;
+        followColouring(seed, 100, [&](Phase before, Phase after) {
+            if (before == Phase::freePivot && after == Phase::walkPath) {
+                head = eng.pathHead;
+                tail = eng.pathTail;
             }
-            if (before != phaseWalkPath || after < phaseWalkPath) return;
-            EXPECT_EQ(pathHead, head);  // reroutes change only the inner nodes
-            EXPECT_EQ(pathTail, tail);
+            if (before != Phase::walkPath || after < Phase::walkPath) return;
+            EXPECT_EQ(eng.pathHead, head);  // reroutes change only the inner nodes
+            EXPECT_EQ(eng.pathTail, tail);
             expectPathLinksAgree();
-            if (after == phaseClearCursor) {
+            if (after == Phase::clearCursor) {
                 ++cursors;
-                ASSERT_NE(pathCursor, nullptr);
-                EXPECT_EQ(pathCursor->colour, 3);
+                ASSERT_NE(eng.pathCursor, nullptr);
+                EXPECT_EQ(eng.pathCursor->colour, 3);
                 int mark = 1;
                 for (MapNode* m : pathNodes()) {
                     EXPECT_EQ(m->pathMark, mark);
-                    if (m == pathCursor) mark = -1;
+                    if (m == eng.pathCursor) mark = -1;
                 }
-                for (MapNode* m = pathHead; m != pathCursor; m = m->pathNext) EXPECT_NE(m->colour, 3);
+                for (MapNode* m = eng.pathHead; m != eng.pathCursor; m = m->pathNext) EXPECT_NE(m->colour, 3);
             } else {
                 ++reroutes;
-                EXPECT_EQ(pathCursor, nullptr);
-                for (MapNode* m = nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
+                EXPECT_EQ(eng.pathCursor, nullptr);
+                for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
             }
         });
     }
@@ -301,33 +309,33 @@ TEST_F(EngineConflict, ClearCursorRecoloursReroutesOrGetsStuckOnTheOldPath)
         std::vector<MapNode*> pathBefore;
         MapNode* cursorBefore = nullptr;
         std::vector<int> marksBefore;
-        followColouring(seed, 100, [&](uint8_t before, uint8_t after) {
-            if (after == phaseClearCursor) {
+        followColouring(seed, 100, [&](Phase before, Phase after) {
+            if (after == Phase::clearCursor) {
                 pathBefore = pathNodes();
-                cursorBefore = pathCursor;
+                cursorBefore = eng.pathCursor;
                 marksBefore.clear();
                 for (MapNode* m : pathBefore) marksBefore.push_back(m->pathMark);
             }
-            if (before != phaseClearCursor) return;
+            if (before != Phase::clearCursor) return;
             EXPECT_TRUE(colouredPartIsProper());
-            if (after == phaseShake) {
+            if (after == Phase::shake) {
                 ++stuck;  // a refused reroute leaves exactly the old path and its marks
-                EXPECT_EQ(pathFlag, 1);
-                EXPECT_EQ(pathCursor, cursorBefore);
+                EXPECT_EQ(eng.pathFlag, 1);
+                EXPECT_EQ(eng.pathCursor, cursorBefore);
                 EXPECT_EQ(pathNodes(), pathBefore);
                 std::vector<int> marksAfter;
                 for (MapNode* m : pathNodes()) marksAfter.push_back(m->pathMark);
                 EXPECT_EQ(marksAfter, marksBefore);
                 expectPathLinksAgree();
-            } else if (pathCursor) {
+            } else if (eng.pathCursor) {
                 ++recoloured;  // the cursor left colour 3 for one its path neighbour lacks
-                EXPECT_EQ(pathCursor, cursorBefore);
-                EXPECT_TRUE(pathCursor->colour == 1 || pathCursor->colour == 2);
+                EXPECT_EQ(eng.pathCursor, cursorBefore);
+                EXPECT_TRUE(eng.pathCursor->colour == 1 || eng.pathCursor->colour == 2);
                 EXPECT_EQ(pathNodes(), pathBefore);
             } else {
                 ++rerouted;
                 expectPathLinksAgree();
-                for (MapNode* m = nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
+                for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
             }
         });
     }
@@ -341,12 +349,12 @@ TEST_F(EngineConflict, LocatingTheNextPivotDropsThePathAndItsMarks)
     int drops = 0;
     for (uint32_t seed : {155u, 174u, 187u}) {
         std::vector<MapNode*> path;
-        followColouring(seed, 100, [&](uint8_t, uint8_t) {
-            if (!path.empty() && !pathHead) {
+        followColouring(seed, 100, [&](Phase, Phase) {
+            if (!path.empty() && !eng.pathHead) {
                 ++drops;
                 for (MapNode* m : path) EXPECT_EQ(m->pathMark, 0) << m->number;
-                EXPECT_EQ(pathCursor, nullptr);
-                EXPECT_EQ(pathFlag, 0);
+                EXPECT_EQ(eng.pathCursor, nullptr);
+                EXPECT_EQ(eng.pathFlag, 0);
             }
             path = pathNodes();
         });
@@ -357,15 +365,15 @@ TEST_F(EngineConflict, LocatingTheNextPivotDropsThePathAndItsMarks)
 TEST_F(EngineConflict, ShakingThePivotCyclesTheSixPairs)
 {
     buildSeeded(155, 100);
-    stepUntil([] { return EnginePhase == phaseShake; });
-    ASSERT_EQ(EnginePhase, phaseShake);
-    MapNode* cursor = pathCursor;
+    stepUntil([&] { return colouring.phase() == Phase::shake; });
+    ASSERT_EQ(colouring.phase(), Phase::shake);
+    MapNode* cursor = eng.pathCursor;
     const int start = cursor->swapCursor;
     EXPECT_EQ(start, 0);
     for (int k = 0; k < 7; ++k) {
         const int pair = (start + k) % 6;
-        shakePivot();
-        EXPECT_EQ(pivot->colour, colourPairs[pair][1]);
+        eng.shakePivot();
+        EXPECT_EQ(eng.pivot->colour, colourPairs[pair][1]);
         EXPECT_EQ(cursor->swapCursor, (pair + 1) % 6);
         EXPECT_TRUE(colouredPartIsProper());
     }
@@ -375,20 +383,20 @@ TEST_F(EngineConflict, TrimmedPivotChainsStayJoinedToTheRoot)
 {
     int trims = 0;
     for (uint32_t seed : {1u, 36u, 155u}) {
-        followColouring(seed, 100, [&](uint8_t, uint8_t after) {
-            if (after != phaseFreePivot) return;
-            for (int8_t i = 1; i <= 3; ++i) {
-                markChain(pivot, i);
+        followColouring(seed, 100, [&](Phase, Phase after) {
+            if (after != Phase::freePivot) return;
+            for (int i = 1; i <= 3; ++i) {
+                eng.markChain(eng.pivot, c(i));
                 std::set<MapNode*> targets;
-                for (MapNode* m = arcFirst; m != pivot; m = m->ringPrev)
+                for (MapNode* m = eng.arcFirst; m != eng.pivot; m = m->ringPrev)
                     if (m->chainMark == 4) targets.insert(m);
-                trimChain(pivot);
+                eng.trimChain(eng.pivot);
                 ++trims;
-                EXPECT_NE(pivot->chainMark, 0);
+                EXPECT_NE(eng.pivot->chainMark, 0);
                 for (MapNode* t : targets) EXPECT_NE(t->chainMark, 0);
                 // Whatever keeps its mark is joined to the pivot through marked nodes.
-                const std::set<MapNode*> joined = markedComponent(pivot);
-                for (MapNode* m = nodeList; m; m = m->next)
+                const std::set<MapNode*> joined = markedComponent(eng.pivot);
+                for (MapNode* m = map.nodeList; m; m = m->next)
                     if (m->chainMark != 0) {
                         EXPECT_TRUE(joined.count(m)) << m->number;
                     }

@@ -1,24 +1,28 @@
-// The step driver: its transitions, its time limit and what it shows.
+// The step driver: its transitions, its time limit, what each step reports,
+// and a colouring's life with its map.
 #include "engine_support.h"
+#include "platform/headless.h"
+#include "runs/export.h"
+#include "runs/trace.h"
 #include <string>
+#include <thread>
 
 using namespace enginetest;
 
 namespace {
-using Kind = HeadlessEvent::Kind;
-
-int countEvents(Kind kind)
+std::string colourDigits(const Map& map)
 {
-    int c = 0;
-    for (const HeadlessEvent& e : headlessEvents()) c += e.kind == kind;
-    return c;
+    std::string s;
+    for (MapNode* n = map.nodeList; n; n = n->next) s += char('0' + n->colour);
+    return s;
 }
 
-int colouredCount()
+void expectReport(const StepReport& r, bool ran, bool verified, bool finished, uint16_t result)
 {
-    int c = 0;
-    for (MapNode* n = nodeList; n; n = n->next) c += n->colour != 0;
-    return c;
+    EXPECT_EQ(r.ran, ran);
+    EXPECT_EQ(r.verified, verified);
+    EXPECT_EQ(r.finished, finished);
+    EXPECT_EQ(r.result, result);
 }
 }  // namespace
 
@@ -26,75 +30,64 @@ using EngineDriver = EngineTest;
 
 TEST_F(EngineDriver, DoesNothingWithoutMapOrOnceFinished)
 {
-    EXPECT_EQ(engineStep(false), 0);
-    EXPECT_EQ(engineStep(true), 0);
-    EXPECT_EQ(EnginePhase, phasePrepare);
-    EXPECT_TRUE(headlessEvents().empty());
+    expectReport(colouring.step(false), false, false, false, 0);
+    expectReport(colouring.step(true), false, false, false, 0);
+    EXPECT_EQ(colouring.phase(), Phase::prepare);
 
     buildSeeded(1, 100);
-    EXPECT_EQ(engineStep(true), 0);  // a correct colouring verifies 0
-    ASSERT_EQ(EnginePhase, phaseFinished);
-    const std::string before = [] {
-        std::string s;
-        for (MapNode* n = nodeList; n; n = n->next) s += char('0' + n->colour);
-        return s;
-    }();
-    headlessReset();
-    EXPECT_EQ(engineStep(false), 0);
-    EXPECT_EQ(engineStep(true), 0);
-    EXPECT_TRUE(headlessEvents().empty());
-    std::string after;
-    for (MapNode* n = nodeList; n; n = n->next) after += char('0' + n->colour);
-    EXPECT_EQ(after, before);
+    expectReport(colouring.step(true), true, true, true, 0);  // a correct colouring verifies 0
+    ASSERT_EQ(colouring.phase(), Phase::finished);
+    const std::string before = colourDigits(map);
+    const std::vector<MapNode*> order = listNodes(map.nodeList);
+    expectReport(colouring.step(false), false, false, false, 0);
+    expectReport(colouring.step(true), false, false, false, 0);
+    EXPECT_EQ(colouring.run(), 0);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
+    EXPECT_EQ(colourDigits(map), before);
+    EXPECT_EQ(listNodes(map.nodeList), order);
 }
 
-TEST_F(EngineDriver, FirstStepPreparesOnlyAndEnablesAllFour)
+TEST_F(EngineDriver, FirstStepPreparesOnlyAndReportsAColouringUnderWay)
 {
     buildSeeded(5, 100);
-    EXPECT_EQ(engineStep(false), 0);
-    EXPECT_EQ(EnginePhase, phaseGrow);
+    expectReport(colouring.step(false), true, false, false, 0);
+    EXPECT_EQ(colouring.phase(), Phase::grow);
     EXPECT_EQ(colouredCount(), 3);
-    EXPECT_EQ(countEvents(Kind::text), 0);
-    EXPECT_TRUE(headlessControlEnabled(idStep));
-    EXPECT_TRUE(headlessControlEnabled(idFull));
-    EXPECT_TRUE(headlessControlEnabled(idClear));
-    EXPECT_TRUE(headlessControlEnabled(idExport));
-    ASSERT_FALSE(headlessEvents().empty());
-    EXPECT_EQ(headlessEvents().back().kind, Kind::invalidate);
-    EXPECT_EQ(headlessEvents().back().value, 1);
 }
 
 // Each single step ends only where the transition table says "step ends":
-// phase 3 and 4 results of 0 go on through phase 2, growth's end goes on
-// through completion, and completion without deferred nodes through verification.
+// pivot freeing and path walking that clear the pivot go on through locating,
+// growth's end goes on through completion, and completion without deferred
+// nodes through verification.
 TEST_F(EngineDriver, SingleStepsContinueThroughAtOnceTransitions)
 {
     int sawFreed = 0;
     for (uint32_t seed : {36u, 155u, 174u, 187u, 3u}) {
         buildSeeded(seed, 100);
-        while (!engineFinished()) {
-            const uint8_t before = EnginePhase;
-            const bool hadDeferred = deferredList != nullptr;
-            const uint16_t r = engineStep(false);
-            const uint8_t after = EnginePhase;
+        while (!colouring.finished()) {
+            const Phase before = colouring.phase();
+            const bool hadDeferred = map.deferredList != nullptr;
+            const StepReport r = colouring.step(false);
+            const Phase after = colouring.phase();
             switch (before) {
-            case phasePrepare: EXPECT_EQ(after, phaseGrow); break;
-            case phaseGrow:
-                EXPECT_TRUE(after == phaseGrow || after == phaseLocate ||
-                            after == (hadDeferred ? phaseVerify : phaseFinished));
+            case Phase::prepare: EXPECT_EQ(after, Phase::grow); break;
+            case Phase::grow:
+                EXPECT_TRUE(after == Phase::grow || after == Phase::locate ||
+                            after == (hadDeferred ? Phase::verify : Phase::finished));
                 break;
-            case phaseLocate: EXPECT_TRUE(after == phaseGrow || after == phaseFreePivot); break;
-            case phaseFreePivot:
-                EXPECT_NE(after, phaseLocate);
-                sawFreed += after != phaseWalkPath;
+            case Phase::locate: EXPECT_TRUE(after == Phase::grow || after == Phase::freePivot); break;
+            case Phase::freePivot:
+                EXPECT_NE(after, Phase::locate);
+                sawFreed += after != Phase::walkPath;
                 break;
-            case phaseWalkPath: EXPECT_NE(after, phaseLocate); break;
-            case phaseClearCursor: EXPECT_TRUE(after == phaseWalkPath || after == phaseShake); break;
-            case phaseShake: EXPECT_EQ(after, phaseLocate); break;
-            case phaseVerify: EXPECT_EQ(after, phaseFinished); break;
+            case Phase::walkPath: EXPECT_NE(after, Phase::locate); break;
+            case Phase::clearCursor: EXPECT_TRUE(after == Phase::walkPath || after == Phase::shake); break;
+            case Phase::shake: EXPECT_EQ(after, Phase::locate); break;
+            case Phase::verify: EXPECT_EQ(after, Phase::finished); break;
             default: ADD_FAILURE() << "unexpected phase " << int(before);
             }
-            EXPECT_EQ(r, after == phaseFinished ? firstBadNode() : 0);
+            const bool finished = after == Phase::finished;
+            expectReport(r, true, finished, finished, finished ? firstBadNode() : 0);
         }
     }
     EXPECT_GT(sawFreed, 0);
@@ -104,93 +97,82 @@ TEST_F(EngineDriver, GrowthEndWithoutDeferredNodesVerifiesInTheSameStep)
 {
     // Three sites: nothing to defer; the start triangle is the whole map.
     buildSeeded(1, 3);
-    engineStep(false);
-    ASSERT_EQ(EnginePhase, phaseGrow);
-    ASSERT_EQ(deferredList, nullptr);
+    colouring.step(false);
+    ASSERT_EQ(colouring.phase(), Phase::grow);
+    ASSERT_EQ(map.deferredList, nullptr);
+    expectReport(colouring.step(false), true, true, true, 0);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
+}
+
+// The engine leaves the window to its caller: neither single steps nor runs
+// nor clearing touch a control or the view.
+TEST_F(EngineDriver, StepsTouchNoWindow)
+{
     headlessReset();
-    EXPECT_EQ(engineStep(false), 0);
-    EXPECT_EQ(EnginePhase, phaseFinished);
-    EXPECT_EQ(headlessControlText(idStatus), std::u16string(successText));
-    EXPECT_FALSE(headlessControlEnabled(idStep));
-    EXPECT_FALSE(headlessControlEnabled(idFull));
-    EXPECT_TRUE(headlessControlEnabled(idClear));
-    EXPECT_TRUE(headlessControlEnabled(idExport));
-}
-
-TEST_F(EngineDriver, RunToEndFinishesAndShowsOnlyWhereTheModeAllows)
-{
-    for (int8_t mode : {0, 1, 2}) {
-        SCOPED_TRACE(int(mode));
-        displayMode = mode;
-        buildSeeded(11, 200);
-        headlessReset();
-        EXPECT_EQ(engineStep(true), 0);
-        EXPECT_EQ(EnginePhase, phaseFinished);
-        EXPECT_EQ(firstBadNode(), 0);
-        EXPECT_EQ(countEvents(Kind::text), mode == 1 ? 0 : 1);
-        if (mode != 1) {
-            EXPECT_EQ(headlessControlText(idStatus), std::u16string(successText));
-        }
-        EXPECT_EQ(countEvents(Kind::enable), mode == 0 ? 4 : 0);
-        EXPECT_EQ(countEvents(Kind::invalidate), mode == 0 ? 1 : 0);
-    }
-}
-
-TEST_F(EngineDriver, BatchModeStepsTouchNothing)
-{
-    displayMode = 1;
     buildSeeded(36, 100);
-    headlessReset();
-    while (!engineFinished()) engineStep(false);
+    while (!colouring.finished()) colouring.step(false);
+    colouring.clear();
+    EXPECT_EQ(colouring.run(), 0);
+    buildSeeded(2, 100);
+    useSteppingClock(1000, 20000);
+    EXPECT_NE(colouring.run(), 0);
     EXPECT_TRUE(headlessEvents().empty());
+}
+
+TEST_F(EngineDriver, RunToEndFinishesAndReportsTheVerification)
+{
+    buildSeeded(11, 200);
+    expectReport(colouring.step(true), true, true, true, 0);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
+    EXPECT_EQ(firstBadNode(), 0);
 }
 
 TEST_F(EngineDriver, TimeLimitAtTheStartLeavesTheMapUncolouredAndFails)
 {
     buildSeeded(2, 100);
     useSteppingClock(1000, 20000);  // every reading is 20 s after the last
-    const uint16_t r = engineStep(true);
-    EXPECT_EQ(EnginePhase, phaseFinished);
+    const StepReport r = colouring.step(true);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
     EXPECT_EQ(colouredCount(), 0);
-    EXPECT_EQ(r, nodeList->number);
-    EXPECT_EQ(r, firstBadNode());
-    EXPECT_EQ(headlessControlText(idStatus), std::u16string(failureText));
+    expectReport(r, true, true, true, static_cast<uint16_t>(map.nodeList->number));
+    EXPECT_EQ(r.result, firstBadNode());
 }
 
 TEST_F(EngineDriver, TimeLimitMidConflictStillCompletesAndVerifies)
 {
     buildSeeded(36, 100);
-    stepUntil([] { return EnginePhase == phaseFreePivot && candidate; });
-    ASSERT_EQ(EnginePhase, phaseFreePivot);
-    ASSERT_NE(deferredList, nullptr);
-    const MapNode* blocked = candidate;
+    stepUntil([&] { return colouring.phase() == Phase::freePivot && eng.candidate; });
+    ASSERT_EQ(colouring.phase(), Phase::freePivot);
+    ASSERT_NE(map.deferredList, nullptr);
+    const MapNode* blocked = eng.candidate;
     const auto bordersBefore = allBorders();
     useSteppingClock(500, 11000);  // the first check is already past the limit
-    const uint16_t r = engineStep(true);
-    EXPECT_EQ(EnginePhase, phaseFinished);
-    EXPECT_EQ(deferredList, nullptr);
+    const StepReport r = colouring.step(true);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
+    EXPECT_EQ(map.deferredList, nullptr);
     EXPECT_EQ(allBorders(), bordersBefore);
-    EXPECT_EQ(static_cast<int>(listNodes(nodeList).size()), nodeStorageCount);
+    EXPECT_EQ(static_cast<int>(listNodes(map.nodeList).size()), map.nodeStorageCount());
     EXPECT_EQ(blocked->colour, colourBlocked);
-    EXPECT_NE(r, 0);
-    EXPECT_EQ(r, firstBadNode());
-    EXPECT_EQ(candidate, nullptr);  // completion reset the engine globals
-    EXPECT_EQ(pivot, nullptr);
-    EXPECT_EQ(pathHead, nullptr);
+    EXPECT_TRUE(r.verified);
+    EXPECT_NE(r.result, 0);
+    EXPECT_EQ(r.result, firstBadNode());
+    EXPECT_EQ(eng.candidate, nullptr);  // completion reset the engine's references
+    EXPECT_EQ(eng.pivot, nullptr);
+    EXPECT_EQ(eng.pathHead, nullptr);
 }
 
 TEST_F(EngineDriver, TimeLimitUsesTheWrappingDifferenceAndSparesSingleSteps)
 {
     buildSeeded(7, 100);
     useSteppingClock(0xFFFFFF00u, 1);  // wraps during the run, stays far below the limit
-    EXPECT_EQ(engineStep(true), 0);
-    EXPECT_EQ(EnginePhase, phaseFinished);
+    EXPECT_EQ(colouring.run(), 0);
+    EXPECT_EQ(colouring.phase(), Phase::finished);
     EXPECT_EQ(firstBadNode(), 0);
 
     buildSeeded(7, 100);
     useSteppingClock(0, 50000);
-    for (int i = 0; i < 20; ++i) engineStep(false);
-    EXPECT_FALSE(engineFinished());
+    for (int i = 0; i < 20; ++i) colouring.step(false);
+    EXPECT_FALSE(colouring.finished());
     EXPECT_GT(colouredCount(), 20);
 }
 
@@ -200,29 +182,156 @@ TEST_F(EngineDriver, ClearColouringMidwayRestoresTheBuiltMap)
         SCOPED_TRACE(steps);
         buildSeeded(36, 100);
         const auto built = allBorders();
-        for (long k = 0; k < steps; ++k) engineStep(false);
-        ASSERT_NE(deferredList, nullptr);
-        headlessReset();
-        clearColouring();
-        EXPECT_EQ(EnginePhase, phasePrepare);
-        EXPECT_EQ(deferredList, nullptr);
-        EXPECT_EQ(static_cast<int>(listNodes(nodeList).size()), nodeStorageCount);
+        for (long k = 0; k < steps; ++k) colouring.step(false);
+        ASSERT_NE(map.deferredList, nullptr);
+        colouring.clear();
+        EXPECT_EQ(colouring.phase(), Phase::prepare);
+        EXPECT_EQ(map.deferredList, nullptr);
+        EXPECT_EQ(static_cast<int>(listNodes(map.nodeList).size()), map.nodeStorageCount());
         EXPECT_EQ(allBorders(), built);
-        for (MapNode* n = nodeList; n; n = n->next) {
+        for (MapNode* n = map.nodeList; n; n = n->next) {
             EXPECT_EQ(n->parkedLinks, nullptr);
             EXPECT_EQ(n->colour, 0);
             EXPECT_EQ(n->ringContacts, 0);
             EXPECT_EQ(n->pathMark, 0);
         }
         EXPECT_TRUE(ringsCoverLinks());
-        EXPECT_EQ(ringEntry, nullptr);
-        EXPECT_EQ(headlessControlText(idStatus), u"");
-        EXPECT_TRUE(headlessControlEnabled(idStep));
-        EXPECT_TRUE(headlessControlEnabled(idFull));
-        EXPECT_FALSE(headlessControlEnabled(idClear));
+        EXPECT_EQ(colouring.state().ringEntry, nullptr);
+        EXPECT_EQ(colouring.state().pivot, nullptr);
         // The cleared map colours again to the end.
-        engineStep(true);
-        EXPECT_EQ(EnginePhase, phaseFinished);
+        expectReport(colouring.step(true), true, true, true, 0);
+        EXPECT_EQ(colouring.phase(), Phase::finished);
         EXPECT_EQ(firstBadNode(), 0);
+    }
+}
+
+// A colouring is bound to its map object; a rebuilt or released map must not
+// leave it holding references into the old nodes.
+TEST_F(EngineDriver, ColouringFollowsItsMapThroughRebuildsAndReleases)
+{
+    buildSeeded(36, 100);
+    stepUntil([&] { return colouring.phase() == Phase::walkPath; });
+    ASSERT_EQ(colouring.phase(), Phase::walkPath);
+    ASSERT_NE(colouring.state().pivot, nullptr);
+
+    // Rebuilt behind the colouring's back: the next read starts afresh.
+    map.build(37, 100);
+    const EngineState& s = colouring.state();
+    EXPECT_EQ(s.EnginePhase, Phase::prepare);
+    for (MapNode* r : {s.ringEntry, s.candidate, s.arcFirst, s.arcLast, s.pivot, s.pathHead, s.pathTail,
+                       s.pathCursor})
+        EXPECT_EQ(r, nullptr);
+    EXPECT_EQ(s.growthDone, 0);
+    EXPECT_EQ(s.pathFlag, 0);
+    // It colours the new map as a fresh colouring of it does.
+    const TraceSummary followed = stepToEnd(colouring);
+    Map other;
+    other.build(37, 100);
+    Colouring fresh(other);
+    const TraceSummary expected = stepToEnd(fresh);
+    EXPECT_EQ(followed.digest, expected.digest);
+    EXPECT_EQ(followed.steps, expected.steps);
+    EXPECT_EQ(followed.verify, 0);
+
+    // Released midway: nothing to step, the state names no node.
+    buildSeeded(155, 100);
+    stepUntil([&] { return colouring.phase() == Phase::shake; });
+    ASSERT_EQ(colouring.phase(), Phase::shake);
+    map.release();
+    EXPECT_EQ(colouring.phase(), Phase::prepare);
+    EXPECT_EQ(colouring.state().pathCursor, nullptr);
+    expectReport(colouring.step(true), false, false, false, 0);
+    EXPECT_FALSE(colouring.finished());
+
+    // A step straight after a rebuild, without a read in between, also starts afresh.
+    buildSeeded(155, 100);
+    colouring.run();
+    map.build(155, 100);
+    expectReport(colouring.step(false), true, false, false, 0);
+    EXPECT_EQ(colouring.phase(), Phase::grow);
+    EXPECT_EQ(colouredCount(), 3);
+}
+
+TEST_F(EngineDriver, RestartAndResetDropTheReferences)
+{
+    buildSeeded(155, 100);
+    stepUntil([&] { return colouring.phase() == Phase::shake; });
+    ASSERT_NE(eng.pathCursor, nullptr);
+    const std::string coloursMidway = colourDigits(map);
+
+    colouring.reset(false);  // references dropped, colours and phase stay
+    EXPECT_EQ(colouring.phase(), Phase::shake);
+    EXPECT_EQ(eng.pathCursor, nullptr);
+    EXPECT_EQ(eng.pivot, nullptr);
+    EXPECT_EQ(eng.ringEntry, nullptr);
+    EXPECT_EQ(colourDigits(map), coloursMidway);
+
+    colouring.restart();
+    EXPECT_EQ(colouring.phase(), Phase::prepare);
+    EXPECT_EQ(colourDigits(map), coloursMidway);
+
+    colouring.reset(true);
+    for (MapNode* n = map.nodeList; n; n = n->next) {
+        EXPECT_EQ(n->colour, 0);
+        EXPECT_EQ(n->ringContacts, 0);
+        EXPECT_EQ(n->pathMark, 0);
+    }
+}
+
+// Each thread owns its map and colouring: nothing is shared between them, so
+// colourings made at once give what they give one after the other.
+namespace {
+struct SeedResult {
+    uint16_t runResult;
+    uint64_t runExport;  // the export file of the run-to-end colouring
+    std::string runColours;
+    TraceSummary stepped;
+};
+
+std::vector<SeedResult> colourSeeds(uint32_t first, uint32_t last)
+{
+    std::vector<SeedResult> out;
+    Map map;
+    // A clock that never moves: a slow machine must not cut a run short.
+    Colouring colouring(map, [] { return 0u; });
+    for (uint32_t seed = first; seed <= last; ++seed) {
+        SeedResult r;
+        map.build(seed, 1000);
+        r.runResult = colouring.run();
+        r.runExport = fnv1a(exportContent(map));
+        r.runColours = colourRow(nodesByNumber(map));
+        map.build(seed, 1000);
+        r.stepped = stepToEnd(colouring);
+        out.push_back(r);
+    }
+    return out;
+}
+}  // namespace
+
+TEST(EngineThreads, ColouringsOnTwoThreadsMatchTheSameColouringsOneAfterTheOther)
+{
+    std::vector<SeedResult> one, two;
+    std::thread a([&] { one = colourSeeds(1, 6); });
+    std::thread b([&] { two = colourSeeds(7, 12); });
+    a.join();
+    b.join();
+    std::vector<SeedResult> together = one;
+    together.insert(together.end(), two.begin(), two.end());
+
+    const std::vector<SeedResult> alone = colourSeeds(1, 12);
+    ASSERT_EQ(together.size(), alone.size());
+    for (size_t i = 0; i < alone.size(); ++i) {
+        SCOPED_TRACE("seed " + std::to_string(i + 1));
+        EXPECT_EQ(together[i].runResult, alone[i].runResult);
+        EXPECT_EQ(together[i].runExport, alone[i].runExport);
+        EXPECT_EQ(together[i].runColours, alone[i].runColours);
+        EXPECT_EQ(together[i].stepped.digest, alone[i].stepped.digest);
+        EXPECT_EQ(together[i].stepped.steps, alone[i].stepped.steps);
+        EXPECT_EQ(together[i].stepped.verify, alone[i].stepped.verify);
+        EXPECT_EQ(together[i].stepped.colours, alone[i].stepped.colours);
+        // Stepping and running agree, and every colouring is correct.
+        EXPECT_EQ(alone[i].stepped.colours, alone[i].runColours);
+        EXPECT_EQ(alone[i].runResult, 0);
+        EXPECT_EQ(alone[i].stepped.verify, 0);
     }
 }

@@ -1,10 +1,14 @@
 // The fast paths must leave every field that any reader looks at exactly as the
 // reference paths (whole-list walks and clears) leave it, after every step.
-#include "engine/engine.h"
+#include "engine/colouring.h"
+#include "engine/internal.h"
 #include "map/map.h"
 #include "runs/trace.h"
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
+
+using namespace orvane;
 
 namespace {
 int numberOf(const MapNode* n) { return n ? n->number : 0; }
@@ -42,26 +46,27 @@ struct StepState {
     bool marksComplete;
 };
 
-std::vector<StepState> stepRecording(uint32_t seed, int n, bool reference)
+std::vector<StepState> stepRecording(uint32_t seed, int n, Paths paths)
 {
-    literalReference = reference;
-    seedGenerator(seed);
-    buildMap(n);
-    EnginePhase = phasePrepare;
+    Map map;
+    map.build(seed, n, BuildOptions{paths});
+    Colouring colouring(map, steadyClock(), paths);
+    Engine& engine = colouring.engine();
     std::vector<StepState> states;
-    const std::vector<const MapNode*> nodes = nodesByNumber();
-    while (!engineFinished() && static_cast<long>(states.size()) < stepLimit()) {
-        engineStep(false);
-        states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
+    const std::vector<const MapNode*> nodes = nodesByNumber(map);
+    auto record = [&] {
+        states.push_back({snapshot(nodes, true), snapshot(nodes, false), engine.chainMarksComplete()});
+    };
+    while (!colouring.finished() && static_cast<long>(states.size()) < stepLimit(map)) {
+        colouring.step(false);
+        record();
     }
     // Clear colouring after a finished one, and in the middle of another.
-    clearColouring();
-    states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
-    for (int k = 0; k < n / 3; ++k) engineStep(false);
-    clearColouring();
-    states.push_back({snapshot(nodes, true), snapshot(nodes, false), chainMarksComplete()});
-    releaseMap();
-    literalReference = false;
+    colouring.clear();
+    record();
+    for (int k = 0; k < n / 3; ++k) colouring.step(false);
+    colouring.clear();
+    record();
     return states;
 }
 
@@ -77,8 +82,8 @@ TEST(FastPaths, EveryStepLeavesTheReferenceFields)
     int partialSteps = 0;
     for (const auto& m : conflictMaps) {
         SCOPED_TRACE("seed " + std::to_string(m.seed) + " nodes " + std::to_string(m.nodes));
-        const std::vector<StepState> reference = stepRecording(m.seed, m.nodes, true);
-        const std::vector<StepState> fast = stepRecording(m.seed, m.nodes, false);
+        const std::vector<StepState> reference = stepRecording(m.seed, m.nodes, Paths::reference);
+        const std::vector<StepState> fast = stepRecording(m.seed, m.nodes, Paths::fast);
         ASSERT_EQ(reference.size(), fast.size());
         for (size_t k = 0; k < reference.size(); ++k) {
             SCOPED_TRACE("step " + std::to_string(k + 1));

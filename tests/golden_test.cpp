@@ -1,12 +1,16 @@
 // Every colouring must reproduce, step by step, the trace digests recorded in
 // tests/data/golden_traces.txt with the reference build.
-#include "engine/engine.h"
+#include "engine/colouring.h"
 #include "map/map.h"
-#include "runs/runs.h"
+#include "runs/texts.h"
 #include "runs/trace.h"
 #include <gtest/gtest.h>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
+
+using namespace orvane;
 
 namespace {
 struct GoldenEntry {
@@ -36,11 +40,11 @@ std::vector<GoldenEntry> readGolden()
     return entries;
 }
 
-void buildFromSeedText(const std::string& seed, int nodes)
+// The seed as the seed field reads it (the recorded seeds are ASCII hex digits).
+void buildFromSeedText(Map& map, const std::string& seed, int nodes, Paths paths = Paths::fast)
 {
-    seedGenerator(parseSeedText(toUtf16(seed.c_str()).c_str()));
-    buildMap(nodes);
-    EnginePhase = phasePrepare;
+    const std::u16string text(seed.begin(), seed.end());
+    map.build(parseSeedText(text.c_str()), nodes, BuildOptions{paths});
 }
 
 #ifdef ORVANE_SANITIZED
@@ -50,44 +54,44 @@ constexpr int largestCheckedMap = 10000;
 #endif
 
 
-void checkSteppedColourings(bool reference, int largest)
+void checkSteppedColourings(Paths paths, int largest)
 {
     const std::vector<GoldenEntry> entries = readGolden();
     ASSERT_GE(entries.size(), 300u) << "golden data missing";
-    literalReference = reference;
+    Map map;
+    Colouring colouring(map, steadyClock(), paths);
     for (const GoldenEntry& e : entries) {
         if (e.nodes > largest) continue;
         SCOPED_TRACE("seed " + e.seed + " nodes " + std::to_string(e.nodes));
-        buildFromSeedText(e.seed, e.nodes);
-        const TraceSummary t = stepToEnd(e.steps + 1);
+        buildFromSeedText(map, e.seed, e.nodes, paths);
+        const TraceSummary t = stepToEnd(colouring, e.steps + 1);
         EXPECT_EQ(t.digest, e.digest);
         EXPECT_EQ(t.steps, e.steps);
         EXPECT_EQ(t.verify, e.verify);
         EXPECT_EQ(fnv1a(t.colours), e.colours);
     }
-    releaseMap();
-    literalReference = false;
 }
 }  // namespace
 
 TEST(GoldenTraces, FastPathsReproduceEveryRecordedColouringStepByStep)
 {
-    checkSteppedColourings(false, largestCheckedMap);
+    checkSteppedColourings(Paths::fast, largestCheckedMap);
 }
 
 TEST(GoldenTraces, ReferencePathsReproduceTheRecordedColourings)
 {
-    checkSteppedColourings(true, 1000);
+    checkSteppedColourings(Paths::reference, 1000);
 }
 
 TEST(GoldenTraces, RunToEndGivesTheSteppedColouring)
 {
+    Map map;
+    Colouring colouring(map);
     for (const GoldenEntry& e : readGolden()) {
         if (e.nodes > 2000) continue;
         SCOPED_TRACE("seed " + e.seed + " nodes " + std::to_string(e.nodes));
-        buildFromSeedText(e.seed, e.nodes);
-        EXPECT_EQ(engineStep(true), e.verify);
-        EXPECT_EQ(fnv1a(colourRow(nodesByNumber())), e.colours);
+        buildFromSeedText(map, e.seed, e.nodes);
+        EXPECT_EQ(colouring.run(), e.verify);
+        EXPECT_EQ(fnv1a(colourRow(nodesByNumber(map))), e.colours);
     }
-    releaseMap();
 }

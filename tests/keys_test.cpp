@@ -1,13 +1,15 @@
 // Enable states, the keyboard table, field focus cycling and the command table,
 // driven through the headless platform layer.
 #include <gtest/gtest.h>
-#include "engine/engine.h"
 #include "map/map.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "ui/keys.h"
-#include "ui/ui.h"
+#include "ui/session.h"
+#include "ui/strings.h"
 #include <vector>
+
+using namespace orvane;
 
 namespace {
 std::vector<int> sentCommands;
@@ -15,20 +17,15 @@ void recordCommand(int id) { sentCommands.push_back(id); }
 
 class KeysTest : public ::testing::Test {
 protected:
+    Session session;
+
     void SetUp() override
     {
         headlessReset();
         sentCommands.clear();
         headlessSetCommandHandler(recordCommand);
     }
-    void TearDown() override
-    {
-        headlessSetCommandHandler(nullptr);
-        releaseMap();
-        resetEngine(false);
-        EnginePhase = phasePrepare;
-        displayMode = -1;
-    }
+    void TearDown() override { headlessSetCommandHandler(nullptr); }
 
     std::vector<HeadlessEvent> eventsOf(HeadlessEvent::Kind kind) const
     {
@@ -41,13 +38,13 @@ protected:
 
 TEST_F(KeysTest, EnableStatesFollowTheTable)
 {
-    const bool expected[6][4] = {
+    const bool expected[5][4] = {
         {false, false, false, false}, {false, false, false, false}, {false, false, true, true},
         {true, true, false, true}, {true, true, true, true}};
     for (int state = 0; state <= 4; ++state) {
         headlessReset();
-        setCommandState(4);
-        setCommandState(static_cast<int8_t>(state));
+        session.setCommandState(CommandState::stepping);
+        session.setCommandState(static_cast<CommandState>(state));
         const int buttons[4] = {idStep, idFull, idClear, idExport};
         for (int b = 0; b < 4; ++b) EXPECT_EQ(controlEnabled(buttons[b]), expected[state][b]) << state << " " << b;
         EXPECT_EQ(headlessEvents().back().kind, HeadlessEvent::focusMain);
@@ -58,16 +55,16 @@ TEST_F(KeysTest, EnableStatesFollowTheTable)
 
 TEST_F(KeysTest, HideAndShowAllControls)
 {
-    setCommandState(3);
+    session.setCommandState(CommandState::fresh);
     headlessSetFocus(idSeedField);
     headlessEvents().clear();
-    setCommandState(-1);
+    session.setCommandState(CommandState::hideAll);
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_FALSE(headlessControlShown(id));
     EXPECT_TRUE(controlEnabled(idStep));  // unchanged by hiding
     EXPECT_EQ(focusedControl(), idSeedField);
     EXPECT_EQ(headlessEvents().size(), 13u);
 
-    setCommandState(1);
+    session.setCommandState(CommandState::showAll);
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id));
     for (int id : {idStep, idFull, idClear, idExport}) EXPECT_FALSE(controlEnabled(id));
     EXPECT_EQ(focusedControl(), 0);
@@ -96,7 +93,7 @@ TEST_F(KeysTest, TabAndShiftTabCycleTheFieldsAndSelectWholeText)
 
 TEST_F(KeysTest, EnterInAFieldReturnsFocusOtherKeysStayWithTheField)
 {
-    setCommandState(4);
+    session.setCommandState(CommandState::stepping);
     for (int field : {idSeedField, idNodeField, idMapCountField}) {
         headlessSetFocus(field);
         for (int key : {keyLeft, keyUp, keyRight, keyDown, keyA, keyF}) handleKeyDown(key);
@@ -109,18 +106,18 @@ TEST_F(KeysTest, EnterInAFieldReturnsFocusOtherKeysStayWithTheField)
 
 TEST_F(KeysTest, KeysSendTheirButtonsCommandOnlyWhileEnabled)
 {
-    setCommandState(0);
+    session.setCommandState(CommandState::allOff);
     for (int key : {int(keyLeft), int(keyUp), int(keyRight), int(keyDown), int(keyA), int(keyF), int(keyEnter), int('B')}) handleKeyDown(key);
     EXPECT_EQ(sentCommands, (std::vector<int>{idMapRequest, idAuto, idFix}));
 
     sentCommands.clear();
-    setCommandState(4);
+    session.setCommandState(CommandState::stepping);
     headlessSetFocus(idFix);  // the focus stays on a clicked button; keys still act
     for (int key : {keyLeft, keyUp, keyRight, keyDown, keyA, keyF}) handleKeyDown(key);
     EXPECT_EQ(sentCommands, (std::vector<int>{idClear, idMapRequest, idStep, idFull, idAuto, idFix}));
 
     sentCommands.clear();
-    setCommandState(2);
+    session.setCommandState(CommandState::finished);
     for (int key : {keyLeft, keyRight, keyDown}) handleKeyDown(key);
     EXPECT_EQ(sentCommands, (std::vector<int>{idClear}));
 }
@@ -129,51 +126,52 @@ TEST_F(KeysTest, FixAndAutoMoveTheSeedBetweenLabelAndField)
 {
     writeControlText(idSeedLabel, u"0000001a");
     writeControlText(idSeedField, u"ff");
-    runCommand(idFix);
+    runCommand(session, idFix);
     EXPECT_EQ(headlessControlText(idSeedField), u"0000001a");
 
     writeControlText(idSeedField, u"beef");
-    runCommand(idAuto);
+    runCommand(session, idAuto);
     EXPECT_EQ(headlessControlText(idSeedLabel), u"beef");
     EXPECT_EQ(headlessControlText(idSeedField), u"");
-    EXPECT_EQ(std::u16string(seedText), u"beef");
+    EXPECT_EQ(std::u16string(session.fields.seedText), u"beef");
 
     // AUTO with an empty field keeps the label; FIX with an empty label empties the field.
-    runCommand(idAuto);
+    runCommand(session, idAuto);
     EXPECT_EQ(headlessControlText(idSeedLabel), u"beef");
     writeControlText(idSeedLabel, u"");
     writeControlText(idSeedField, u"12");
-    runCommand(idFix);
+    runCommand(session, idFix);
     EXPECT_EQ(headlessControlText(idSeedField), u"");
     EXPECT_TRUE(eventsOf(HeadlessEvent::focusMain).empty());  // neither touches the focus
 }
 
 TEST_F(KeysTest, StepFullAndClearCommandsDriveTheEngineAndButtons)
 {
-    displayMode = 0;
-    seedGenerator(0x42);
-    buildMap(50);
-    EnginePhase = phasePrepare;
-    setCommandState(3);
-    runCommand(idStep);
-    EXPECT_FALSE(engineFinished());
+    session.displayMode = DisplayMode::map;
+    session.map.build(0x42, 50);
+    session.colouring.restart();
+    session.setCommandState(CommandState::fresh);
+    runCommand(session, idStep);
+    EXPECT_FALSE(session.colouring.finished());
     EXPECT_TRUE(controlEnabled(idClear));
-    runCommand(idFull);
-    EXPECT_TRUE(engineFinished());
+    runCommand(session, idFull);
+    EXPECT_TRUE(session.colouring.finished());
     EXPECT_FALSE(controlEnabled(idStep));
     EXPECT_TRUE(controlEnabled(idClear));
     EXPECT_TRUE(controlEnabled(idExport));
-    EXPECT_EQ(headlessControlText(idStatus), successText);
+    EXPECT_EQ(headlessControlText(idStatus), windowstrings::successText);
 
-    runCommand(idClear);
-    EXPECT_EQ(EnginePhase, phasePrepare);
+    runCommand(session, idClear);
+    EXPECT_EQ(session.colouring.phase(), Phase::prepare);
     EXPECT_EQ(headlessControlText(idStatus), u"");
-    for (const MapNode* n = nodeList; n; n = n->next) EXPECT_EQ(n->colour, colourNone);
-    EXPECT_EQ(deferredList, nullptr);
+    for (const MapNode* n = session.map.nodeList; n; n = n->next) EXPECT_EQ(n->colour, colourNone);
+    EXPECT_EQ(session.map.deferredList, nullptr);
     EXPECT_TRUE(controlEnabled(idStep));
     EXPECT_FALSE(controlEnabled(idClear));
 
-    runCommand(9999);  // no handler: nothing happens
-    EXPECT_EQ(EnginePhase, phasePrepare);
+    headlessEvents().clear();
+    runCommand(session, 9999);  // no handler: nothing happens
+    EXPECT_EQ(session.colouring.phase(), Phase::prepare);
+    EXPECT_TRUE(headlessEvents().empty());
 }
 }  // namespace

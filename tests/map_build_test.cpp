@@ -1,10 +1,13 @@
 // Triangulation over many seeds and sizes, and constructed cases: sites on an
 // edge, cocircular sites, a site on the boundary between two outer nodes.
 #include "map/map.h"
-#include "map/triangulation.h"
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
+#include <vector>
 
+using namespace orvane;
 using namespace mapcheck;
 using Numbers = std::vector<int>;
 using Borders = std::set<std::pair<int, int>>;
@@ -12,22 +15,22 @@ using Borders = std::set<std::pair<int, int>>;
 namespace {
 class MapBuild : public ::testing::Test {
 protected:
-    void TearDown() override { releaseMap(); }
+    Map map;
 };
 
 // Outer nodes h and borders E of a full triangulation: E = 3N - 3 - h, faces 2N - 2 - h.
-void expectSoundMap(uint32_t seed, int n)
+void expectSoundMap(const Map& map, uint32_t seed, int n)
 {
     SCOPED_TRACE("seed " + std::to_string(seed) + " N " + std::to_string(n));
-    ASSERT_EQ(nodeCount(), n);
-    ASSERT_EQ(invariantBreach(), "");
+    ASSERT_EQ(nodeCount(map), n);
+    ASSERT_EQ(invariantBreach(map), "");
     int outer = 0, links = 0;
-    for (const MapNode* m = nodeList; m; m = m->next) {
+    for (const MapNode* m = map.nodeList; m; m = m->next) {
         outer += m->outer != nullptr;
         links += countLinks(m);
     }
     EXPECT_EQ(links / 2, 3 * n - 3 - outer);
-    const TriangleCheck t = checkEmptyCircumcircles();
+    const TriangleCheck t = checkEmptyCircumcircles(map);
     EXPECT_EQ(t.triangles, 2 * n - 2 - outer);
     EXPECT_EQ(t.degenerate, 0);
     EXPECT_EQ(t.violations, 0);
@@ -38,10 +41,10 @@ TEST_F(MapBuild, SmallMapsOverManySeeds)
 {
     for (uint32_t seed = 1; seed <= 300; ++seed) {
         const int n = 3 + static_cast<int>(seed % 38);
-        buildSeeded(seed, n);
-        expectSoundMap(seed, n);
+        buildSeeded(map, seed, n);
+        expectSoundMap(map, seed, n);
         if (n == 3) {
-            EXPECT_EQ(checkEmptyCircumcircles().triangles, 1);
+            EXPECT_EQ(checkEmptyCircumcircles(map).triangles, 1);
         }
         if (HasFailure()) return;
     }
@@ -50,32 +53,37 @@ TEST_F(MapBuild, SmallMapsOverManySeeds)
 TEST_F(MapBuild, ThreeNodesAlwaysOneTriangle)
 {
     for (uint32_t seed : {0u, 2u, 77u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        buildSeeded(seed, 3);
-        expectSoundMap(seed, 3);
-        EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {2, 3}}));
-        EXPECT_EQ(outerCycle().size(), 4u);
+        buildSeeded(map, seed, 3);
+        expectSoundMap(map, seed, 3);
+        EXPECT_EQ(borders(map), (Borders{{1, 2}, {1, 3}, {2, 3}}));
+        EXPECT_EQ(outerCycle(map).size(), 4u);
     }
 }
 
 TEST_F(MapBuild, LargeMaps)
 {
     for (uint32_t seed : {1u, 0xDEADBEEFu}) {
-        buildSeeded(seed, 1000);
-        expectSoundMap(seed, 1000);
+        buildSeeded(map, seed, 1000);
+        expectSoundMap(map, seed, 1000);
     }
-    buildSeeded(0x1234u, 10000);
-    expectSoundMap(0x1234u, 10000);
+    buildSeeded(map, 0x1234u, 10000);
+    expectSoundMap(map, 0x1234u, 10000);
+    // A count above the most builds the most.
+    const uint64_t most = mapDigest(map);
+    buildSeeded(map, 0x1234u, 10001);
+    EXPECT_EQ(map.nodeCount(), 10000);
+    EXPECT_EQ(mapDigest(map), most);
 }
 
 TEST_F(MapBuild, SameSeedAndCountGiveTheSameMap)
 {
     for (const auto& [seed, n] : {std::pair<uint32_t, int>{1, 5}, {42, 333}, {0xCAFEu, 1000}}) {
-        buildSeeded(seed, n);
-        const uint64_t first = mapDigest();
-        buildSeeded(seed + 1, n);  // something else in between
-        EXPECT_NE(mapDigest(), first);
-        buildSeeded(seed, n);
-        EXPECT_EQ(mapDigest(), first) << "seed " << seed;
+        buildSeeded(map, seed, n);
+        const uint64_t first = mapDigest(map);
+        buildSeeded(map, seed + 1, n);  // something else in between
+        EXPECT_NE(mapDigest(map), first);
+        buildSeeded(map, seed, n);
+        EXPECT_EQ(mapDigest(map), first) << "seed " << seed;
     }
 }
 
@@ -83,12 +91,12 @@ TEST_F(MapBuild, SameSeedAndCountGiveTheSameMap)
 // orders, numbering or the outer cycle changes it.
 TEST_F(MapBuild, KnownDigests)
 {
-    buildSeeded(1, 1000);
-    EXPECT_EQ(mapDigest(), 6347106369626712413ull);
-    buildSeeded(4609, 200);
-    EXPECT_EQ(mapDigest(), 9855827340803150479ull);
-    buildSeeded(147, 1000);
-    EXPECT_EQ(mapDigest(), 2347279326979151792ull);
+    buildSeeded(map, 1, 1000);
+    EXPECT_EQ(mapDigest(map), 6347106369626712413ull);
+    buildSeeded(map, 4609, 200);
+    EXPECT_EQ(mapDigest(map), 9855827340803150479ull);
+    buildSeeded(map, 147, 1000);
+    EXPECT_EQ(mapDigest(map), 2347279326979151792ull);
 }
 
 // (100, 0) falls on the border between (0, 0) and (200, 0): it is added by the
@@ -96,20 +104,20 @@ TEST_F(MapBuild, KnownDigests)
 // lists follow the split: U is (200, 0), V is (0, 0), W1 is (100, 300).
 TEST_F(MapBuild, SiteOnTheBoundaryBetweenOuterNodes)
 {
-    ASSERT_TRUE(buildFrom({{0, 0}, {200, 0}, {100, 300}, {100, 0}}));
-    ASSERT_EQ(invariantBreach(), "");
-    EXPECT_EQ(buildCounts.edgeSplits, 1);
-    EXPECT_EQ(borders(), (Borders{{1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(1)), (Numbers{4, 3}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(2)), (Numbers{4, 3}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(3)), (Numbers{4, 1, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(4)), (Numbers{3, 1, 2}));
-    EXPECT_EQ(ringNumbers(nodeNumbered(4), 1), (Numbers{1, 3, 2}));
-    EXPECT_EQ(ringNumbers(nodeNumbered(3), 2), (Numbers{2, 4, 1}));
+    ASSERT_TRUE(buildFrom(map, {{0, 0}, {200, 0}, {100, 300}, {100, 0}}));
+    ASSERT_EQ(invariantBreach(map), "");
+    EXPECT_EQ(map.lastBuild().edgeSplits, 1);
+    EXPECT_EQ(borders(map), (Borders{{1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 1)), (Numbers{4, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 2)), (Numbers{4, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 3)), (Numbers{4, 1, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 4)), (Numbers{3, 1, 2}));
+    EXPECT_EQ(ringNumbers(nodeNumbered(map, 4), 1), (Numbers{1, 3, 2}));
+    EXPECT_EQ(ringNumbers(nodeNumbered(map, 3), 2), (Numbers{2, 4, 1}));
     // Three nodes share the least y: the first on the list starts the cycle.
-    EXPECT_EQ(outerStart, nodeNumbered(1));
-    EXPECT_EQ(outerCycle(), (Numbers{1, 3, 2, 4, 1}));
-    EXPECT_EQ(checkEmptyCircumcircles().degenerate, 0);
+    EXPECT_EQ(map.outerStart, nodeNumbered(map, 1));
+    EXPECT_EQ(outerCycle(map), (Numbers{1, 3, 2, 4, 1}));
+    EXPECT_EQ(checkEmptyCircumcircles(map).degenerate, 0);
 }
 
 // Found by scanning seeds: seed 4609 with 200 sites puts one site on an edge
@@ -118,15 +126,15 @@ TEST_F(MapBuild, SiteOnTheBoundaryBetweenOuterNodes)
 // follow.
 TEST_F(MapBuild, SeededSitesOnAnEdge)
 {
-    buildSeeded(4609, 200);
-    EXPECT_EQ(buildCounts.edgeSplits, 1);
-    expectSoundMap(4609, 200);
-    buildSeeded(147, 1000);
-    EXPECT_EQ(buildCounts.edgeSplits, 1);
-    expectSoundMap(147, 1000);
-    const MapNode* p = nodeNumbered(753);
-    const MapNode* u = nodeNumbered(193);
-    const MapNode* v = nodeNumbered(527);
+    buildSeeded(map, 4609, 200);
+    EXPECT_EQ(map.lastBuild().edgeSplits, 1);
+    expectSoundMap(map, 4609, 200);
+    buildSeeded(map, 147, 1000);
+    EXPECT_EQ(map.lastBuild().edgeSplits, 1);
+    expectSoundMap(map, 147, 1000);
+    const MapNode* p = nodeNumbered(map, 753);
+    const MapNode* u = nodeNumbered(map, 193);
+    const MapNode* v = nodeNumbered(map, 527);
     EXPECT_EQ(cross(p, u, v), 0);
     EXPECT_LT(int64_t(u->x - p->x) * (v->x - p->x) + int64_t(u->y - p->y) * (v->y - p->y), 0);
     EXPECT_FALSE(findLink(u, v));
@@ -138,31 +146,31 @@ TEST_F(MapBuild, SeededSitesOnAnEdge)
 // exactly on the circle does not flip the edge.
 TEST_F(MapBuild, CocircularSitesKeepTheFirstDiagonal)
 {
-    ASSERT_TRUE(buildFrom({{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}}));
-    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
-    ASSERT_TRUE(buildFrom({{20000, 10000}, {20000, 20000}, {10000, 20000}, {10000, 10000}}));
-    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
-    EXPECT_EQ(invariantBreach(), "");
+    ASSERT_TRUE(buildFrom(map, {{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}}));
+    EXPECT_EQ(borders(map), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
+    ASSERT_TRUE(buildFrom(map, {{20000, 10000}, {20000, 20000}, {10000, 20000}, {10000, 10000}}));
+    EXPECT_EQ(borders(map), (Borders{{1, 2}, {1, 3}, {1, 4}, {2, 3}, {3, 4}}));
+    EXPECT_EQ(invariantBreach(map), "");
     // A fifth site at the centre of the square splits the diagonal.
-    ASSERT_TRUE(buildFrom({{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}, {15000, 15000}}));
-    EXPECT_EQ(buildCounts.edgeSplits, 1);
-    EXPECT_EQ(borders().size(), 8u);
+    ASSERT_TRUE(buildFrom(map, {{10000, 10000}, {20000, 10000}, {20000, 20000}, {10000, 20000}, {15000, 15000}}));
+    EXPECT_EQ(map.lastBuild().edgeSplits, 1);
+    EXPECT_EQ(borders(map).size(), 8u);
     // The newer triangle (1, 3, 4) is found first: W1 = 4, W2 = 2, U = 3, V = 1.
-    EXPECT_EQ(linkNumbers(nodeNumbered(5)), (Numbers{2, 4, 1, 3}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(1)), (Numbers{5, 4, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(2)), (Numbers{5, 3, 1}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(3)), (Numbers{5, 4, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(4)), (Numbers{5, 1, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 5)), (Numbers{2, 4, 1, 3}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 1)), (Numbers{5, 4, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 2)), (Numbers{5, 3, 1}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 3)), (Numbers{5, 4, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 4)), (Numbers{5, 1, 3}));
 }
 
 // A flat triangle's circle holds frame vertices, yet the border between two
 // sites is never given up for an edge to a frame vertex.
 TEST_F(MapBuild, BorderBetweenSitesNotFlippedTowardsTheFrame)
 {
-    ASSERT_TRUE(buildFrom({{0, 0}, {32767, 0}, {16000, 1}}));
-    EXPECT_EQ(borders(), (Borders{{1, 2}, {1, 3}, {2, 3}}));
-    ASSERT_TRUE(buildFrom({{0, 32767}, {32767, 32766}, {16000, 32767}, {16000, 100}}));
-    expectSoundMap(0, 4);
+    ASSERT_TRUE(buildFrom(map, {{0, 0}, {32767, 0}, {16000, 1}}));
+    EXPECT_EQ(borders(map), (Borders{{1, 2}, {1, 3}, {2, 3}}));
+    ASSERT_TRUE(buildFrom(map, {{0, 32767}, {32767, 32766}, {16000, 32767}, {16000, 100}}));
+    expectSoundMap(map, 0, 4);
 }
 
 // Two neighbours of node 1 in directions of equal key (2) at the end of its
@@ -170,36 +178,88 @@ TEST_F(MapBuild, BorderBetweenSitesNotFlippedTowardsTheFrame)
 // is reversed and the ring follows the true angles.
 TEST_F(MapBuild, EqualKeysInABuiltMap)
 {
-    ASSERT_TRUE(buildFrom({{100, 100}, {30100, 101}, {29100, 101}, {50, 20000}, {15000, 20000}}));
-    ASSERT_EQ(invariantBreach(), "");
-    const MapNode* o = nodeNumbered(1);
+    ASSERT_TRUE(buildFrom(map, {{100, 100}, {30100, 101}, {29100, 101}, {50, 20000}, {15000, 20000}}));
+    ASSERT_EQ(invariantBreach(map), "");
+    const MapNode* o = nodeNumbered(map, 1);
     EXPECT_EQ(angleKey(30000, 1), angleKey(29000, 1));
-    ASSERT_TRUE(findLink(o, nodeNumbered(2)) && findLink(o, nodeNumbered(3)));
-    ASSERT_FALSE(findLink(nodeNumbered(3), nodeNumbered(4)));
+    ASSERT_TRUE(findLink(o, nodeNumbered(map, 2)) && findLink(o, nodeNumbered(map, 3)));
+    ASSERT_FALSE(findLink(nodeNumbered(map, 3), nodeNumbered(map, 4)));
     EXPECT_EQ(ringNumbers(o, 4), (Numbers{4, 5, 3, 2}));
 }
 
 TEST_F(MapBuild, UnacceptableSitesGiveNoMap)
 {
-    buildSeeded(1, 5);
-    EXPECT_FALSE(buildFrom({{0, 0}, {1, 1}}));
-    EXPECT_EQ(nodeList, nullptr);
-    EXPECT_EQ(nodeStorage, nullptr);
-    EXPECT_FALSE(buildFrom({{0, 0}, {10, 10}, {20, 20}, {30, 30}}));  // one line
-    EXPECT_FALSE(buildFrom({{0, 0}, {10, 0}, {0, 10}, {10, 0}}));      // coincident
-    EXPECT_FALSE(buildFrom({{0, 0}, {32768, 0}, {0, 10}}));            // outside the square
-    EXPECT_FALSE(buildFrom({{0, -1}, {10, 0}, {0, 10}}));
-    EXPECT_EQ(outerStart, nullptr);
+    buildSeeded(map, 1, 5);
+    EXPECT_FALSE(buildFrom(map, {{0, 0}, {1, 1}}));
+    EXPECT_EQ(map.nodeList, nullptr);
+    EXPECT_EQ(map.nodeStorage(), nullptr);
+    EXPECT_FALSE(buildFrom(map, {{0, 0}, {10, 10}, {20, 20}, {30, 30}}));  // one line
+    EXPECT_FALSE(buildFrom(map, {{0, 0}, {10, 0}, {0, 10}, {10, 0}}));      // coincident
+    EXPECT_FALSE(buildFrom(map, {{0, 0}, {32768, 0}, {0, 10}}));            // outside the square
+    EXPECT_FALSE(buildFrom(map, {{0, -1}, {10, 0}, {0, 10}}));
+    EXPECT_EQ(map.outerStart, nullptr);
     // Three sites on a line after a first site off it are fine.
-    EXPECT_TRUE(buildFrom({{5, 9}, {0, 0}, {10, 0}, {20, 0}}));
-    EXPECT_EQ(invariantBreach(), "");
+    EXPECT_TRUE(buildFrom(map, {{5, 9}, {0, 0}, {10, 0}, {20, 0}}));
+    EXPECT_EQ(invariantBreach(map), "");
 }
 
 TEST_F(MapBuild, CountBelowThreeBuildsThree)
 {
     for (int n : {-5, 0, 1, 2}) {
-        buildSeeded(1, n);
-        EXPECT_EQ(nodeCount(), 3);
-        EXPECT_EQ(invariantBreach(), "");
+        buildSeeded(map, 1, n);
+        EXPECT_EQ(nodeCount(map), 3);
+        EXPECT_EQ(invariantBreach(map), "");
     }
+}
+
+// Each map keeps all of its state: two maps built at the same time on two
+// threads come out exactly as the same maps built one after the other.
+TEST(MapThreads, MapsBuiltAtOnceEqualMapsBuiltInTurn)
+{
+    struct Job {
+        uint32_t seed;
+        int n;
+    };
+    const std::vector<Job> first = {{11, 2000}, {12, 2000}, {13, 2000}, {14, 2000}};
+    const std::vector<Job> second = {{0xBEEF01u, 3000}, {0xBEEF02u, 3000}, {0xBEEF03u, 3000}};
+    struct Result {
+        uint64_t digest;
+        int edgeSplits;
+        int flips;
+    };
+    auto buildAll = [](const std::vector<Job>& jobs) {
+        Map map;
+        std::vector<Result> out;
+        for (const Job& job : jobs) {
+            map.build(job.seed, job.n);
+            out.push_back({mapDigest(map), map.lastBuild().edgeSplits, map.lastBuild().flips});
+        }
+        return out;
+    };
+    const std::vector<Result> firstInTurn = buildAll(first), secondInTurn = buildAll(second);
+
+    // Both threads start building together.
+    std::vector<Result> firstAtOnce, secondAtOnce;
+    std::atomic<int> ready{0};
+    auto together = [&ready](std::vector<Result>& out, const std::vector<Job>& jobs, auto build) {
+        ready.fetch_add(1);
+        while (ready.load() < 2) std::this_thread::yield();
+        out = build(jobs);
+    };
+    std::thread a([&] { together(firstAtOnce, first, buildAll); });
+    std::thread b([&] { together(secondAtOnce, second, buildAll); });
+    a.join();
+    b.join();
+
+    auto expectSame = [](const std::vector<Result>& atOnce, const std::vector<Result>& inTurn) {
+        ASSERT_EQ(atOnce.size(), inTurn.size());
+        for (size_t i = 0; i < inTurn.size(); ++i) {
+            EXPECT_EQ(atOnce[i].digest, inTurn[i].digest) << "map " << i;
+            EXPECT_EQ(atOnce[i].edgeSplits, inTurn[i].edgeSplits) << "map " << i;
+            EXPECT_EQ(atOnce[i].flips, inTurn[i].flips) << "map " << i;
+        }
+    };
+    expectSame(firstAtOnce, firstInTurn);
+    expectSame(secondAtOnce, secondInTurn);
+    EXPECT_NE(firstInTurn[0].digest, firstInTurn[1].digest);
 }

@@ -1,8 +1,8 @@
 // Checks over a built map that do not rely on the builder: invariants of the
-// records, the empty-circumcircle property with exact integers, a digest.
+// records, the empty-circumcircle property with exact integers, a digest. Each
+// helper reads the map it is given and nothing else.
 #pragma once
 #include "map/map.h"
-#include "map/triangulation.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,34 +15,40 @@
 
 namespace mapcheck {
 
-inline void buildSeeded(uint32_t seed, int n)
+using orvane::BuildOptions;
+using orvane::Map;
+using orvane::MapNode;
+using orvane::NodeLink;
+
+inline void buildSeeded(Map& map, uint32_t seed, int n, BuildOptions options = {})
 {
-    seedGenerator(seed);
-    buildMap(n);
+    map.build(seed, n, options);
 }
 
 // Sites in insertion order: the first becomes number 1.
-inline bool buildFrom(std::initializer_list<std::pair<int32_t, int32_t>> sites)
+inline bool buildFrom(Map& map, std::initializer_list<std::pair<int32_t, int32_t>> sites, BuildOptions options = {})
 {
     std::vector<int32_t> xy;
     for (const auto& [x, y] : sites) {
         xy.push_back(x);
         xy.push_back(y);
     }
-    return buildMapFromSites(xy.data(), static_cast<int>(sites.size()));
+    return map.buildFromSites(xy.data(), static_cast<int>(sites.size()), options);
 }
 
-inline MapNode* nodeNumbered(int number)
+// The node of that number on the node list (deferred nodes are not looked at).
+inline MapNode* nodeNumbered(const Map& map, int number)
 {
-    for (MapNode* n = nodeList; n; n = n->next)
+    for (MapNode* n = map.nodeList; n; n = n->next)
         if (n->number == number) return n;
     return nullptr;
 }
 
-inline int nodeCount()
+// Nodes on the node list.
+inline int nodeCount(const Map& map)
 {
     int c = 0;
-    for (const MapNode* n = nodeList; n; n = n->next) ++c;
+    for (const MapNode* n = map.nodeList; n; n = n->next) ++c;
     return c;
 }
 
@@ -70,14 +76,14 @@ inline std::vector<int> ringNumbers(const MapNode* n, int first)
 }
 
 // Numbers along the outer cycle from outerStart, back to it.
-inline std::vector<int> outerCycle()
+inline std::vector<int> outerCycle(const Map& map)
 {
     std::vector<int> out;
-    const MapNode* n = outerStart;
+    const MapNode* n = map.outerStart;
     while (n && out.size() <= 10001) {
         out.push_back(n->number);
         n = n->outer;
-        if (n == outerStart) {
+        if (n == map.outerStart) {
             out.push_back(n->number);
             break;
         }
@@ -85,26 +91,28 @@ inline std::vector<int> outerCycle()
     return out;
 }
 
-// Borders as "a-b" with a < b.
-inline std::set<std::pair<int, int>> borders()
+// Borders as (a, b) with a < b.
+inline std::set<std::pair<int, int>> borders(const Map& map)
 {
     std::set<std::pair<int, int>> out;
-    for (const MapNode* n = nodeList; n; n = n->next)
+    for (const MapNode* n = map.nodeList; n; n = n->next)
         for (const NodeLink* l = n->links; l; l = l->next)
             if (n->number < l->node->number) out.insert({n->number, l->node->number});
     return out;
 }
 
 // Every invariant of a map as built; empty when all hold, else the first breach.
-inline std::string invariantBreach()
+inline std::string invariantBreach(const Map& map)
 {
     std::ostringstream why;
-    if (deferredList) return "deferred list not empty";
+    if (map.deferredList) return "deferred list not empty";
+    const MapNode* storage = map.nodeStorage();
+    const int storageCount = map.nodeStorageCount();
     std::set<const MapNode*> onList;
     int expected = 1, outerNodes = 0;
-    for (const MapNode* n = nodeList; n; n = n->next) {
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
         onList.insert(n);
-        if (n < nodeStorage || n >= nodeStorage + nodeStorageCount) return "node outside storage";
+        if (n < storage || n >= storage + storageCount) return "node outside storage";
         if (n->number != expected++) return "numbers not 1..N along the list";
         if (n->parkedLinks) return "parked links on a fresh map";
         if (n->x < 0 || n->x > 32767 || n->y < 0 || n->y > 32767) return "site outside the square";
@@ -112,8 +120,8 @@ inline std::string invariantBreach()
         if (n->visited != 0 && n->visited != 1) return "visited neither 0 nor 1";
         outerNodes += n->outer != nullptr;
     }
-    if (static_cast<int>(onList.size()) != nodeStorageCount) return "node list and storage differ in size";
-    for (const MapNode* n = nodeList; n; n = n->next) {
+    if (static_cast<int>(onList.size()) != storageCount) return "node list and storage differ in size";
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
         std::set<const MapNode*> seen;
         int count = 0;
         for (const NodeLink* l = n->links; l; l = l->next) {
@@ -139,15 +147,15 @@ inline std::string invariantBreach()
         for (const NodeLink* k = n->links; k; k = k->next)
             if (!ring.count(k)) return "ring misses a link";
     }
-    if (!outerStart || !outerStart->outer) return "no outer cycle";
+    if (!map.outerStart || !map.outerStart->outer) return "no outer cycle";
     std::set<const MapNode*> cycle;
-    const MapNode* n = outerStart;
+    const MapNode* n = map.outerStart;
     do {
         if (!n->outer) return "outer cycle reaches an inner node";
         if (!cycle.insert(n).second) return "outer cycle visits a node twice";
         if (!findLink(n, n->outer)) return "outer cycle steps across no border";
         n = n->outer;
-    } while (n != outerStart && static_cast<int>(cycle.size()) <= outerNodes);
+    } while (n != map.outerStart && static_cast<int>(cycle.size()) <= outerNodes);
     if (static_cast<int>(cycle.size()) != outerNodes) return "outer cycle misses outer nodes";
     return {};
 }
@@ -179,13 +187,14 @@ struct TriangleCheck {
 // in u's ring, v borders w, and the turn from v to w is less than a half turn.
 // Each face is counted once (from its least-numbered corner). Sites are tested
 // against each face's circumcircle through a grid, exactly.
-inline TriangleCheck checkEmptyCircumcircles()
+inline TriangleCheck checkEmptyCircumcircles(const Map& map)
 {
     TriangleCheck out;
     constexpr int cells = 64, cellSize = 512;
     std::vector<std::vector<const MapNode*>> grid(cells * cells);
-    for (const MapNode* n = nodeList; n; n = n->next) grid[(n->y / cellSize) * cells + n->x / cellSize].push_back(n);
-    for (const MapNode* u = nodeList; u; u = u->next) {
+    for (const MapNode* n = map.nodeList; n; n = n->next)
+        grid[(n->y / cellSize) * cells + n->x / cellSize].push_back(n);
+    for (const MapNode* u = map.nodeList; u; u = u->next) {
         const NodeLink* l = u->links;
         do {
             const MapNode* v = l->node;
@@ -220,7 +229,7 @@ inline TriangleCheck checkEmptyCircumcircles()
 }
 
 // Everything a build decides, folded into one value (FNV-1a).
-inline uint64_t mapDigest()
+inline uint64_t mapDigest(const Map& map)
 {
     uint64_t h = 1469598103934665603ull;
     auto mix = [&h](int64_t v) {
@@ -229,7 +238,7 @@ inline uint64_t mapDigest()
             h *= 1099511628211ull;
         }
     };
-    for (const MapNode* n = nodeList; n; n = n->next) {
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
         mix(n->number);
         mix(n->x);
         mix(n->y);
@@ -241,7 +250,7 @@ inline uint64_t mapDigest()
         for (const int k : ringNumbers(n, n->links->node->number)) mix(k);
         mix(-2);
     }
-    mix(outerStart ? outerStart->number : 0);
+    mix(map.outerStart ? map.outerStart->number : 0);
     return h;
 }
 

@@ -1,6 +1,7 @@
-// Site scattering, the worked maps of seed 1, angle keys, the angular rings and
-// the release of a map.
-#include "engine/engine.h"
+// The generator, site scattering, the worked maps of seed 1, angle keys, the
+// angular rings, the map's read accessors and the release of a map.
+#include "map/builder.h"
+#include "map/generator.h"
 #include "map/map.h"
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <numbers>
 #include <vector>
 
+using namespace orvane;
 using namespace mapcheck;
 using Numbers = std::vector<int>;
 
@@ -24,154 +26,192 @@ struct Replay {
 };
 
 // Sites of the node storage in drawing order.
-std::vector<std::pair<int, int>> storedSites()
+std::vector<std::pair<int, int>> storedSites(const Map& map)
 {
     std::vector<std::pair<int, int>> out;
-    for (int i = 0; i < nodeStorageCount; ++i) out.push_back({nodeStorage[i].x, nodeStorage[i].y});
+    for (int i = 0; i < map.nodeStorageCount(); ++i) out.push_back({map.nodeStorage()[i].x, map.nodeStorage()[i].y});
     return out;
 }
 
 class MapTest : public ::testing::Test {
 protected:
-    void TearDown() override { releaseMap(); }
+    Map map;
 };
 }  // namespace
 
-TEST_F(MapTest, GeneratorDrawsOfSeedOne)
+TEST(GeneratorTest, DrawsOfSeedOneAndOfTheLargestSeed)
 {
-    seedGenerator(1);
-    for (const int expected : {41, 18467, 6334, 26500, 19169, 15724}) EXPECT_EQ(drawRandom(), expected);
-    seedGenerator(0xFFFFFFFFu);
+    Generator one(1);
+    for (const int expected : {41, 18467, 6334, 26500, 19169, 15724}) EXPECT_EQ(one.draw(), expected);
+    one.seed(1);  // seeding again starts the sequence over
+    EXPECT_EQ(one.draw(), 41);
+    Generator last(0xFFFFFFFFu);
     Replay r{0xFFFFFFFFu};
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(drawRandom(), r.draw());
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(last.draw(), r.draw());
+    Generator unseeded;
+    Replay zero{0};
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(unseeded.draw(), zero.draw());
 }
 
 TEST_F(MapTest, SeedOneThreeNodes)
 {
-    buildSeeded(1, 3);
-    ASSERT_EQ(invariantBreach(), "");
+    buildSeeded(map, 1, 3);
+    ASSERT_EQ(invariantBreach(map), "");
+    EXPECT_EQ(map.seed(), 1u);
+    EXPECT_EQ(map.nodeCount(), 3);
     const int xy[3][2] = {{19169, 15724}, {6334, 26500}, {41, 18467}};
     int k = 0;
-    for (const MapNode* n = nodeList; n; n = n->next, ++k) {
+    for (const MapNode* n = map.nodeList; n; n = n->next, ++k) {
         EXPECT_EQ(n->number, k + 1);
         EXPECT_EQ(n->x, xy[k][0]);
         EXPECT_EQ(n->y, xy[k][1]);
         EXPECT_EQ(countLinks(n), 2);
         EXPECT_EQ(n->visited, 1);
     }
-    EXPECT_EQ(borders(), (std::set<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 3}}));
-    ASSERT_NE(outerStart, nullptr);
-    EXPECT_EQ(outerStart->number, 1);
-    EXPECT_EQ(outerCycle(), (Numbers{1, 3, 2, 1}));
+    EXPECT_EQ(borders(map), (std::set<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 3}}));
+    ASSERT_NE(map.outerStart, nullptr);
+    EXPECT_EQ(map.outerStart->number, 1);
+    EXPECT_EQ(outerCycle(map), (Numbers{1, 3, 2, 1}));
     // The first site splits the frame triangle; nothing is flipped until the third.
-    EXPECT_EQ(buildCounts.insideSplits, 3);
-    EXPECT_EQ(buildCounts.edgeSplits, 0);
-    EXPECT_EQ(checkEmptyCircumcircles().triangles, 1);
+    EXPECT_EQ(map.lastBuild().insideSplits, 3);
+    EXPECT_EQ(map.lastBuild().edgeSplits, 0);
+    EXPECT_EQ(checkEmptyCircumcircles(map).triangles, 1);
 }
 
 TEST_F(MapTest, SeedOneFiveNodes)
 {
-    buildSeeded(1, 5);
-    ASSERT_EQ(invariantBreach(), "");
+    buildSeeded(map, 1, 5);
+    ASSERT_EQ(invariantBreach(map), "");
     const int expected[5][3] = {{26962, 24464, 13312}, {11478, 29358, 13871}, {19169, 15724, 2863},
                                 {6334, 26500, 14260}, {41, 18467, 16474}};
     int k = 0;
-    for (const MapNode* n = nodeList; n; n = n->next, ++k) {
+    for (const MapNode* n = map.nodeList; n; n = n->next, ++k) {
         EXPECT_EQ(n->x, expected[k][0]);
         EXPECT_EQ(n->y, expected[k][1]);
         EXPECT_EQ(n->centreDistance, expected[k][2]) << "node " << k + 1;
         EXPECT_EQ(n->visited, 1);
-        EXPECT_EQ(n->colour, 0);
+        EXPECT_EQ(n->colour, colourNone);
         EXPECT_EQ(n->ringContacts, 0);
         EXPECT_EQ(n->pathMark, 0);
     }
-    EXPECT_EQ(borders(), (std::set<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 3}, {2, 4}, {3, 4}, {3, 5}, {4, 5}}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(1)), (Numbers{3, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(2)), (Numbers{4, 3, 1}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(3)), (Numbers{5, 4, 1, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(4)), (Numbers{5, 3, 2}));
-    EXPECT_EQ(linkNumbers(nodeNumbered(5)), (Numbers{3, 4}));
-    ASSERT_NE(outerStart, nullptr);
-    EXPECT_EQ(outerStart, nodeNumbered(3));
-    EXPECT_EQ(outerCycle(), (Numbers{3, 5, 4, 2, 1, 3}));
+    EXPECT_EQ(borders(map), (std::set<std::pair<int, int>>{{1, 2}, {1, 3}, {2, 3}, {2, 4}, {3, 4}, {3, 5}, {4, 5}}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 1)), (Numbers{3, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 2)), (Numbers{4, 3, 1}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 3)), (Numbers{5, 4, 1, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 4)), (Numbers{5, 3, 2}));
+    EXPECT_EQ(linkNumbers(nodeNumbered(map, 5)), (Numbers{3, 4}));
+    ASSERT_NE(map.outerStart, nullptr);
+    EXPECT_EQ(map.outerStart, nodeNumbered(map, 3));
+    EXPECT_EQ(outerCycle(map), (Numbers{3, 5, 4, 2, 1, 3}));
 
-    const MapNode* three = nodeNumbered(3);
+    const MapNode* three = nodeNumbered(map, 3);
     const std::pair<int, int64_t> keys[] = {{5, 4251695788}, {4, 3407083631}, {2, 2665881325}, {1, 1196346100}};
     for (const auto& [number, key] : keys) {
-        const MapNode* m = nodeNumbered(number);
+        const MapNode* m = nodeNumbered(map, number);
         EXPECT_EQ(angleKey(m->x - three->x, m->y - three->y), key) << "neighbour " << number;
     }
     EXPECT_EQ(ringNumbers(three, 5), (Numbers{5, 4, 2, 1}));
-    EXPECT_EQ(checkEmptyCircumcircles().triangles, 3);
+    EXPECT_EQ(checkEmptyCircumcircles(map).triangles, 3);
+}
+
+// The map's own read accessors give what the records say.
+TEST_F(MapTest, ReadAccessorsAgreeWithTheRecords)
+{
+    buildSeeded(map, 77, 300);
+    ASSERT_EQ(invariantBreach(map), "");
+    for (int k = 1; k <= 300; ++k) {
+        const MapNode* n = nodeNumbered(map, k);
+        ASSERT_NE(n, nullptr);
+        EXPECT_EQ(map.numbered(k), n) << "node " << k;
+        EXPECT_EQ(map.position(k).x, n->x);
+        EXPECT_EQ(map.position(k).y, n->y);
+        EXPECT_EQ(map.colourOf(k), colourNone);
+        EXPECT_EQ(map.neighbours(k), ringNumbers(n, n->links->node->number)) << "node " << k;
+    }
+    EXPECT_EQ(map.numbered(0), nullptr);
+    EXPECT_EQ(map.numbered(301), nullptr);
+    EXPECT_TRUE(map.neighbours(301).empty());
+    Numbers cycle = outerCycle(map);
+    cycle.pop_back();  // the accessor does not repeat the start
+    EXPECT_EQ(map.outerCycle(), cycle);
+    const auto all = borders(map);
+    EXPECT_EQ(map.borders(), (std::vector<std::pair<int, int>>(all.begin(), all.end())));
 }
 
 TEST_F(MapTest, LargerCountSharesTheFirstSitesDrawn)
 {
-    buildSeeded(1, 5);
-    const auto five = storedSites();
-    buildSeeded(1, 40);
-    const auto forty = storedSites();
+    buildSeeded(map, 1, 5);
+    const auto five = storedSites(map);
+    buildSeeded(map, 1, 40);
+    const auto forty = storedSites(map);
     ASSERT_EQ(forty.size(), 40u);
     EXPECT_TRUE(std::equal(five.begin(), five.end(), forty.begin()));
-    EXPECT_EQ(nodeList, &nodeStorage[39]);  // the last site drawn heads the list
+    EXPECT_EQ(map.nodeList, &map.nodeStorage()[39]);  // the last site drawn heads the list
 }
 
 TEST_F(MapTest, CentreDistanceRoundsHalfUp)
 {
-    ASSERT_TRUE(buildFrom({{16383, 16383}, {0, 0}, {32767, 32767}, {0, 32767}, {32767, 0}, {16383, 16384}}));
-    EXPECT_EQ(nodeNumbered(1)->centreDistance, 0);
-    EXPECT_EQ(nodeNumbered(2)->centreDistance, 23169);
-    EXPECT_EQ(nodeNumbered(3)->centreDistance, 23170);
-    EXPECT_EQ(nodeNumbered(4)->centreDistance, 23170);
-    EXPECT_EQ(nodeNumbered(5)->centreDistance, 23170);
-    EXPECT_EQ(nodeNumbered(6)->centreDistance, 1);
+    ASSERT_TRUE(buildFrom(map, {{16383, 16383}, {0, 0}, {32767, 32767}, {0, 32767}, {32767, 0}, {16383, 16384}}));
+    EXPECT_EQ(map.seed(), 0u);
+    EXPECT_EQ(nodeNumbered(map, 1)->centreDistance, 0);
+    EXPECT_EQ(nodeNumbered(map, 2)->centreDistance, 23169);
+    EXPECT_EQ(nodeNumbered(map, 3)->centreDistance, 23170);
+    EXPECT_EQ(nodeNumbered(map, 4)->centreDistance, 23170);
+    EXPECT_EQ(nodeNumbered(map, 5)->centreDistance, 23170);
+    EXPECT_EQ(nodeNumbered(map, 6)->centreDistance, 1);
 }
 
 // A pair within 1 of an accepted site in both coordinates is drawn again; both
 // of its draws are consumed. Found by scanning seeds: seed 402 rejects the
-// first pair drawn for its 691st site.
+// first pair drawn for its 691st site. The literal closeness walk and the grid
+// agree.
 TEST_F(MapTest, CloseSiteIsRedrawnAndShiftsTheRest)
 {
-    releaseMap();
-    seedGenerator(402);
-    scatterSites(1000);
     Replay r{402};
     std::vector<std::pair<int, int>> drawn;
     for (int i = 0; i < 1002; ++i) {
         const int x = r.draw();
         drawn.push_back({x, r.draw()});
     }
-    const auto sites = storedSites();
-    for (int i = 0; i < 690; ++i) ASSERT_EQ(sites[i], drawn[i]) << "site " << i + 1;
-    const auto rejected = drawn[690];
-    EXPECT_NE(sites[690], rejected);
-    bool close = false;
-    for (int i = 0; i < 690; ++i)
-        close |= std::abs(rejected.first - sites[i].first) <= 1 && std::abs(rejected.second - sites[i].second) <= 1;
-    EXPECT_TRUE(close);
-    EXPECT_EQ(sites[690], drawn[691]);
-    EXPECT_EQ(sites[999], drawn[1000]);
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(nodeStorage[i].number, 0);
+    for (const Paths paths : {Paths::fast, Paths::reference}) {
+        SCOPED_TRACE(paths == Paths::fast ? "fast" : "reference");
+        Generator generator(402);
+        scatterSites(map, generator, 1000, paths);
+        const auto sites = storedSites(map);
+        ASSERT_EQ(sites.size(), 1000u);
+        for (int i = 0; i < 690; ++i) ASSERT_EQ(sites[i], drawn[i]) << "site " << i + 1;
+        const auto rejected = drawn[690];
+        EXPECT_NE(sites[690], rejected);
+        bool close = false;
+        for (int i = 0; i < 690; ++i)
+            close |= std::abs(rejected.first - sites[i].first) <= 1 && std::abs(rejected.second - sites[i].second) <= 1;
+        EXPECT_TRUE(close);
+        EXPECT_EQ(sites[690], drawn[691]);
+        EXPECT_EQ(sites[999], drawn[1000]);
+        for (int i = 0; i < 1000; ++i) EXPECT_EQ(map.nodeStorage()[i].number, 0);
+    }
 }
 
 // A site 2 away in one coordinate is accepted (seed 82: its 170th site).
 TEST_F(MapTest, SiteTwoAwayIsAccepted)
 {
-    releaseMap();
-    seedGenerator(82);
-    scatterSites(600);
-    const auto sites = storedSites();
-    EXPECT_EQ(sites[169], (std::pair<int, int>{18406, 8689}));
-    bool twoAway = false;
-    for (int i = 0; i < 169; ++i) {
-        const int dx = std::abs(sites[i].first - 18406), dy = std::abs(sites[i].second - 8689);
-        twoAway |= std::max(dx, dy) == 2 && std::min(dx, dy) <= 2;
-    }
-    EXPECT_TRUE(twoAway);
-    Replay r{82};
-    for (int i = 0; i < 170; ++i) {
-        const int x = r.draw();
-        ASSERT_EQ(sites[i], (std::pair<int, int>(x, r.draw())));
+    for (const Paths paths : {Paths::fast, Paths::reference}) {
+        SCOPED_TRACE(paths == Paths::fast ? "fast" : "reference");
+        Generator generator(82);
+        scatterSites(map, generator, 600, paths);
+        const auto sites = storedSites(map);
+        EXPECT_EQ(sites[169], (std::pair<int, int>{18406, 8689}));
+        bool twoAway = false;
+        for (int i = 0; i < 169; ++i) {
+            const int dx = std::abs(sites[i].first - 18406), dy = std::abs(sites[i].second - 8689);
+            twoAway |= std::max(dx, dy) == 2 && std::min(dx, dy) <= 2;
+        }
+        EXPECT_TRUE(twoAway);
+        Replay r{82};
+        for (int i = 0; i < 170; ++i) {
+            const int x = r.draw();
+            ASSERT_EQ(sites[i], (std::pair<int, int>(x, r.draw())));
+        }
     }
 }
 
@@ -179,15 +219,15 @@ TEST_F(MapTest, SiteTwoAwayIsAccepted)
 // (all three on y = 29010): the third site is drawn again.
 TEST_F(MapTest, CollinearThirdSiteIsRedrawn)
 {
-    buildSeeded(228344045u, 3);
+    buildSeeded(map, 228344045u, 3);
     Replay r{228344045u};
     int d[8];
     for (int& v : d) v = r.draw();
     EXPECT_EQ((std::vector<int>(d, d + 6)), (std::vector<int>{6999, 29010, 22732, 29010, 22864, 29010}));
-    EXPECT_EQ(nodeList->x, d[6]);
-    EXPECT_EQ(nodeList->y, d[7]);
-    EXPECT_EQ(invariantBreach(), "");
-    EXPECT_EQ(borders().size(), 3u);
+    EXPECT_EQ(map.nodeList->x, d[6]);
+    EXPECT_EQ(map.nodeList->y, d[7]);
+    EXPECT_EQ(invariantBreach(map), "");
+    EXPECT_EQ(borders(map).size(), 3u);
 }
 
 TEST(AngleKey, ListedDirections)
@@ -231,8 +271,8 @@ TEST(AngleKey, FollowsTheAngle)
 // border each other are set by each case.
 class NeighbourRing : public ::testing::Test {
 protected:
-    MapNode nodes[8]{};
-    std::vector<NodeLink*> made;
+    Map map;
+    MapNode* nodes = map.allocateNodes(8);
 
     MapNode* at(int number, int x, int y)
     {
@@ -245,26 +285,24 @@ protected:
     void link(MapNode* a, MapNode* b)
     {
         for (MapNode* owner : {a, b}) {
-            NodeLink* l = new NodeLink();
+            NodeLink* l = map.newLink();
             l->node = owner == a ? b : a;
             l->next = owner->links;
             owner->links = l;
-            made.push_back(l);
         }
     }
-    // Orders only the centre node, as the node list would.
+    // Orders only the centre node, as the node list would; the node's own
+    // ordering must agree.
     Numbers ringOfCentre(int first)
     {
         nodes[0].next = nullptr;
-        nodeList = &nodes[0];
-        orderNeighbours();
-        nodeList = nullptr;
-        return ringNumbers(&nodes[0], first);
-    }
-    void TearDown() override
-    {
-        nodeList = nullptr;
-        for (NodeLink* l : made) delete l;
+        map.nodeList = &nodes[0];
+        orderNeighbours(map);
+        map.nodeList = nullptr;
+        const Numbers byList = ringNumbers(&nodes[0], first);
+        orderNeighboursOf(&nodes[0]);
+        EXPECT_EQ(ringNumbers(&nodes[0], first), byList);
+        return byList;
     }
 };
 
@@ -326,13 +364,13 @@ TEST_F(NeighbourRing, EqualKeyRunAtTheEndWrapsToTheFirst)
 // Rebuilding the rings after links were parked leaves the parked ones out.
 TEST_F(MapTest, RingsRebuiltWithoutParkedLinks)
 {
-    buildSeeded(5, 60);
-    MapNode* n = nodeList->next;
+    buildSeeded(map, 5, 60);
+    MapNode* n = map.nodeList->next;
     NodeLink* parked = n->links;
     n->links = parked->next;
     parked->next = nullptr;
     n->parkedLinks = parked;
-    orderNeighbours();
+    orderNeighbours(map);
     std::set<const NodeLink*> ring;
     const NodeLink* l = n->links;
     do {
@@ -344,33 +382,29 @@ TEST_F(MapTest, RingsRebuiltWithoutParkedLinks)
 }
 
 namespace {
-void expectNoMapState()
+void expectNoMapState(const Map& map)
 {
-    EXPECT_EQ(nodeList, nullptr);
-    EXPECT_EQ(deferredList, nullptr);
-    EXPECT_EQ(nodeStorage, nullptr);
-    EXPECT_EQ(nodeStorageCount, 0);
-    EXPECT_EQ(outerStart, nullptr);
-    EXPECT_EQ(candidate, nullptr);
-    EXPECT_EQ(ringEntry, nullptr);
-    EXPECT_EQ(pivot, nullptr);
-    EXPECT_EQ(arcFirst, nullptr);
-    EXPECT_EQ(arcLast, nullptr);
-    EXPECT_EQ(pathHead, nullptr);
-    EXPECT_EQ(pathTail, nullptr);
-    EXPECT_EQ(pathCursor, nullptr);
-    EXPECT_EQ(pathFlag, 0);
-    EXPECT_EQ(growthDone, 0);
+    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(map.nodeList, nullptr);
+    EXPECT_EQ(map.deferredList, nullptr);
+    EXPECT_EQ(map.nodeStorage(), nullptr);
+    EXPECT_EQ(map.nodeStorageCount(), 0);
+    EXPECT_EQ(map.nodeCount(), 0);
+    EXPECT_EQ(map.outerStart, nullptr);
+    EXPECT_EQ(map.numbered(1), nullptr);
+    EXPECT_TRUE(map.neighbours(1).empty());
+    EXPECT_TRUE(map.outerCycle().empty());
+    EXPECT_TRUE(map.borders().empty());
 }
 
 // Moves a node to the deferred list and parks its neighbours' links to it.
-void deferByHand(MapNode* d)
+void deferByHand(Map& map, MapNode* d)
 {
-    MapNode** p = &nodeList;
+    MapNode** p = &map.nodeList;
     while (*p != d) p = &(*p)->next;
     *p = d->next;
-    d->next = deferredList;
-    deferredList = d;
+    d->next = map.deferredList;
+    map.deferredList = d;
     for (NodeLink* l = d->links; l; l = l->next) {
         MapNode* m = l->node;
         for (NodeLink** q = &m->links; *q; q = &(*q)->next) {
@@ -383,41 +417,72 @@ void deferByHand(MapNode* d)
         }
     }
 }
-}  // namespace
 
-// Leaks and double frees show under the sanitizer build.
-TEST_F(MapTest, ReleaseClearsEverything)
+// Defers five inner nodes whose neighbours are still on the list, as
+// preparation defers them.
+int deferFive(Map& map)
 {
-    releaseMap();
-    expectNoMapState();  // nothing to release
-
-    EnginePhase = phaseGrow;
-    buildSeeded(3, 200);
-    candidate = pivot = arcFirst = arcLast = pathHead = pathTail = pathCursor = ringEntry = nodeList;
-    pathFlag = 1;
-    growthDone = 1;
-    releaseMap();
-    expectNoMapState();
-    EXPECT_EQ(EnginePhase, phaseGrow);
-    EnginePhase = phasePrepare;
-}
-
-TEST_F(MapTest, ReleaseWithDeferredNodes)
-{
-    buildSeeded(9, 300);
     int deferred = 0;
-    for (MapNode* n = nodeList; n && deferred < 5;) {
+    for (MapNode* n = map.nodeList; n && deferred < 5;) {
         MapNode* following = n->next;
-        // Inner nodes whose neighbours are still on the list, as preparation defers them.
         bool ok = n->outer == nullptr && n->parkedLinks == nullptr;
         for (NodeLink* l = n->links; l && ok; l = l->next) ok = l->node->parkedLinks == nullptr && !l->node->visited;
         if (ok) {
-            deferByHand(n);
+            deferByHand(map, n);
             ++deferred;
         }
         n = following;
     }
-    ASSERT_EQ(deferred, 5);
-    releaseMap();
-    expectNoMapState();
+    return deferred;
+}
+}  // namespace
+
+// Leaks and double frees show under the sanitizer build. Every release and
+// build gives the map a new generation, so whatever holds references into it
+// can tell they are stale.
+TEST_F(MapTest, ReleaseClearsEverything)
+{
+    uint64_t generation = map.generation();
+    map.release();  // nothing to release
+    expectNoMapState(map);
+    EXPECT_NE(map.generation(), generation);
+    map.release();
+    expectNoMapState(map);
+
+    generation = map.generation();
+    buildSeeded(map, 3, 200);
+    EXPECT_NE(map.generation(), generation);
+    const uint64_t digest = mapDigest(map);
+    generation = map.generation();
+    map.release();
+    expectNoMapState(map);
+    EXPECT_NE(map.generation(), generation);
+
+    // A released map builds again as a fresh one would.
+    buildSeeded(map, 3, 200);
+    EXPECT_EQ(invariantBreach(map), "");
+    EXPECT_EQ(mapDigest(map), digest);
+}
+
+TEST_F(MapTest, ReleaseWithDeferredNodes)
+{
+    buildSeeded(map, 9, 300);
+    const uint64_t digest = mapDigest(map);
+    ASSERT_EQ(deferFive(map), 5);
+    map.release();
+    expectNoMapState(map);
+
+    // Building over a map with deferred nodes releases them first.
+    buildSeeded(map, 9, 300);
+    ASSERT_EQ(deferFive(map), 5);
+    const uint64_t generation = map.generation();
+    buildSeeded(map, 9, 300);
+    EXPECT_NE(map.generation(), generation);
+    EXPECT_EQ(invariantBreach(map), "");
+    EXPECT_EQ(mapDigest(map), digest);
+
+    // And a map destroyed with deferred nodes frees them.
+    Map other;
+    buildSeeded(other, 9, 300);
+    ASSERT_EQ(deferFive(other), 5);
 }

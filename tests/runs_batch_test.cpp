@@ -1,34 +1,32 @@
 // The batch run: its texts, counters, window states and the run log's bytes,
 // with failures forced through a clock that makes the engine's limit strike.
 #include "tests/runs_fixture.h"
+#include "runs/runlog.h"
+#include "ui/strings.h"
 #include <algorithm>
 #include <vector>
 
 using namespace runs_testing;
+namespace ws = orvane::windowstrings;
 
 namespace {
-const std::string logName = "(5)%s_@1207224530.txt";
-
 std::string seedLine(const char* seed, const char* rest) { return std::string(seed) + "(5)\t;" + rest; }
 
-// The engine's result for a seed whose colouring the clock cuts short.
+// The engine's result for a seed whose colouring the clock cuts short: every
+// reading of its clock is past the limit.
 uint16_t forcedResult(uint32_t seed)
 {
-    formatSeed(seed, seedText);
-    seedGenerator(seed);
-    buildMap(5);
-    EnginePhase = phasePrepare;
-    displayMode = 1;
-    const uint16_t r = engineStep(true);
-    releaseMap();
-    return r;
+    Map map;
+    map.build(seed, 5);
+    uint32_t now = 0;
+    Colouring colouring(map, [&now] { return now += 20001; });
+    return colouring.run();
 }
 
 std::string errorLine(uint32_t seed)
 {
-    char16_t digits[16];
-    formatSeed(seed, digits);
-    return seedLine(utf8(digits).c_str(), ("Error(" + std::to_string(static_cast<int16_t>(forcedResult(seed))) + ")\r\n").c_str());
+    return seedLine(utf8(seedDigits(seed)).c_str(),
+                    ("Error(" + std::to_string(static_cast<int16_t>(forcedResult(seed))) + ")\r\n").c_str());
 }
 
 std::string summary(int maps, const std::string& times)
@@ -37,9 +35,12 @@ std::string summary(int maps, const std::string& times)
            "\r\n--------------------------\r\n" + times;
 }
 
-std::string timeLines()
+// The log without its last three lines (total, map and colouring times).
+std::string withoutTimes(const std::string& log)
 {
-    return utf8(batchTotalTime) + "\r\n" + utf8(batchMapTime) + "\r\n" + utf8(batchColourTime) + "\r\n";
+    size_t end = log.size();
+    for (int i = 0; i < 4 && end != std::string::npos && end > 0; ++i) end = log.rfind('\n', end - 1);
+    return end == std::string::npos ? std::string() : log.substr(0, end + 1);
 }
 
 class BatchRunTest : public RunsTest {
@@ -48,22 +49,30 @@ protected:
     {
         return readFile(folder / "Log_2026" / ("(5)" + std::string(maps) + "_@1207224530.txt"));
     }
+
+    std::string timeLines() const
+    {
+        const BatchTexts& t = session.batch;
+        return utf8(t.batchTotalTime) + "\r\n" + utf8(t.batchMapTime) + "\r\n" + utf8(t.batchColourTime) + "\r\n";
+    }
+
+    std::u16string counter(int slot) const { return session.batch.counterText[slot]; }
 };
 
 TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
 {
     setFields(u"FFFFFFFF", u"5", u"2");
-    batchRun();
+    session.batchRun();
     // The seed range wraps; the seed field stays as typed, the label shows the first seed.
-    EXPECT_EQ(std::u16string(batchHeader), u"ノード数 (5)   地図数 (2)");
-    EXPECT_EQ(std::u16string(batchSeedRange), u"乱数コード ( ffffffff ) ～ ( 00000000 )");
+    EXPECT_EQ(std::u16string(session.batch.batchHeader), u"ノード数 (5)   地図数 (2)");
+    EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( ffffffff ) ～ ( 00000000 )");
     EXPECT_EQ(headlessControlText(idSeedField), u"FFFFFFFF");
     EXPECT_EQ(headlessControlText(idSeedLabel), u"ffffffff");
-    EXPECT_EQ(std::u16string(counterText[0]), u"2");
-    EXPECT_EQ(std::u16string(counterText[1]), u"0");
-    EXPECT_EQ(headlessControlText(idStatus), successText);
-    EXPECT_EQ(displayMode, 2);
-    EXPECT_EQ(nodeList, nullptr);
+    EXPECT_EQ(counter(0), u"2");
+    EXPECT_EQ(counter(1), u"0");
+    EXPECT_EQ(headlessControlText(idStatus), ws::successText);
+    EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
+    EXPECT_TRUE(session.map.empty());
     const std::string expected = "00000000(5)\t;最終地図\r\n"
                                  "ffffffff(5)\t;初期地図\r\n"
                                  "--------------------------\r\n"
@@ -74,14 +83,14 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
                                  "地図 :        0 (msec)\r\n"
                                  "着色 :        0 (msec)\r\n";
     EXPECT_EQ(runLog("2"), expected);
-    EXPECT_EQ(runLogPath, (folder / "Log_2026" / "(5)2_@1207224530.txt").u16string());
+    EXPECT_EQ(session.runLogPath, (folder / "Log_2026" / "(5)2_@1207224530.txt").u16string());
 }
 
 TEST_F(BatchRunTest, HidesControlsThenShowsThemAndRepaintsOnlyTheCounters)
 {
     setFields(u"10", u"5", u"3");
     failingSeeds = {0x11};
-    batchRun();
+    session.batchRun();
     const std::vector<HeadlessEvent>& events = headlessEvents();
     std::vector<std::pair<int, int>> shows, enables;
     std::vector<int> counterRects;
@@ -102,43 +111,43 @@ TEST_F(BatchRunTest, HidesControlsThenShowsThemAndRepaintsOnlyTheCounters)
     EXPECT_EQ(enables, allOff);
     const int successRect = 80 * 65536 + 70, failureRect = 80 * 65536 + 90;
     EXPECT_EQ(counterRects, (std::vector<int>{successRect, failureRect, successRect}));
-    EXPECT_EQ(std::u16string(counterText[0]), u"2");
-    EXPECT_EQ(std::u16string(counterText[1]), u"1");
-    EXPECT_EQ(headlessControlText(idStatus), failureText);
+    EXPECT_EQ(counter(0), u"2");
+    EXPECT_EQ(counter(1), u"1");
+    EXPECT_EQ(headlessControlText(idStatus), ws::failureText);
 }
 
 TEST_F(BatchRunTest, LastMapFailingEndsTheMapsWithItsErrorLine)
 {
     setFields(u"100", u"5", u"3");
     failingSeeds = {0x102};
-    batchRun();
+    session.batchRun();
     const std::string error = errorLine(0x102);
     EXPECT_NE(forcedResult(0x102), 0);  // the forced failure is a real one
     EXPECT_EQ(runLog("3"), error + seedLine("00000100", "初期地図\r\n") + summary(3, timeLines()));
-    EXPECT_EQ(std::u16string(counterText[1]), u"1");
+    EXPECT_EQ(counter(1), u"1");
 }
 
 TEST_F(BatchRunTest, SeveralFailuresKeepTheirErrorLinesInSeedOrder)
 {
     setFields(u"200", u"5", u"6");
     failingSeeds = {0x200, 0x202, 0x203};
-    batchRun();
+    session.batchRun();
     const std::string expected = errorLine(0x200) + errorLine(0x202) + errorLine(0x203) +
                                  seedLine("00000205", "最終地図\r\n") + seedLine("00000200", "初期地図\r\n") +
                                  summary(6, timeLines());
     EXPECT_EQ(runLog("6"), expected);
-    EXPECT_EQ(std::u16string(counterText[0]), u"3");
-    EXPECT_EQ(std::u16string(counterText[1]), u"3");
-    EXPECT_EQ(headlessControlText(idStatus), failureText);
+    EXPECT_EQ(counter(0), u"3");
+    EXPECT_EQ(counter(1), u"3");
+    EXPECT_EQ(headlessControlText(idStatus), ws::failureText);
 }
 
 TEST_F(BatchRunTest, MapCountZeroRunsOneMapNamedTwice)
 {
     setFields(u"abc", u"0", u"0");
-    batchRun();
+    session.batchRun();
     EXPECT_EQ(headlessControlText(idNodeField), u"3");
     EXPECT_EQ(headlessControlText(idMapCountField), u"1");
-    EXPECT_EQ(std::u16string(batchSeedRange), u"乱数コード ( 00000abc ) ～ ( 00000abc )");
+    EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( 00000abc ) ～ ( 00000abc )");
     const std::string log = readFile(folder / "Log_2026" / "(3)1_@1207224530.txt");
     EXPECT_EQ(log.substr(0, log.find("---")), "00000abc(3)\t;最終地図\r\n00000abc(3)\t;初期地図\r\n");
 }
@@ -147,26 +156,26 @@ TEST_F(BatchRunTest, EmptySeedFieldStartsAtTheClockAndStaysEmpty)
 {
     clockNow = 0xfffffff0;
     setFields(u"", u"4", u"1");
-    batchRun();
+    session.batchRun();
     EXPECT_EQ(headlessControlText(idSeedField), u"");
     EXPECT_EQ(headlessControlText(idSeedLabel), u"fffffff0");
-    EXPECT_EQ(std::u16string(batchSeedRange), u"乱数コード ( fffffff0 ) ～ ( fffffff0 )");
+    EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( fffffff0 ) ～ ( fffffff0 )");
 }
 
 TEST_F(BatchRunTest, LogGoesUnderTheGivenFolderAndAMissingFolderFailsTheRun)
 {
-    runLogParent = (folder / "elsewhere").u16string();
+    session.runLogParent = (folder / "elsewhere").u16string();
     fs::create_directory(folder / "elsewhere");
     setFields(u"1", u"5", u"1");
-    batchRun();
+    session.batchRun();
     EXPECT_TRUE(fs::exists(folder / "elsewhere" / "Log_2026" / "(5)1_@1207224530.txt"));
     EXPECT_FALSE(fs::exists(folder / "Log_2026"));
 
-    runLogParent = (folder / "missing" / "deeper").u16string();
+    session.runLogParent = (folder / "missing" / "deeper").u16string();
     headlessEvents().clear();
-    batchRun();
-    EXPECT_TRUE(runLogPath.empty());
-    EXPECT_EQ(headlessControlText(idStatus), failureText);
+    session.batchRun();
+    EXPECT_TRUE(session.runLogPath.empty());
+    EXPECT_EQ(headlessControlText(idStatus), ws::failureText);
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
     for (const HeadlessEvent& e : headlessEvents()) EXPECT_NE(e.kind, HeadlessEvent::invalidateRect);
 }
@@ -176,14 +185,93 @@ TEST_F(BatchRunTest, MapCountAboveTheLimitRunsAMillionMaps)
 #ifdef ORVANE_SANITIZED
     GTEST_SKIP() << "a million maps take too long under the sanitizers";
 #endif
-    batchProgress = [](const BatchProgress&) { headlessEvents().clear(); };
+    dropBatchEvents = true;
     setFields(u"0", u"3", u"99999999");
-    batchRun();
+    session.batchRun();
     EXPECT_EQ(headlessControlText(idMapCountField), u"1000000");
-    EXPECT_EQ(std::u16string(counterText[0]), u"1000000");
-    EXPECT_EQ(std::u16string(batchSeedRange), u"乱数コード ( 00000000 ) ～ ( 000f423f )");
+    EXPECT_EQ(counter(0), u"1000000");
+    EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( 00000000 ) ～ ( 000f423f )");
     const std::string log = readFile(folder / "Log_2026" / "(3)1000000_@1207224530.txt");
     EXPECT_EQ(log.substr(0, std::min<size_t>(log.find("---"), 200)), "000f423f(3)\t;最終地図\r\n00000000(3)\t;初期地図\r\n");
+}
+
+// Each thread that reads it has a clock of its own that moves 400 ms per
+// reading: a map's colouring sees the same readings whichever thread colours
+// it, and the engine's limit strikes on most maps of 20 nodes.
+uint32_t threadSteppingClock()
+{
+    thread_local uint32_t now = 0;
+    return now += 400;
+}
+
+size_t errorLines(const std::string& log)
+{
+    size_t n = 0;
+    for (size_t at = log.find(";Error("); at != std::string::npos; at = log.find(";Error(", at + 1)) ++n;
+    return n;
+}
+
+class BatchJobsTest : public BatchRunTest {
+protected:
+    struct Run {
+        std::string log;
+        std::u16string successes, failures, status;
+    };
+
+    // The same batch on one job and on two: the run log and what the window shows.
+    std::vector<Run> runOnOneAndTwoJobs(const char16_t* seed, const char16_t* nodes, const char16_t* maps,
+                                        const fs::path& log)
+    {
+        std::vector<Run> runs;
+        for (int jobs : {1, 2}) {
+            SCOPED_TRACE(jobs);
+            session.batchJobs = jobs;
+            setFields(seed, nodes, maps);
+            session.batchRun();
+            EXPECT_EQ(session.runLogPath, log.u16string());
+            EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
+            for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
+            runs.push_back({readFile(log), counter(0), counter(1), headlessControlText(idStatus)});
+        }
+        return runs;
+    }
+
+    static void expectSameRuns(const Run& one, const Run& two)
+    {
+        EXPECT_NE(withoutTimes(one.log), "");
+        EXPECT_EQ(withoutTimes(one.log), withoutTimes(two.log));
+        EXPECT_EQ(one.successes, two.successes);
+        EXPECT_EQ(one.failures, two.failures);
+        EXPECT_EQ(one.status, two.status);
+    }
+};
+
+// Worker threads hand their results over in seed order: the window's batch on
+// two jobs writes the log it writes on one, over more maps than the workers
+// may run ahead. On the real clock, which the threads may read at once.
+TEST_F(BatchJobsTest, TwoJobsWriteTheRunLogThatOneJobWrites)
+{
+    EXPECT_EQ(session.batchJobs, 1);  // the other tests' clock is read on one thread only
+    headlessSetClock(nullptr);
+    clockSession = nullptr;
+    const std::vector<Run> runs = runOnOneAndTwoJobs(u"c0de", u"200", u"300", folder / "Log_2026" / "(200)300_@1207224530.txt");
+    ASSERT_EQ(runs.size(), 2u);
+    expectSameRuns(runs[0], runs[1]);
+    EXPECT_NE(runs[1].log.find("0000c209(200)\t;最終地図\r\n0000c0de(200)\t;初期地図\r\n"), std::string::npos)
+        << runs[1].log;
+    EXPECT_EQ(runs[1].successes, u"300");
+}
+
+TEST_F(BatchJobsTest, TwoJobsKeepTheErrorLinesInSeedOrder)
+{
+    headlessSetClock(threadSteppingClock);
+    clockSession = nullptr;
+    const std::vector<Run> runs = runOnOneAndTwoJobs(u"fffffff0", u"20", u"300", folder / "Log_2026" / "(20)300_@1207224530.txt");
+    ASSERT_EQ(runs.size(), 2u);
+    expectSameRuns(runs[0], runs[1]);
+    EXPECT_GT(errorLines(runs[0].log), 5u);
+    EXPECT_LT(errorLines(runs[0].log), 300u);
+    EXPECT_EQ(runs[1].status, ws::failureText);
 }
 
 TEST(BatchTimesTest, ElapsedTimeWrapsAndRoundsToWholeSeconds)
@@ -191,27 +279,25 @@ TEST(BatchTimesTest, ElapsedTimeWrapsAndRoundsToWholeSeconds)
     EXPECT_EQ(batchElapsed(1000, 1000), 0u);
     EXPECT_EQ(batchElapsed(1000, 91500), 90500u);
     EXPECT_EQ(batchElapsed(0xFFFFFF00u, 0x100u), 0x1FFu);  // the clock wrapped
-    formatBatchTimes(90499, 12, 1234567);
-    EXPECT_EQ(std::u16string(batchTotalTime), u"総処理時間 :  01 分 30 秒");
-    EXPECT_EQ(std::u16string(batchMapTime), u"地図 :       12 (msec)");
-    EXPECT_EQ(std::u16string(batchColourTime), u"着色 :  1234567 (msec)");
-    formatBatchTimes(90500, 0, 0);
-    EXPECT_EQ(std::u16string(batchTotalTime), u"総処理時間 :  01 分 31 秒");
-    formatBatchTimes(0xFFFFFFFFu, 0x80000000u, 123456789);
-    EXPECT_EQ(std::u16string(batchTotalTime), u"総処理時間 :  71582 分 47 秒");
-    EXPECT_EQ(std::u16string(batchMapTime), u"地図 : -2147483648 (msec)");
+    BatchTexts t;
+    formatBatchTimes(t, 90499, 12, 1234567);
+    EXPECT_EQ(std::u16string(t.batchTotalTime), u"総処理時間 :  01 分 30 秒");
+    EXPECT_EQ(std::u16string(t.batchMapTime), u"地図 :       12 (msec)");
+    EXPECT_EQ(std::u16string(t.batchColourTime), u"着色 :  1234567 (msec)");
+    formatBatchTimes(t, 90500, 0, 0);
+    EXPECT_EQ(std::u16string(t.batchTotalTime), u"総処理時間 :  01 分 31 秒");
+    formatBatchTimes(t, 0xFFFFFFFFu, 0x80000000u, 123456789);
+    EXPECT_EQ(std::u16string(t.batchTotalTime), u"総処理時間 :  71582 分 47 秒");
+    EXPECT_EQ(std::u16string(t.batchMapTime), u"地図 : -2147483648 (msec)");
 }
 
 TEST(RunLogNameTest, FolderFromTheYearAndNameFromTheCountsAndTime)
 {
     headlessSetExecutablePath(u"/opt/orvane/orvane.exe");
-    runLogParent.clear();
-    EXPECT_EQ(runLogFilePath({2026, 12, 7, 22, 45, 30}, u"1000", u"500"),
+    EXPECT_EQ(runLogFilePath({2026, 12, 7, 22, 45, 30}, u"1000", u"500", u""),
               u"/opt/orvane/Log_2026" + std::u16string(1, pathSeparator) + u"(1000)500_@1207224530.txt");
-    runLogParent = u"/var/runs/";
-    EXPECT_EQ(runLogFilePath({2027, 1, 2, 3, 4, 5}, u"3", u"1"),
+    EXPECT_EQ(runLogFilePath({2027, 1, 2, 3, 4, 5}, u"3", u"1", u"/var/runs/"),
               u"/var/runs/Log_2027" + std::u16string(1, pathSeparator) + u"(3)1_@0102030405.txt");
-    runLogParent.clear();
     headlessSetExecutablePath(u"");
 }
 
@@ -221,18 +307,19 @@ TEST_F(BatchRunTest, ShortErrorLinesLeaveNoTailOfTheLineTheyReplace)
 {
     RunLog log;
     const std::u16string path = (folder / "log.txt").u16string();
-    ASSERT_TRUE(createRunLog(log, path, 0x10, 10000));
-    logMapStarted(log, 0x10);
-    logMapFinished(log, 0x10, 0, false);
-    logMapStarted(log, 0x11);
-    logMapFinished(log, 0x11, 7, false);
+    ASSERT_TRUE(log.create(path, 0x10, 10000));
+    log.mapStarted(0x10);
+    log.mapFinished(0x10, 0, false);
+    log.mapStarted(0x11);
+    log.mapFinished(0x11, 7, false);
     EXPECT_EQ(readFile(folder / "log.txt"), "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;最終地図");
-    logMapStarted(log, 0x12);
-    logMapFinished(log, 0x12, 65535, true);
+    log.mapStarted(0x12);
+    log.mapFinished(0x12, 65535, true);
     EXPECT_EQ(readFile(folder / "log.txt"),
               "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n");
-    formatBatchTimes(0, 0, 0);
-    logSummary(log, 3);
+    BatchTexts times;
+    formatBatchTimes(times, 0, 0, 0);
+    log.summary(3, times);
     const std::string text = readFile(folder / "log.txt");
     EXPECT_EQ(text.substr(0, text.find("---")),
               "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n");

@@ -1,15 +1,15 @@
-// Shared set-up for the tests of the runs and the settings file: a fresh
-// headless window, a temporary folder posing as the executable's, a fixed
-// local time and a clock the test drives.
+// Shared set-up for the tests of the runs and the settings file: a session
+// with a fresh headless window, a temporary folder posing as the executable's,
+// a fixed local time and a clock the test drives.
 #pragma once
 #include <gtest/gtest.h>
-#include "engine/engine.h"
 #include "map/map.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
-#include "runs/runlog.h"
-#include "runs/runs.h"
-#include "ui/ui.h"
+#include "runs/batch.h"
+#include "runs/texts.h"
+#include "ui/controls.h"
+#include "ui/session.h"
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,20 +19,66 @@
 #include <string>
 
 namespace runs_testing {
+using namespace orvane;
 namespace fs = std::filesystem;
 
 // The test clock: stands still, except that while a map of a seed in
-// failingSeeds exists every reading jumps past the engine's time limit. A
-// colouring that never ends still meets the limit after a million readings
-// with the same map.
+// failingSeeds is being built or coloured every reading jumps past the
+// engine's time limit. A colouring that never ends still meets the limit
+// after a million readings with the same map.
+//
+// The session's own map is the map shown; while the session's batch runs,
+// its maps are the batch's own, and the one in hand is the first seed (the
+// seed label) plus the maps the two counters have counted so far. The clock
+// is read on the batch's calling thread only: batches under this clock keep
+// one job.
+inline const Session* clockSession = nullptr;
 inline uint32_t clockNow = 0;
 inline uint32_t clockReadings = 0;
 inline std::set<uint32_t> failingSeeds;
+// For runs of very many maps: the events recorded while the batch runs are
+// dropped from time to time, so that the record does not grow with the run.
+inline bool dropBatchEvents = false;
+
+struct MapInHand {
+    bool exists = false;
+    bool inBatch = false;
+    uint64_t which = 0;  // the map's generation, or the batch's map index
+    uint32_t seed = 0;
+};
+
+inline MapInHand mapInHand()
+{
+    MapInHand m;
+    if (!clockSession) return m;
+    const Session& s = *clockSession;
+    if (s.displayMode == DisplayMode::batchRunning) {
+        m.exists = m.inBatch = true;
+        m.which = static_cast<uint64_t>(parseCountText(s.batch.counterText[0])) +
+                  static_cast<uint64_t>(parseCountText(s.batch.counterText[1]));
+        if (!failingSeeds.empty())
+            m.seed = parseSeedText(headlessControlText(idSeedLabel).c_str()) + static_cast<uint32_t>(m.which);
+        return m;
+    }
+    if (s.map.empty()) return m;
+    m.exists = true;
+    m.which = s.map.generation();
+    m.seed = s.map.seed();
+    return m;
+}
+
+inline MapInHand lastMapInHand;  // at the previous reading
+
 inline uint32_t testClock()
 {
-    if (nodeList && !failingSeeds.empty() && failingSeeds.count(parseSeedText(seedText))) clockNow += 20001;
-    clockReadings = nodeList ? clockReadings + 1 : 0;
+    MapInHand& last = lastMapInHand;
+    const MapInHand now = mapInHand();
+    if (now.exists && failingSeeds.count(now.seed)) clockNow += 20001;
+    const bool sameMap = now.exists && last.exists && now.inBatch == last.inBatch && now.which == last.which;
+    clockReadings = sameMap ? clockReadings + 1 : 0;
+    last = now;
     if (clockReadings % 1000000 == 999999) clockNow += 20001;
+    if (dropBatchEvents && now.inBatch && headlessEvents().size() > 4096) headlessEvents().clear();
     return clockNow;
 }
 
@@ -56,36 +102,31 @@ inline fs::path freshFolder()
 
 class RunsTest : public ::testing::Test {
 protected:
+    Session session;
     fs::path folder;
 
     void SetUp() override
     {
         headlessReset();
-        releaseMap();
-        resetEngine(false);
-        EnginePhase = phasePrepare;
-        displayMode = -1;
-        seedText[0] = nodeCountText[0] = mapCountText[0] = 0;
         clockNow = 1000;
+        clockReadings = 0;
+        lastMapInHand = {};
         failingSeeds.clear();
+        dropBatchEvents = false;
+        clockSession = &session;
         headlessSetClock(testClock);
         headlessSetLocalTime(2026, 12, 7, 22, 45, 30);
         folder = freshFolder();
         headlessSetExecutablePath((folder / "orvane.exe").u16string());
-        runLogParent.clear();
-        batchProgress = nullptr;
     }
 
     void TearDown() override
     {
-        releaseMap();
-        resetEngine(false);
-        EnginePhase = phasePrepare;
-        displayMode = -1;
         headlessSetClock(nullptr);
+        clockSession = nullptr;
+        failingSeeds.clear();
+        dropBatchEvents = false;
         headlessSetExecutablePath(u"");
-        runLogParent.clear();
-        batchProgress = nullptr;
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }

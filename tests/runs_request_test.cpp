@@ -1,17 +1,21 @@
 // The map request: seed and count texts, the map they build, the window's
 // states; and the EXPORT command's file.
 #include "tests/runs_fixture.h"
+#include "engine/internal.h"
+#include "runs/export.h"
+#include "ui/strings.h"
 #include <algorithm>
 #include <vector>
 
 using namespace runs_testing;
+namespace ws = orvane::windowstrings;
 
 namespace {
 // Every node with its coordinates and its neighbours' numbers.
-std::vector<int> mapFingerprint()
+std::vector<int> mapFingerprint(const Map& map)
 {
     std::vector<int> print;
-    for (const MapNode* n = nodeList; n; n = n->next) {
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
         print.insert(print.end(), {n->number, n->x, n->y});
         std::vector<int> around;
         for (const NodeLink* l = n->links; l; l = l->next) around.push_back(l->node->number);
@@ -24,11 +28,9 @@ std::vector<int> mapFingerprint()
 
 std::vector<int> directMap(uint32_t seed, int n)
 {
-    seedGenerator(seed);
-    buildMap(n);
-    std::vector<int> print = mapFingerprint();
-    releaseMap();
-    return print;
+    Map map;
+    map.build(seed, n);
+    return mapFingerprint(map);
 }
 
 class MapRequestTest : public RunsTest {};
@@ -37,26 +39,25 @@ TEST_F(MapRequestTest, EmptySeedFieldTakesTheClockAndStaysEmpty)
 {
     clockNow = 0x12345678;
     setFields(u"", u"10");
-    mapRequest();
+    session.mapRequest();
     EXPECT_EQ(headlessControlText(idSeedLabel), u"12345678");
     EXPECT_EQ(headlessControlText(idSeedField), u"");
-    EXPECT_EQ(std::u16string(seedText), u"12345678");
-    EXPECT_EQ(nodeStorageCount, 10);
-    const std::vector<int> built = mapFingerprint();
-    EXPECT_EQ(built, directMap(0x12345678, 10));
+    EXPECT_EQ(std::u16string(session.fields.seedText), u"12345678");
+    EXPECT_EQ(session.map.nodeStorageCount(), 10);
+    EXPECT_EQ(session.shownSeed, 0x12345678u);
+    EXPECT_EQ(mapFingerprint(session.map), directMap(0x12345678, 10));
 }
 
 TEST_F(MapRequestTest, SeedTextIsParsedAsHexAndShownNormalised)
 {
     setFields(u"1a", u"50");
-    mapRequest();
+    session.mapRequest();
     EXPECT_EQ(headlessControlText(idSeedField), u"0000001a");
     EXPECT_EQ(headlessControlText(idSeedLabel), u"0000001a");
-    const std::vector<int> built = mapFingerprint();
-    EXPECT_EQ(built, directMap(26, 50));
+    EXPECT_EQ(mapFingerprint(session.map), directMap(26, 50));
 
     setFields(u"zz", u"50");  // no hexadecimal digit: seed 0
-    mapRequest();
+    session.mapRequest();
     EXPECT_EQ(headlessControlText(idSeedField), u"00000000");
 }
 
@@ -66,41 +67,44 @@ TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)
         {u"2", 3, u"3"},         {u"-5", 3, u"3"},          {u"", 3, u"3"},
         {u"abc", 3, u"3"},       {u"10001", 10000, u"10000"}, {u"99999", 10000, u"10000"},
         {u" +42x", 42, u"42"},
+        // Only the first seven characters are read.
+        {u"0000012345", 12, u"12"},
     };
     for (const auto& c : cases) {
         setFields(u"7", c.typed);
-        mapRequest();
-        EXPECT_EQ(nodeStorageCount, c.nodes) << toAscii(c.typed);
+        session.mapRequest();
+        EXPECT_EQ(session.map.nodeStorageCount(), c.nodes) << utf8(c.typed);
         EXPECT_EQ(headlessControlText(idNodeField), c.shown);
-        EXPECT_EQ(std::u16string(nodeCountText), c.shown);
-        EXPECT_EQ(shownNodeCount, c.nodes);
+        EXPECT_EQ(std::u16string(session.fields.nodeCountText), c.shown);
+        EXPECT_EQ(session.shownNodeCount, c.nodes);
     }
 }
 
 TEST_F(MapRequestTest, SameSeedAndCountRebuildTheSameMapAfterOthers)
 {
     setFields(u"c0ffee", u"300");
-    mapRequest();
-    const std::vector<int> first = mapFingerprint();
+    session.mapRequest();
+    const std::vector<int> first = mapFingerprint(session.map);
     setFields(u"1", u"200");
-    mapRequest();
-    EXPECT_NE(mapFingerprint(), first);
+    session.mapRequest();
+    EXPECT_NE(mapFingerprint(session.map), first);
     setFields(u"c0ffee", u"300");
-    mapRequest();
-    EXPECT_EQ(mapFingerprint(), first);
+    session.mapRequest();
+    EXPECT_EQ(mapFingerprint(session.map), first);
 }
 
 TEST_F(MapRequestTest, ResetsTheRunAndDisablesThenEnablesTheCommands)
 {
-    displayMode = 2;
-    EnginePhase = phaseGrow;
-    growthDone = 1;
-    writeControlText(idStatus, failureText);
+    session.displayMode = DisplayMode::batchFinished;
+    Engine& engine = session.colouring.engine();
+    engine.EnginePhase = Phase::grow;
+    engine.growthDone = 1;
+    writeControlText(idStatus, ws::failureText);
     setFields(u"5", u"20");
-    mapRequest();
-    EXPECT_EQ(displayMode, 0);
-    EXPECT_EQ(EnginePhase, phasePrepare);
-    EXPECT_EQ(growthDone, 0);
+    session.mapRequest();
+    EXPECT_EQ(session.displayMode, DisplayMode::map);
+    EXPECT_EQ(session.colouring.phase(), Phase::prepare);
+    EXPECT_EQ(session.colouring.state().growthDone, 0);
     EXPECT_EQ(headlessControlText(idStatus), u"");
     // State 0 first (all four off), state 3 last (step, full, EXPORT on; clear off).
     std::vector<std::pair<int, int>> enables;
@@ -114,25 +118,25 @@ TEST_F(MapRequestTest, ResetsTheRunAndDisablesThenEnablesTheCommands)
 
 TEST_F(MapRequestTest, ExportIsNamedAfterTheMapShownAndReplacesItsFile)
 {
-    exportMap();  // no map: nothing
+    session.exportMap();  // no map: nothing
     EXPECT_FALSE(fs::exists(folder / "Export"));
 
     setFields(u"1a2b3", u"3");
-    mapRequest();
+    session.mapRequest();
     // AUTO and FIX reuse seedText; the export still names the map shown.
-    seedText[0] = 0;
+    session.fields.seedText[0] = 0;
     writeControlText(idSeedLabel, u"");
-    exportMap();
+    session.exportMap();
     const fs::path file = folder / "Export" / "0001a2b3(3).txt";
     ASSERT_TRUE(fs::exists(file));
     const std::string first = readFile(file);
-    EXPECT_EQ(first, exportContent());
+    EXPECT_EQ(first, exportContent(session.map));
     EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 3);
 
-    engineStep(true);
-    exportMap();
+    session.colouring.run();
+    session.exportMap();
     EXPECT_NE(readFile(file), first);
-    EXPECT_EQ(readFile(file), exportContent());
+    EXPECT_EQ(readFile(file), exportContent(session.map));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "Export"), fs::directory_iterator()), 1);
 }
 
@@ -141,18 +145,18 @@ TEST_F(MapRequestTest, TooLongExecutablePathWritesNoFileAndRunsNoBatch)
     const std::u16string longFolder = (folder / std::string(5000, 'd')).u16string();
     headlessSetExecutablePath(longFolder + u"/orvane.exe");
     setFields(u"1", u"5", u"3");
-    mapRequest();
-    exportMap();
+    session.mapRequest();
+    session.exportMap();
     EXPECT_TRUE(pathBesideExecutable(u"Export").empty());
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
 
-    batchRun();
-    EXPECT_TRUE(runLogPath.empty());
-    EXPECT_EQ(nodeList, nullptr);
-    EXPECT_EQ(std::u16string(counterText[0]), u"0");
+    session.batchRun();
+    EXPECT_TRUE(session.runLogPath.empty());
+    EXPECT_TRUE(session.map.empty());
+    EXPECT_EQ(std::u16string(session.batch.counterText[0]), u"0");
     // The window is usable again and says the run failed.
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
-    EXPECT_EQ(headlessControlText(idStatus), failureText);
+    EXPECT_EQ(headlessControlText(idStatus), ws::failureText);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // damaged files that must load without harm.
 #include "tests/runs_fixture.h"
 #include "ui/settings.h"
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -20,30 +21,36 @@ const std::u16string exampleText = u"1a2b\r\n500\r\n\r\n44\r\n0\r\n1\r\n-1\r\n-1
 
 class SettingsTest : public RunsTest {
 protected:
+    Settings settings;
+    FieldTexts& fields = session.fields;
+
     void SetUp() override
     {
         RunsTest::SetUp();
-        buildSettingsPath();
-        loadSettingsFromBytes(nullptr, 0);  // back to empty texts, no placement
+        settings.path = settingsPathBesideExecutable();
     }
 
     void load(const std::string& bytes)
     {
-        loadSettingsFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        loadSettingsFromBytes(settings, fields, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     }
+    void save() { saveSettings(settings, fields); }
+    void loadFile() { loadSettings(settings, fields); }
 
-    static std::vector<int32_t> placement() { return {windowPlacement, windowPlacement + 11}; }
+    std::vector<int32_t> placement() const { return {settings.windowPlacement, settings.windowPlacement + 11}; }
+    bool placementUsable() const { return settings.placementLoaded; }
+    std::u16string seedText() const { return fields.seedText; }
+    std::u16string nodeCountText() const { return fields.nodeCountText; }
+    std::u16string mapCountText() const { return fields.mapCountText; }
 };
 
 TEST_F(SettingsTest, PathIsTheExecutablesWithIniForItsExtension)
 {
-    EXPECT_EQ(settingsPath, (folder / "orvane.ini").u16string());
+    EXPECT_EQ(settings.path, (folder / "orvane.ini").u16string());
     headlessSetExecutablePath(u"/opt/v1.2/orvane");
-    buildSettingsPath();
-    EXPECT_EQ(settingsPath, u"/opt/v1.2/orvane.ini");
+    EXPECT_EQ(settingsPathBesideExecutable(), u"/opt/v1.2/orvane.ini");
     headlessSetExecutablePath(u"/opt/orvane.tar.exe");
-    buildSettingsPath();
-    EXPECT_EQ(settingsPath, u"/opt/orvane.tar.ini");
+    EXPECT_EQ(settingsPathBesideExecutable(), u"/opt/orvane.tar.ini");
 }
 
 TEST_F(SettingsTest, SaveWritesTheFourteenLinesInOneUtf16File)
@@ -55,7 +62,7 @@ TEST_F(SettingsTest, SaveWritesTheFourteenLinesInOneUtf16File)
     std::copy(normalPlacement, normalPlacement + 11, placementWithoutLength);
     placementWithoutLength[0] = 0;  // the length is always written as 44
     headlessSetWindowPlacement(placementWithoutLength);
-    saveSettings();
+    save();
     EXPECT_EQ(readFile(folder / "orvane.ini"), utf16le(exampleText));
     EXPECT_FALSE(fs::exists(folder / "orvane.ini.part"));
 }
@@ -67,21 +74,22 @@ TEST_F(SettingsTest, LoadGivesBackWhatSaveWrote)
     writeControlText(idMapCountField, u"1000000");
     const int32_t maximised[11] = {44, 2, 3, -32000, -32000, -8, -8, INT32_MIN + 1, -20, 1900, INT32_MAX};
     headlessSetWindowPlacement(maximised);
-    saveSettings();
-    seedText[0] = nodeCountText[0] = mapCountText[0] = 0;
-    loadSettingsFromBytes(nullptr, 0);
-    loadSettings();
-    EXPECT_EQ(std::u16string(seedText), u"ffffffff");
-    EXPECT_EQ(std::u16string(nodeCountText), u"10000");
-    EXPECT_EQ(std::u16string(mapCountText), u"1000000");
+    save();
+    fields = FieldTexts{};
+    settings.placementLoaded = false;
+    for (int32_t& v : settings.windowPlacement) v = 0;
+    loadFile();
+    EXPECT_EQ(seedText(), u"ffffffff");
+    EXPECT_EQ(nodeCountText(), u"10000");
+    EXPECT_EQ(mapCountText(), u"1000000");
     EXPECT_TRUE(placementUsable());
     EXPECT_EQ(placement(), std::vector<int32_t>(maximised, maximised + 11));
 }
 
 TEST_F(SettingsTest, MissingFileKeepsTheDefaults)
 {
-    loadSettings();
-    EXPECT_EQ(seedText[0], 0);
+    loadFile();
+    EXPECT_EQ(seedText(), u"");
     EXPECT_FALSE(placementUsable());
     EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
 }
@@ -97,10 +105,10 @@ TEST_F(SettingsTest, EncodingsByMark)
 {
     const std::string plain(reinterpret_cast<const char*>(u8"１a2b\r\n500\r\n7\r\n44\r\n0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n8\r\n16\r\n408\r\n516\r\n"));
     load("\xEF\xBB\xBF" + plain);  // UTF-8 with its mark
-    EXPECT_EQ(std::u16string(seedText), u"１a2b");
+    EXPECT_EQ(seedText(), u"１a2b");
     EXPECT_TRUE(placementUsable());
     load(utf16le(exampleText, false));  // no mark: UTF-16LE
-    EXPECT_EQ(std::u16string(nodeCountText), u"500");
+    EXPECT_EQ(nodeCountText(), u"500");
     EXPECT_EQ(placement(), std::vector<int32_t>(normalPlacement, normalPlacement + 11));
 }
 
@@ -117,25 +125,25 @@ TEST_F(SettingsTest, ShortOrImplausibleFilesGiveTextsButNoPlacement)
     };
     for (const auto& c : cases) {
         load(utf16le(c.text));
-        EXPECT_EQ(std::u16string(seedText), u"1a2b") << c.why;
-        EXPECT_EQ(std::u16string(nodeCountText), u"500") << c.why;
+        EXPECT_EQ(seedText(), u"1a2b") << c.why;
+        EXPECT_EQ(nodeCountText(), u"500") << c.why;
         EXPECT_FALSE(placementUsable()) << c.why;
         EXPECT_EQ(placement(), std::vector<int32_t>(11, 0)) << c.why;
     }
     load(utf16le(u"only a seed"));
-    EXPECT_EQ(std::u16string(seedText), u"only a seed");
-    EXPECT_EQ(nodeCountText[0], 0);
+    EXPECT_EQ(seedText(), u"only a seed");
+    EXPECT_EQ(nodeCountText(), u"");
 }
 
 TEST_F(SettingsTest, TextLinesAreCutToFifteenUnits)
 {
     load(utf16le(u"0123456789abcdefghij\n12345678901234567890123456789\n\n44\n0\n1\n0\n0\n0\n0\n8\n16\n408\n516\n"));
-    EXPECT_EQ(std::u16string(seedText), u"0123456789abcde");
-    EXPECT_EQ(std::u16string(nodeCountText), u"123456789012345");
+    EXPECT_EQ(seedText(), u"0123456789abcde");
+    EXPECT_EQ(nodeCountText(), u"123456789012345");
     EXPECT_TRUE(placementUsable());
     // A surrogate pair is not cut in half.
     load(utf16le(u"01234567890123\U0001F600x\n"));
-    EXPECT_EQ(std::u16string(seedText), u"01234567890123");
+    EXPECT_EQ(seedText(), u"01234567890123");
 }
 
 TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)
@@ -147,8 +155,8 @@ TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)
         if (round % 3 == 0) bytes.insert(0, "\xFF\xFE");
         if (round % 3 == 1) bytes.insert(0, "\xEF\xBB\xBF");
         load(bytes);
-        for (const char16_t* text : {seedText, nodeCountText, mapCountText})
-            EXPECT_LT(std::u16string(text).size(), 16u);
+        for (const std::u16string& text : {seedText(), nodeCountText(), mapCountText()})
+            EXPECT_LT(text.size(), 16u);
         if (!placementUsable()) {
             EXPECT_EQ(placement(), std::vector<int32_t>(11, 0));
         }
@@ -158,19 +166,19 @@ TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)
 TEST_F(SettingsTest, NoFileBesideATooLongExecutablePath)
 {
     headlessSetExecutablePath((folder / std::string(5000, 'd') / "orvane.exe").u16string());
-    buildSettingsPath();
-    EXPECT_TRUE(settingsPath.empty());
+    settings.path = settingsPathBesideExecutable();
+    EXPECT_TRUE(settings.path.empty());
     writeControlText(idSeedField, u"1");
-    saveSettings();
-    loadSettings();
+    save();
+    loadFile();
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 0);
 }
 
 TEST_F(SettingsTest, UnwritableFileLeavesThePreviousOne)
 {
     { std::ofstream(folder / "orvane.ini", std::ios::binary) << "previous"; }
-    settingsPath = (folder / "missing" / "orvane.ini").u16string();
-    saveSettings();
+    settings.path = (folder / "missing" / "orvane.ini").u16string();
+    save();
     EXPECT_EQ(readFile(folder / "orvane.ini"), "previous");
     EXPECT_FALSE(fs::exists(folder / "missing"));
 }

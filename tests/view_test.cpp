@@ -1,11 +1,10 @@
 // The map view's pages, checked on the recorded drawing calls and on the SVG.
 #include <gtest/gtest.h>
-#include "engine/engine.h"
+#include "engine/internal.h"
 #include "map/map.h"
 #include "platform/headless.h"
-#include "runs/runs.h"
 #include "ui/draw.h"
-#include "ui/ui.h"
+#include "ui/session.h"
 #include "ui/view.h"
 #include <algorithm>
 #include <cstring>
@@ -13,33 +12,33 @@
 #include <set>
 #include <utility>
 
+using namespace orvane;
+
 namespace {
 class ViewTest : public ::testing::Test {
 protected:
     DrawList list;
+    Session session;
+    Map& map = session.map;
+    // The engine's state, set by hand where a test shows every highlight at once.
+    Engine& engine = session.colouring.engine();
 
     void SetUp() override
     {
         headlessReset();
-        viewWidth = 800;
-        viewHeight = 600;
-    }
-    void TearDown() override
-    {
-        releaseMap();
-        resetEngine(false);
-        EnginePhase = phasePrepare;
-        displayMode = -1;
+        session.viewWidth = 800;
+        session.viewHeight = 600;
     }
 
     void buildFresh(uint32_t seed, int n)
     {
-        seedGenerator(seed);
-        buildMap(n);
-        resetEngine(false);
-        EnginePhase = phasePrepare;
-        displayMode = 0;
+        map.build(seed, n);
+        session.colouring.restart();
+        session.displayMode = DisplayMode::map;
     }
+
+    void paint() { paintView(list, session); }
+    ViewPoint point(int32_t x, int32_t y) const { return viewPoint({session.viewWidth, session.viewHeight}, x, y); }
 
     // Index of the first call with this op and (for selections) argument.
     size_t findSelect(DrawOp op, int what, size_t from = 0) const
@@ -63,7 +62,7 @@ protected:
 
     std::pair<int, int> at(const MapNode* n) const
     {
-        const ViewPoint p = viewPoint(n->x, n->y);
+        const ViewPoint p = point(n->x, n->y);
         return {p.x, p.y};
     }
 
@@ -73,35 +72,41 @@ protected:
     }
 };
 
-int countBorders()
+int countBorders(const Map& map)
 {
     int links = 0;
-    for (const MapNode* n = nodeList; n; n = n->next) links += countLinks(n);
+    for (const MapNode* n = map.nodeList; n; n = n->next) links += countLinks(n);
     return links / 2;
 }
 
 TEST_F(ViewTest, MapsTheSquareOntoTheViewWithMarginsAndRounding)
 {
-    EXPECT_EQ(viewPoint(0, 0).x, 24);
-    EXPECT_EQ(viewPoint(0, 0).y, 24);
-    EXPECT_EQ(viewPoint(32767, 32767).x, 800 - 24);
-    EXPECT_EQ(viewPoint(32767, 32767).y, 600 - 24);
+    EXPECT_EQ(viewPoint({800, 600}, 0, 0).x, 24);
+    EXPECT_EQ(viewPoint({800, 600}, 0, 0).y, 24);
+    EXPECT_EQ(viewPoint({800, 600}, 32767, 32767).x, 800 - 24);
+    EXPECT_EQ(viewPoint({800, 600}, 32767, 32767).y, 600 - 24);
     // Halves round away from zero: 16384/32767 of one pixel is just over a half.
-    viewWidth = 49;
-    viewHeight = 49;
-    EXPECT_EQ(viewPoint(16384, 16383).x, 25);
-    EXPECT_EQ(viewPoint(16384, 16383).y, 24);
+    EXPECT_EQ(viewPoint({49, 49}, 16384, 16383).x, 25);
+    EXPECT_EQ(viewPoint({49, 49}, 16384, 16383).y, 24);
     // Each axis scales on its own, so resizing stretches the map.
-    viewWidth = 1000;
-    viewHeight = 300;
-    EXPECT_EQ(viewPoint(16383, 16383).x, 24 + mulDiv(16383, 952, 32767));
-    EXPECT_EQ(viewPoint(16383, 16383).y, 24 + mulDiv(16383, 252, 32767));
+    EXPECT_EQ(viewPoint({1000, 300}, 16383, 16383).x, 24 + mulDiv(16383, 952, 32767));
+    EXPECT_EQ(viewPoint({1000, 300}, 16383, 16383).y, 24 + mulDiv(16383, 252, 32767));
+    // The map page follows the session's view size.
+    session.viewWidth = 1000;
+    session.viewHeight = 300;
+    buildFresh(4, 3);
+    paint();
+    const auto d = discs();
+    for (const MapNode* n = map.nodeList; n; n = n->next) {
+        const ViewPoint p = viewPoint({1000, 300}, n->x, n->y);
+        EXPECT_TRUE(d.count({p.x, p.y}));
+    }
 }
 
 TEST_F(ViewTest, BlankPageShowsOnlyTheFourteenCharacterLabel)
 {
-    displayMode = -1;
-    paintView(list);
+    session.displayMode = DisplayMode::blank;
+    paint();
     ASSERT_EQ(list.calls.size(), 1u);
     const DrawCall& c = list.calls[0];
     EXPECT_EQ(c.op, DrawOp::textOut);
@@ -109,15 +114,15 @@ TEST_F(ViewTest, BlankPageShowsOnlyTheFourteenCharacterLabel)
     EXPECT_EQ(c.b, 600 - 30);
     EXPECT_EQ(list.textOf(c).size(), 14u);
     EXPECT_FALSE(list.offscreen);
-    EXPECT_FALSE(viewSkipsErase());
+    EXPECT_FALSE(viewSkipsErase(session));
 }
 
 TEST_F(ViewTest, FreshMapShowsWhiteDiscsBordersOnceAndTheOuterBoundary)
 {
     buildFresh(0x1a2b, 60);
-    paintView(list);
+    paint();
     EXPECT_TRUE(list.offscreen);
-    EXPECT_TRUE(viewSkipsErase());
+    EXPECT_TRUE(viewSkipsErase(session));
     ASSERT_FALSE(list.calls.empty());
     EXPECT_EQ(list.calls[0].op, DrawOp::fillRect);
     EXPECT_EQ(list.calls[0].c, 800);
@@ -130,7 +135,7 @@ TEST_F(ViewTest, FreshMapShowsWhiteDiscsBordersOnceAndTheOuterBoundary)
     const size_t hull = findSelect(DrawOp::selectPen, hullPen);
     ASSERT_LT(hull, list.calls.size());
     int outerCount = 0;
-    for (const MapNode* n = nodeList; n; n = n->next) outerCount += n->outer != nullptr;
+    for (const MapNode* n = map.nodeList; n; n = n->next) outerCount += n->outer != nullptr;
     // Boundary: a move and one line per outer node, closing at the start.
     EXPECT_EQ(list.calls[hull + 1].op, DrawOp::moveTo);
     EXPECT_EQ(list.calls[hull + 1 + outerCount].op, DrawOp::lineTo);
@@ -139,17 +144,17 @@ TEST_F(ViewTest, FreshMapShowsWhiteDiscsBordersOnceAndTheOuterBoundary)
 
     const auto d = discs();
     EXPECT_EQ(d.size(), 60u);
-    for (const MapNode* n = nodeList; n; n = n->next) EXPECT_EQ(d.at(at(n)), colourBrush0);
+    for (const MapNode* n = map.nodeList; n; n = n->next) EXPECT_EQ(d.at(at(n)), colourBrush0);
     // Every border once, after the boundary, in black.
     int borderLines = 0;
     for (size_t i = hull + 2 + outerCount; i < list.calls.size(); ++i) borderLines += list.calls[i].op == DrawOp::lineTo;
-    EXPECT_EQ(borderLines, countBorders());
+    EXPECT_EQ(borderLines, countBorders(map));
 }
 
 TEST_F(ViewTest, NoLineReachesANodeAfterItsDiscIsDrawn)
 {
     buildFresh(7, 300);
-    paintView(list);
+    paint();
     std::set<std::pair<int, int>> covered;
     std::pair<int, int> current{};
     for (const DrawCall& c : list.calls) {
@@ -166,23 +171,23 @@ TEST_F(ViewTest, NoLineReachesANodeAfterItsDiscIsDrawn)
 TEST_F(ViewTest, HighlightsAreDrawnInOrderRingArcPathBoundaryNodes)
 {
     buildFresh(99, 40);
-    MapNode* a = nodeList;
+    MapNode* a = map.nodeList;
     MapNode* b = a->next;
     MapNode* c = b->next;
     MapNode* d = c->next;
     a->ringNext = b; b->ringNext = c; c->ringNext = a;
-    ringEntry = a;
-    arcFirst = c;
-    arcLast = a;
+    engine.ringEntry = a;
+    engine.arcFirst = c;
+    engine.arcLast = a;
     d->colour = colourBlocked;
-    candidate = d;
-    pathTail = c;
+    engine.candidate = d;
+    engine.pathTail = c;
     c->pathPrev = b;
     b->pathPrev = nullptr;
-    pivot = b;
-    pathCursor = c;
-    pathFlag = 1;
-    paintView(list);
+    engine.pivot = b;
+    engine.pathCursor = c;
+    engine.pathFlag = 1;
+    paint();
 
     const size_t ring = findSelect(DrawOp::selectPen, ringPen);
     const size_t arc = findSelect(DrawOp::selectPen, arcPen);
@@ -224,8 +229,8 @@ TEST_F(ViewTest, HighlightsAreDrawnInOrderRingArcPathBoundaryNodes)
     EXPECT_EQ(circles, expected);
     EXPECT_EQ(discs().at(at(d)), colourBrush5);  // the blocked candidate is grey
 
-    pathFlag = 0;
-    paintView(list);
+    engine.pathFlag = 0;
+    paint();
     bool alert = false;
     for (const DrawCall& call : list.calls) alert |= call.op == DrawOp::selectPen && call.a == alertPen;
     EXPECT_FALSE(alert);
@@ -234,24 +239,24 @@ TEST_F(ViewTest, HighlightsAreDrawnInOrderRingArcPathBoundaryNodes)
 TEST_F(ViewTest, SetAsideNodesVanishWhileDeferredAndReturnColoured)
 {
     buildFresh(0x5eed, 400);
-    engineStep(false);  // preparation sets nodes aside
-    ASSERT_NE(deferredList, nullptr);
-    paintView(list);
+    session.colouring.step(false);  // preparation sets nodes aside
+    ASSERT_NE(map.deferredList, nullptr);
+    paint();
     auto shown = discs();
     int listed = 0;
-    for (const MapNode* n = nodeList; n; n = n->next) ++listed;
+    for (const MapNode* n = map.nodeList; n; n = n->next) ++listed;
     EXPECT_EQ(shown.size(), static_cast<size_t>(listed));
     std::set<std::pair<int, int>> listedPoints;
-    for (const MapNode* n = nodeList; n; n = n->next) listedPoints.insert(at(n));
-    for (const MapNode* n = deferredList; n; n = n->next) {
+    for (const MapNode* n = map.nodeList; n; n = n->next) listedPoints.insert(at(n));
+    for (const MapNode* n = map.deferredList; n; n = n->next) {
         if (listedPoints.count(at(n))) continue;  // shares a pixel with a listed node
         EXPECT_FALSE(shown.count(at(n)));
         for (const DrawCall& c : list.calls)
             EXPECT_FALSE(c.op == DrawOp::lineTo && std::make_pair(c.a, c.b) == at(n)) << "border to a deferred node";
     }
 
-    while (!engineFinished()) engineStep(true);
-    paintView(list);
+    while (!session.colouring.finished()) session.colouring.step(true);
+    paint();
     shown = discs();
     EXPECT_EQ(shown.size(), 400u);
     for (const auto& [point, brush] : shown) {
@@ -263,12 +268,12 @@ TEST_F(ViewTest, SetAsideNodesVanishWhileDeferredAndReturnColoured)
 TEST_F(ViewTest, BatchPagesPlaceTheirTextsAndCounters)
 {
     const char16_t* header = u"ノード数 (100)   地図数 (5)";
-    std::memcpy(batchHeader, header, (std::char_traits<char16_t>::length(header) + 1) * sizeof(char16_t));
-    std::memcpy(counterText[0], u"12", 3 * sizeof(char16_t));
-    std::memcpy(counterText[1], u"0", 2 * sizeof(char16_t));
-    displayMode = 1;
-    paintView(list);
-    EXPECT_FALSE(viewSkipsErase());
+    std::memcpy(session.batch.batchHeader, header, (std::char_traits<char16_t>::length(header) + 1) * sizeof(char16_t));
+    std::memcpy(session.batch.counterText[0], u"12", 3 * sizeof(char16_t));
+    std::memcpy(session.batch.counterText[1], u"0", 2 * sizeof(char16_t));
+    session.displayMode = DisplayMode::batchRunning;
+    paint();
+    EXPECT_FALSE(viewSkipsErase(session));
     struct Place { DrawOp op; int a, b, c; };
     const std::vector<Place> running = {
         {DrawOp::textOut, 20, 20, 0},   {DrawOp::textOut, 20, 40, 0},   {DrawOp::textOut, 50, 70, 0},
@@ -288,8 +293,8 @@ TEST_F(ViewTest, BatchPagesPlaceTheirTextsAndCounters)
     EXPECT_EQ(list.textOf(list.calls[3]), u"12");
     EXPECT_EQ(list.textOf(list.calls[4]), u"失敗 :");
 
-    displayMode = 2;
-    paintView(list);
+    session.displayMode = DisplayMode::batchFinished;
+    paint();
     ASSERT_EQ(list.calls.size(), running.size() + 3);
     const int finalRows[3][2] = {{20, 125}, {50, 145}, {50, 165}};
     for (int i = 0; i < 3; ++i) {
@@ -331,15 +336,15 @@ TEST_F(ViewTest, SvgMergesLinesPerPenAndKeepsDiscColours)
 TEST_F(ViewTest, BrokenRingLinksEndThePaint)
 {
     buildFresh(3, 20);
-    MapNode* a = nodeList;
+    MapNode* a = map.nodeList;
     MapNode* b = a->next;
     a->ringNext = b;
     b->ringNext = b;  // never returns to a
-    ringEntry = a;
-    paintView(list);
+    engine.ringEntry = a;
+    paint();
     EXPECT_EQ(discs().size(), 20u);
     b->ringNext = nullptr;
-    paintView(list);
+    paint();
     EXPECT_EQ(discs().size(), 20u);
 }
 }  // namespace

@@ -1,6 +1,8 @@
 // The list of drawing calls that a page is recorded into.
 #include "ui/draw.h"
 
+namespace orvane {
+
 namespace {
 uint32_t lengthOf(const char16_t* s)
 {
@@ -32,3 +34,5 @@ void DrawList::textRight(int l, int t, int r, int b, const char16_t* s)
     texts.append(s, length);
     calls.push_back({DrawOp::textRight, l, t, r, b, 0, start, length});
 }
+
+}  // namespace orvane

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace orvane {
+
 // Pens and brushes, in the order they are created at start-up, then the
 // platform's stock objects. Colours are 0xRRGGBB.
 enum PenId : uint8_t {
@@ -63,3 +65,5 @@ struct DrawList {
 
 // The SVG picture of a page, as UTF-8 text.
 std::string svgOf(const DrawList& list);
+
+}  // namespace orvane

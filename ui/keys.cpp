@@ -1,22 +1,23 @@
 // Keyboard table, field focus cycling and the command table of the main window.
 #include "ui/keys.h"
-#include "engine/engine.h"
 #include "platform/platform.h"
-#include "runs/runs.h"
-#include "ui/ui.h"
+#include "ui/controls.h"
+#include "ui/session.h"
+
+namespace orvane {
 
 namespace {
-// Field order of Tab and Shift+Tab, indexed by `from`.
+// Field order of Tab and Shift+Tab, indexed by where the focus is.
 constexpr int tabTarget[4] = {idSeedField, idNodeField, idMapCountField, idSeedField};
 constexpr int shiftTabTarget[4] = {idMapCountField, idMapCountField, idSeedField, idNodeField};
 
-int fieldIndex(int id)
+FieldFocus fieldOf(int id)
 {
     switch (id) {
-    case idSeedField: return 1;
-    case idNodeField: return 2;
-    case idMapCountField: return 3;
-    default: return 0;
+    case idSeedField: return FieldFocus::seed;
+    case idNodeField: return FieldFocus::nodeCount;
+    case idMapCountField: return FieldFocus::mapCount;
+    default: return FieldFocus::elsewhere;
     }
 }
 
@@ -32,62 +33,45 @@ int buttonOfKey(int virtualKey)
     default: return 0;
     }
 }
-
-void fixSeed()
-{
-    readControlText(idSeedLabel, seedText, textBufferUnits);
-    writeControlText(idSeedField, seedText);
-}
-
-void autoSeed()
-{
-    readControlText(idSeedField, seedText, textBufferUnits);
-    if (seedText[0]) writeControlText(idSeedLabel, seedText);
-    writeControlText(idSeedField, u"");
-}
-
-void fullColouring()
-{
-    setCommandState(0);
-    engineStep(true);
-}
 }  // namespace
 
-void cycleEditFocus(int from)
+void cycleEditFocus(FieldFocus from)
 {
-    if (from < 0 || from > 3) from = 0;
-    const int target = shiftDown() ? shiftTabTarget[from] : tabTarget[from];
+    const int index = static_cast<int>(from);
+    const int target = shiftDown() ? shiftTabTarget[index] : tabTarget[index];
     focusControl(target);
     selectWholeText(target);
 }
 
 void handleKeyDown(int virtualKey)
 {
-    const int field = fieldIndex(focusedControl());
-    if (field) {
+    const FieldFocus field = fieldOf(focusedControl());
+    if (field != FieldFocus::elsewhere) {
         if (virtualKey == keyTab) cycleEditFocus(field);
         else if (virtualKey == keyEnter) focusMainWindow();
         return;
     }
     if (virtualKey == keyTab) {
-        cycleEditFocus(0);
+        cycleEditFocus(FieldFocus::elsewhere);
         return;
     }
     const int button = buttonOfKey(virtualKey);
     if (button && controlEnabled(button)) sendCommand(button);
 }
 
-void runCommand(int id)
+void runCommand(Session& session, int id)
 {
     switch (id) {
-    case idFix: fixSeed(); break;
-    case idAuto: autoSeed(); break;
-    case idMapRequest: mapRequest(); break;
-    case idStep: engineStep(false); break;
-    case idFull: fullColouring(); break;
-    case idClear: clearColouring(); break;
-    case idExport: exportMap(); break;
-    case idBatch: batchRun(); break;
+    case idFix: session.fixSeed(); break;
+    case idAuto: session.autoSeed(); break;
+    case idMapRequest: session.mapRequest(); break;
+    case idStep: session.stepColouring(); break;
+    case idFull: session.fullColouring(); break;
+    case idClear: session.clearColouring(); break;
+    case idExport: session.exportMap(); break;
+    case idBatch: session.batchRun(); break;
     default: break;
     }
 }
+
+}  // namespace orvane

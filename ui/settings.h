@@ -4,23 +4,39 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "ui/session.h"
 
-// The executable's path with its extension replaced by ".ini"; empty when the
-// path is unknown or too long (then nothing is read or written).
-extern std::u16string settingsPath;
-void buildSettingsPath();
+namespace orvane {
 
-// Length, flags, show command, minimised x, y, maximised x, y, normal rectangle
-// left, top, right, bottom; all zero until a usable placement is loaded.
-extern int32_t windowPlacement[11];
-// True only when the last load read all eleven integers and they are plausible.
-bool placementUsable();
+struct Settings {
+    // The executable's path with its extension replaced by ".ini"; empty when
+    // the path is unknown or too long (then nothing is read or written).
+    std::u16string path;
+    // Length, flags, show command, minimised x, y, maximised x, y, normal
+    // rectangle left, top, right, bottom; all zero until a usable placement is loaded.
+    int32_t windowPlacement[11] = {};
+    // True only when the last load read all eleven integers and they are plausible.
+    bool placementLoaded = false;
+};
 
-// Fills seedText, nodeCountText, mapCountText and windowPlacement from the file.
-void loadSettings();
+std::u16string settingsPathBesideExecutable();
+
+// The screen's virtual desktop, in screen pixels.
+struct DesktopRect {
+    int32_t left, top, right, bottom;
+};
+// A stored placement is applied only when its normal rectangle lies at least
+// partly on the desktop and is no larger than it: otherwise the window could
+// open where nobody can reach it.
+bool placementFitsDesktop(const Settings& settings, DesktopRect desktop);
+
+// Fills the field texts and the placement from the file.
+void loadSettings(Settings& settings, FieldTexts& fields);
 // The same from the file's bytes.
-void loadSettingsFromBytes(const unsigned char* bytes, size_t size);
+void loadSettingsFromBytes(Settings& settings, FieldTexts& fields, const unsigned char* bytes, size_t size);
 // Writes the fields' texts and the window's placement to the file.
-void saveSettings();
-// The file's bytes for the current texts and placement.
-std::string settingsContent();
+void saveSettings(Settings& settings, FieldTexts& fields);
+// The file's bytes for the given texts and placement.
+std::string settingsContent(const Settings& settings, const FieldTexts& fields);
+
+}  // namespace orvane

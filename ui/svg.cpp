@@ -2,6 +2,9 @@
 // Runs of lines drawn with one pen become one path element.
 #include "ui/draw.h"
 #include <cstdio>
+#include "text/utf.h"
+
+namespace orvane {
 
 namespace {
 struct SvgWriter {
@@ -75,31 +78,16 @@ struct SvgWriter {
     void play(const DrawList& list);
 };
 
+// UTF-8 with the markup characters escaped and control characters blanked.
 std::string SvgWriter::escaped(const std::u16string& s)
 {
     std::string r;
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
+    for (char c : utf16ToUtf8(s)) {
         if (c == '&') r += "&amp;";
         else if (c == '<') r += "&lt;";
         else if (c == '>') r += "&gt;";
-        else if (c < 0x20) r += ' ';
-        else if (c < 0x80) r += static_cast<char>(c);
-        else if (c < 0x800) { r += static_cast<char>(0xC0 | (c >> 6)); r += static_cast<char>(0x80 | (c & 0x3F)); }
-        else if (c < 0x10000) {
-            r += static_cast<char>(0xE0 | (c >> 12));
-            r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            r += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            r += static_cast<char>(0xF0 | (c >> 18));
-            r += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            r += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            r += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        else if (static_cast<unsigned char>(c) < 0x20) r += ' ';
+        else r += c;
     }
     return r;
 }
@@ -146,3 +134,5 @@ std::string svgOf(const DrawList& list)
     w.play(list);
     return w.out;
 }
+
+}  // namespace orvane

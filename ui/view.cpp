@@ -1,164 +1,187 @@
 // The map view's pages: blank, map, running batch and finished batch.
 #include "ui/view.h"
-#include "engine/engine.h"
-#include "map/map.h"
-#include "runs/runs.h"
-#include "ui/ui.h"
+#include "ui/session.h"
+#include "ui/strings.h"
 
-int32_t viewWidth = 0;
-int32_t viewHeight = 0;
-const char16_t viewLabel[viewLabelLength + 1] = u"Orvane: 四色塗り分け";
+namespace orvane {
+
+namespace ws = windowstrings;
 
 namespace {
 constexpr int viewMargin = 24;
 constexpr int discRadius = 8, innerRingRadius = 11, outerRingRadius = 13;
 
-ViewPoint pointOf(const MapNode* n) { return viewPoint(n->x, n->y); }
-void moveTo(DrawList& list, const MapNode* n) { const ViewPoint p = pointOf(n); list.moveTo(p.x, p.y); }
-void lineTo(DrawList& list, const MapNode* n) { const ViewPoint p = pointOf(n); list.lineTo(p.x, p.y); }
-void circleAround(DrawList& list, const MapNode* n, int r) { const ViewPoint p = pointOf(n); list.circle(p.x, p.y, r); }
+// Draws one map page: the points of the nodes for the view's size and a bound
+// on every walk along the map's cycles.
+struct MapPainter {
+    DrawList& list;
+    const Map& map;
+    const EngineState& engine;
+    ViewSize size;
 
-// A cycle through the map is never longer than the node count; the bound keeps
-// a broken link from hanging the window.
-int cycleBound() { return nodeStorageCount + 1; }
+    ViewPoint pointOf(const MapNode* n) const { return viewPoint(size, n->x, n->y); }
+    void moveTo(const MapNode* n) { const ViewPoint p = pointOf(n); list.moveTo(p.x, p.y); }
+    void lineTo(const MapNode* n) { const ViewPoint p = pointOf(n); list.lineTo(p.x, p.y); }
+    void circleAround(const MapNode* n, int r) { const ViewPoint p = pointOf(n); list.circle(p.x, p.y, r); }
 
-// Lines along `step` from `from` until `until` is reached (drawn at least once).
-template <typename Step>
-void drawAlong(DrawList& list, const MapNode* from, const MapNode* until, Step step)
-{
-    moveTo(list, from);
-    const MapNode* n = from;
-    for (int k = 0; k < cycleBound(); ++k) {
-        n = step(n);
-        if (!n) return;
-        lineTo(list, n);
-        if (n == until) return;
-    }
-}
+    // A cycle through the map is never longer than the node count; the bound
+    // keeps a broken link from hanging the window.
+    int cycleBound() const { return map.nodeStorageCount() + 1; }
 
-void drawRing(DrawList& list)
-{
-    if (!ringEntry) return;
-    list.pen(ringPen);
-    drawAlong(list, ringEntry, ringEntry, [](const MapNode* n) { return n->ringNext; });
-}
-
-void drawContactArc(DrawList& list)
-{
-    if (!arcFirst || !arcLast) return;
-    list.pen(arcPen);
-    list.brush(nullBrush);
-    circleAround(list, arcLast, innerRingRadius);
-    drawAlong(list, arcLast, arcFirst, [](const MapNode* n) { return n->ringNext; });
-}
-
-void drawConflictPath(DrawList& list)
-{
-    if (!pathTail) return;
-    list.pen(pathPen);
-    list.brush(nullBrush);
-    circleAround(list, pathTail, innerRingRadius);
-    moveTo(list, pathTail);
-    const MapNode* n = pathTail;
-    for (int k = 0; n && k < cycleBound(); ++k, n = n->pathPrev) lineTo(list, n);
-}
-
-void drawOuterBoundary(DrawList& list)
-{
-    if (!outerStart) return;
-    list.pen(hullPen);
-    drawAlong(list, outerStart, outerStart, [](const MapNode* n) { return n->outer; });
-}
-
-BrushId discBrush(int8_t colour)
-{
-    return colour >= colourNone && colour <= colourBlocked ? static_cast<BrushId>(colourBrush0 + colour) : colourBrush0;
-}
-
-// Borders to nodes not yet drawn, highlight circles, then the disc on top.
-void drawNode(DrawList& list, MapNode* n)
-{
-    const ViewPoint p = pointOf(n);
-    list.pen(blackPen);
-    for (const NodeLink* l = n->links; l; l = l->next) {
-        if (l->node->drawn) continue;
-        list.moveTo(p.x, p.y);
-        lineTo(list, l->node);
-    }
-    if (n == pivot) {
-        list.brush(nullBrush);
-        list.pen(pivotPen);
-        list.circle(p.x, p.y, outerRingRadius);
-    }
-    if (n == pathCursor) {
-        list.brush(nullBrush);
-        list.pen(cursorPen);
-        list.circle(p.x, p.y, innerRingRadius);
-        if (pathFlag) {
-            list.pen(alertPen);
-            list.circle(p.x, p.y, outerRingRadius);
+    // Lines along `step` from `from` until `until` is reached (drawn at least once).
+    template <typename Step>
+    void drawAlong(const MapNode* from, const MapNode* until, Step step)
+    {
+        moveTo(from);
+        const MapNode* n = from;
+        for (int k = 0; k < cycleBound(); ++k) {
+            n = step(n);
+            if (!n) return;
+            lineTo(n);
+            if (n == until) return;
         }
     }
-    list.brush(discBrush(n->colour));
-    list.pen(blackPen);
-    list.circle(p.x, p.y, discRadius);
-    n->drawn = 1;
-}
 
-void paintMapPage(DrawList& list)
+    void drawRing()
+    {
+        if (!engine.ringEntry) return;
+        list.pen(ringPen);
+        drawAlong(engine.ringEntry, engine.ringEntry, [](const MapNode* n) { return n->ringNext; });
+    }
+
+    void drawContactArc()
+    {
+        if (!engine.arcFirst || !engine.arcLast) return;
+        list.pen(arcPen);
+        list.brush(nullBrush);
+        circleAround(engine.arcLast, innerRingRadius);
+        drawAlong(engine.arcLast, engine.arcFirst, [](const MapNode* n) { return n->ringNext; });
+    }
+
+    void drawConflictPath()
+    {
+        if (!engine.pathTail) return;
+        list.pen(pathPen);
+        list.brush(nullBrush);
+        circleAround(engine.pathTail, innerRingRadius);
+        moveTo(engine.pathTail);
+        const MapNode* n = engine.pathTail;
+        for (int k = 0; n && k < cycleBound(); ++k, n = n->pathPrev) lineTo(n);
+    }
+
+    void drawOuterBoundary()
+    {
+        if (!map.outerStart) return;
+        list.pen(hullPen);
+        drawAlong(map.outerStart, map.outerStart, [](const MapNode* n) { return n->outer; });
+    }
+
+    static BrushId discBrush(ColourCode colour)
+    {
+        return colour >= colourNone && colour <= colourBlocked ? static_cast<BrushId>(colourBrush0 + static_cast<int>(colour))
+                                                               : colourBrush0;
+    }
+
+    // Borders to nodes not yet drawn, highlight circles, then the disc on top.
+    void drawNode(MapNode* n)
+    {
+        const ViewPoint p = pointOf(n);
+        list.pen(blackPen);
+        for (const NodeLink* l = n->links; l; l = l->next) {
+            if (l->node->drawn) continue;
+            list.moveTo(p.x, p.y);
+            lineTo(l->node);
+        }
+        if (n == engine.pivot) {
+            list.brush(nullBrush);
+            list.pen(pivotPen);
+            list.circle(p.x, p.y, outerRingRadius);
+        }
+        if (n == engine.pathCursor) {
+            list.brush(nullBrush);
+            list.pen(cursorPen);
+            list.circle(p.x, p.y, innerRingRadius);
+            if (engine.pathFlag) {
+                list.pen(alertPen);
+                list.circle(p.x, p.y, outerRingRadius);
+            }
+        }
+        list.brush(discBrush(n->colour));
+        list.pen(blackPen);
+        list.circle(p.x, p.y, discRadius);
+        n->drawn = 1;
+    }
+
+    void paint()
+    {
+        list.offscreen = true;
+        list.fill(0, 0, size.width, size.height, whiteBrush);
+        for (MapNode* n = map.nodeList; n; n = n->next) n->drawn = 0;
+        drawRing();
+        drawContactArc();
+        drawConflictPath();
+        drawOuterBoundary();
+        for (MapNode* n = map.nodeList; n; n = n->next) drawNode(n);
+    }
+};
+
+void paintRunningBatch(DrawList& list, const BatchTexts& t)
 {
-    list.offscreen = true;
-    list.fill(0, 0, viewWidth, viewHeight, whiteBrush);
-    for (MapNode* n = nodeList; n; n = n->next) n->drawn = 0;
-    drawRing(list);
-    drawContactArc(list);
-    drawConflictPath(list);
-    drawOuterBoundary(list);
-    for (MapNode* n = nodeList; n; n = n->next) drawNode(list, n);
-}
-
-void paintRunningBatch(DrawList& list)
-{
-    list.text(20, 20, batchHeader);
-    list.text(20, 40, batchSeedRange);
-    list.text(50, counterRect[0].top, u"成功 :");
-    list.textRight(counterRect[0].left, counterRect[0].top, counterRect[0].right, counterRect[0].bottom, counterText[0]);
-    list.text(50, counterRect[1].top, u"失敗 :");
-    list.textRight(counterRect[1].left, counterRect[1].top, counterRect[1].right, counterRect[1].bottom, counterText[1]);
-}
-
-void paintFinishedBatch(DrawList& list)
-{
-    list.text(20, 125, batchTotalTime);
-    list.text(50, 145, batchMapTime);
-    list.text(50, 165, batchColourTime);
-}
-
-void paintLabel(DrawList& list) { list.text(viewWidth - 130, viewHeight - 30, viewLabel); }
-}  // namespace
-
-ViewPoint viewPoint(int32_t x, int32_t y)
-{
-    return {mulDiv(x, viewWidth - 2 * viewMargin, 32767) + viewMargin,
-            mulDiv(y, viewHeight - 2 * viewMargin, 32767) + viewMargin};
-}
-
-void paintView(DrawList& list)
-{
-    list.clear(viewWidth, viewHeight);
-    switch (displayMode) {
-    case 0:
-        paintMapPage(list);
-        return;
-    case 2:
-        paintFinishedBatch(list);
-        [[fallthrough]];
-    case 1:
-        paintRunningBatch(list);
-        [[fallthrough]];
-    default:
-        paintLabel(list);
+    list.text(20, 20, t.batchHeader);
+    list.text(20, 40, t.batchSeedRange);
+    for (int slot = 0; slot < 2; ++slot) {
+        const ViewRect& r = counterRect[slot];
+        list.text(50, r.top, slot == 0 ? ws::successesLabel : ws::failuresLabel);
+        list.textRight(r.left, r.top, r.right, r.bottom, t.counterText[slot]);
     }
 }
 
-bool viewSkipsErase() { return displayMode == 0; }
+void paintFinishedBatch(DrawList& list, const BatchTexts& t)
+{
+    list.text(20, 125, t.batchTotalTime);
+    list.text(50, 145, t.batchMapTime);
+    list.text(50, 165, t.batchColourTime);
+}
+}  // namespace
+
+ViewPoint viewPoint(ViewSize size, int32_t x, int32_t y)
+{
+    return {mulDiv(x, size.width - 2 * viewMargin, 32767) + viewMargin,
+            mulDiv(y, size.height - 2 * viewMargin, 32767) + viewMargin};
+}
+
+void paintMapPage(DrawList& list, const Map& map, const EngineState& engine, ViewSize size)
+{
+    list.clear(size.width, size.height);
+    MapPainter{list, map, engine, size}.paint();
+}
+
+void paintView(DrawList& list, const Session& session)
+{
+    const ViewSize size{session.viewWidth, session.viewHeight};
+    list.clear(size.width, size.height);
+    switch (session.displayMode) {
+    case DisplayMode::map:
+        MapPainter{list, session.map, session.colouring.state(), size}.paint();
+        return;
+    case DisplayMode::batchFinished:
+        paintFinishedBatch(list, session.batch);
+        [[fallthrough]];
+    case DisplayMode::batchRunning:
+        paintRunningBatch(list, session.batch);
+        [[fallthrough]];
+    default:
+        list.text(size.width - 130, size.height - 30, ws::viewLabel);
+    }
+}
+
+bool viewSkipsErase(const Session& session) { return session.displayMode == DisplayMode::map; }
+
+std::string mapPageSvg(const Map& map, const EngineState& engine, ViewSize size)
+{
+    DrawList list;
+    paintMapPage(list, map, engine, size);
+    return svgOf(list);
+}
+
+}  // namespace orvane

@@ -1,23 +1,39 @@
 // The map view: what the view window shows, as a list of drawing calls.
 #pragma once
 #include <cstdint>
+#include <string>
+#include "engine/colouring.h"
+#include "map/map.h"
 #include "ui/draw.h"
 
-struct MapNode;
+namespace orvane {
 
-// The view's size in pixels, from the main window's last size message.
-extern int32_t viewWidth;
-extern int32_t viewHeight;
+class Session;
+struct BatchTexts;
 
-// The fixed label at the bottom right of the blank and batch pages.
-inline constexpr int viewLabelLength = 14;
-extern const char16_t viewLabel[viewLabelLength + 1];
+struct ViewRect {
+    int left, top, right, bottom;
+};
+// Where the view draws the two batch counters.
+inline constexpr ViewRect counterRect[2] = {{80, 70, 140, 85}, {80, 90, 140, 105}};
 
-struct ViewPoint { int32_t x, y; };
+struct ViewSize {
+    int32_t width, height;
+};
+struct ViewPoint {
+    int32_t x, y;
+};
 // Where a map coordinate pair is drawn: 0 maps to 24, 32767 to the size minus 24.
-ViewPoint viewPoint(int32_t x, int32_t y);
+ViewPoint viewPoint(ViewSize size, int32_t x, int32_t y);
 
-// Records the page that `displayMode` selects into `list` (cleared first).
-void paintView(DrawList& list);
+// Records the page that the session's display mode selects into `list` (cleared first).
+void paintView(DrawList& list, const Session& session);
+// The map page alone: the map with the engine's ring, arc, path and cursor.
+void paintMapPage(DrawList& list, const Map& map, const EngineState& engine, ViewSize size);
 // The map page covers the whole view, so erasing is skipped while it shows.
-bool viewSkipsErase();
+bool viewSkipsErase(const Session& session);
+
+// The map page as an SVG picture of the given size.
+std::string mapPageSvg(const Map& map, const EngineState& engine, ViewSize size);
+
+}  // namespace orvane

@@ -1,0 +1,265 @@
+// File operations of both back ends: creating, writing, seeking, flushing and
+// closing with their errors reported, folders made as mkdir -p makes them,
+// symbolic links followed, and whole-file writes through a side file. Tests
+// can make the Kth write, seek, flush or close fail (platform/headless.h).
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include "platform/headless.h"
+#include "platform/platform.h"
+#include "text/utf.h"
+#ifdef _WIN32
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace orvane {
+
+namespace {
+// The planned fault of each operation: fail its nth call from now with error.
+struct PlannedFault {
+    std::atomic<long> remaining{0};  // calls until the failing one; 0: none planned
+    std::atomic<int> error{0};
+};
+PlannedFault plannedFaults[4];
+std::atomic<unsigned> sideFileCounter{0};
+
+int plannedFailure(FileOperation op)
+{
+    PlannedFault& f = plannedFaults[static_cast<int>(op)];
+    if (f.remaining.load() <= 0) return 0;
+    return f.remaining.fetch_sub(1) == 1 ? f.error.load() : 0;
+}
+
+int lastError(int fallback = EIO) { return errno ? errno : fallback; }
+
+std::u16string folderOf(const std::u16string& path)
+{
+    const size_t cut = path.find_last_of(u"/\\");
+    return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
+}
+
+#ifdef _WIN32
+std::wstring wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+#else
+std::string narrow(const std::u16string& s) { return utf16ToUtf8(s); }
+#endif
+
+// A side file of a unique name in the folder of `target`, created
+// exclusively; its name is short, so it fits wherever the target fits.
+int createSideFile(const std::u16string& target, std::u16string& side, FILE** file)
+{
+#ifdef _WIN32
+    const unsigned process = GetCurrentProcessId();
+#else
+    const unsigned process = static_cast<unsigned>(getpid());
+#endif
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".~%x.%x.part", process & 0xFFFFFu, sideFileCounter.fetch_add(1) & 0xFFFFFu);
+        side = folderOf(target) + utf8ToUtf16(name);
+        if (side.size() > maxPathUnits) return ENAMETOOLONG;
+        const int error = createFile(side, true, file);
+        if (error != EEXIST) return error;
+    }
+    return EEXIST;
+}
+}  // namespace
+
+void headlessFailFileOperation(FileOperation op, long nth, int error)
+{
+    PlannedFault& f = plannedFaults[static_cast<int>(op)];
+    f.error = error;
+    f.remaining = nth;
+}
+
+void headlessClearFileFaults()
+{
+    for (PlannedFault& f : plannedFaults) f.remaining = 0;
+}
+
+std::string errorText(int error) { return std::strerror(error); }
+
+int writeFile(FILE* file, const void* data, size_t size)
+{
+    if (const int e = plannedFailure(FileOperation::write)) return e;
+    errno = 0;
+    if (size && std::fwrite(data, 1, size, file) != size) return lastError();
+    return 0;
+}
+
+int seekFile(FILE* file, long offset)
+{
+    if (const int e = plannedFailure(FileOperation::seek)) return e;
+    errno = 0;
+    return std::fseek(file, offset, SEEK_SET) == 0 ? 0 : lastError();
+}
+
+int flushFile(FILE* file)
+{
+    if (const int e = plannedFailure(FileOperation::flush)) return e;
+    errno = 0;
+    return std::fflush(file) == 0 ? 0 : lastError();
+}
+
+int closeFile(FILE* file)
+{
+    const int planned = plannedFailure(FileOperation::close);
+    errno = 0;
+    const int closed = std::fclose(file) == 0 ? 0 : lastError();
+    return planned ? planned : closed;
+}
+
+int createFolders(const std::u16string& path, std::u16string& failed)
+{
+    // Every prefix that ends before a separator, then the whole path.
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at < path.size() && path[at] != u'/' && path[at] != u'\\') continue;
+        const std::u16string folder = path.substr(0, at);
+        if (folder.size() == 2 && folder[1] == u':') continue;  // a drive
+        if (fileKind(folder) == FileKind::folder) continue;
+        if (!createFolder(folder)) {
+            failed = folder;
+            return fileKind(folder) == FileKind::none ? lastError(ENOENT) : ENOTDIR;
+        }
+    }
+    return 0;
+}
+
+#ifdef _WIN32
+bool createFolder(const std::u16string& path)
+{
+    const std::wstring p = wide(path);
+    if (CreateDirectoryW(p.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesW(p.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+FILE* openFile(const std::u16string& path, const char* mode)
+{
+    return _wfopen(wide(path).c_str(), std::wstring(mode, mode + std::strlen(mode)).c_str());
+}
+
+int createFile(const std::u16string& path, bool exclusive, FILE** file)
+{
+    *file = nullptr;
+    const int flags = _O_WRONLY | _O_BINARY | _O_CREAT | (exclusive ? _O_EXCL : _O_TRUNC);
+    const int fd = _wopen(wide(path).c_str(), flags, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return lastError();
+    *file = _fdopen(fd, "wb");
+    if (!*file) {
+        const int error = lastError();
+        _close(fd);
+        return error;
+    }
+    return 0;
+}
+
+bool removeFile(const std::u16string& path) { return DeleteFileW(wide(path).c_str()) != FALSE; }
+
+int replaceFile(const std::u16string& from, const std::u16string& to)
+{
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+    return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+}
+
+FileKind fileKind(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return FileKind::none;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::folder;
+    return attributes & FILE_ATTRIBUTE_DEVICE ? FileKind::other : FileKind::regular;
+}
+
+std::u16string linkTarget(const std::u16string& path) { return path; }
+#else
+bool createFolder(const std::u16string& path)
+{
+    const std::string p = narrow(path);
+    if (mkdir(p.c_str(), 0777) == 0) return true;
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+FILE* openFile(const std::u16string& path, const char* mode) { return std::fopen(narrow(path).c_str(), mode); }
+
+int createFile(const std::u16string& path, bool exclusive, FILE** file)
+{
+    *file = nullptr;
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
+    const int fd = open(narrow(path).c_str(), flags, 0666);
+    if (fd < 0) return lastError();
+    *file = fdopen(fd, "wb");
+    if (!*file) {
+        const int error = lastError();
+        close(fd);
+        return error;
+    }
+    return 0;
+}
+
+bool removeFile(const std::u16string& path) { return std::remove(narrow(path).c_str()) == 0; }
+
+int replaceFile(const std::u16string& from, const std::u16string& to)
+{
+    errno = 0;
+    return std::rename(narrow(from).c_str(), narrow(to).c_str()) == 0 ? 0 : lastError();
+}
+
+FileKind fileKind(const std::u16string& path)
+{
+    struct stat st;
+    if (stat(narrow(path).c_str(), &st) != 0) return FileKind::none;
+    if (S_ISDIR(st.st_mode)) return FileKind::folder;
+    return S_ISREG(st.st_mode) ? FileKind::regular : FileKind::other;
+}
+
+std::u16string linkTarget(const std::u16string& path)
+{
+    std::string p = narrow(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        char buf[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        const std::string target(buf, static_cast<size_t>(n));
+        const size_t cut = p.find_last_of('/');
+        p = target[0] == '/' || cut == std::string::npos ? target : p.substr(0, cut + 1) + target;
+    }
+    return utf8ToUtf16(p);
+}
+#endif
+
+int writeWholeFile(const std::u16string& path, const std::string& bytes)
+{
+    if (path.empty()) return ENOENT;
+    const std::u16string target = linkTarget(path);
+    FILE* file = nullptr;
+    const FileKind kind = fileKind(target);
+    if (kind == FileKind::folder) return EISDIR;
+    if (kind == FileKind::other) {
+        // A device or a pipe cannot be replaced: the text goes straight in.
+        if (const int e = createFile(target, false, &file)) return e;
+        int error = writeFile(file, bytes.data(), bytes.size());
+        const int closed = closeFile(file);
+        return error ? error : closed;
+    }
+    std::u16string side;
+    if (const int e = createSideFile(target, side, &file)) return e;
+    int error = writeFile(file, bytes.data(), bytes.size());
+    if (!error) error = flushFile(file);
+    const int closed = closeFile(file);
+    if (!error) error = closed;
+    if (!error && target.size() > maxPathUnits) error = ENAMETOOLONG;
+    if (!error) error = replaceFile(side, target);
+    if (error) removeFile(side);
+    return error;
+}
+
+}  // namespace orvane

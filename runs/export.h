@@ -1,0 +1,19 @@
+// The export file of a map: every node with its colour letter, number and
+// coordinates, then its neighbours' numbers, in node-number order.
+#pragma once
+#include <string>
+#include "map/map.h"
+
+namespace orvane {
+
+// The file's bytes: UTF-16LE with byte-order mark, CR LF line ends.
+std::string exportContent(const Map& map);
+// The same as UTF-8 text with LF line ends, for scripts.
+std::string exportText(const Map& map);
+// Writes the export file to `path` whole or not at all; false when it could not.
+bool writeExportFile(const Map& map, const std::u16string& path);
+// Export/SSSSSSSS(N).txt beside the executable, its folder made; empty when the
+// path is unknown or too long.
+std::u16string exportFilePath(uint32_t seed, int32_t nodes);
+
+}  // namespace orvane

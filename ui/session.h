@@ -1,0 +1,66 @@
+// The window program's application state: the three field texts, the map
+// shown and its colouring, the batch page, and the commands that the buttons
+// and keys run on them. The program holds one; the tests make their own.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "engine/colouring.h"
+#include "map/map.h"
+#include "runs/batch.h"
+#include "ui/controls.h"
+
+namespace orvane {
+
+// The texts of the three fields as the program keeps them between commands.
+struct FieldTexts {
+    char16_t seedText[textBufferUnits] = {};
+    char16_t nodeCountText[textBufferUnits] = {};
+    char16_t mapCountText[textBufferUnits] = {};
+};
+
+class Session : private BatchListener {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The commands of the buttons.
+    void fixSeed();
+    void autoSeed();
+    void mapRequest();
+    void stepColouring();
+    void fullColouring();
+    void clearColouring();
+    void exportMap();
+    void batchRun();
+
+    // Applies one row of the enable table.
+    void setCommandState(CommandState state);
+
+    DisplayMode displayMode = DisplayMode::blank;
+    FieldTexts fields;
+    Map map;
+    Colouring colouring;
+    // Seed and node count of the map the last map request built: the map shown,
+    // whatever FIX and AUTO have since put into seedText.
+    uint32_t shownSeed = 0;
+    int32_t shownNodeCount = 0;
+    BatchTexts batch;
+    int32_t viewWidth = 0;   // the map view's size, from the main window's last size message
+    int32_t viewHeight = 0;
+
+    // Batch settings the program leaves at their defaults: the run log's
+    // parent folder (empty: beside the executable), the worker threads, and
+    // the path of the last run log (empty when it could not be created).
+    std::u16string runLogParent;
+    int batchJobs = 1;
+    std::u16string runLogPath;
+
+private:
+    void counterChanged(int slot) override;
+    void applyStepEffects(const StepReport& report);
+    void endBatchRun(bool succeeded);
+};
+
+}  // namespace orvane

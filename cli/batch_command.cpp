@@ -132,16 +132,23 @@ int runBatchCommand(const Arguments& a)
     formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(a.value("--dir")));
 
-    ProgressPrinter progress(isatty(fileno(stderr)) != 0);
-    std::signal(SIGINT, stopOnInterrupt);
-    const BatchOutcome out = runBatch(s, texts, &progress);
-    std::signal(SIGINT, SIG_DFL);
-    if (progressShown) std::fputc('\n', stderr);
-    if (!out.logCreated) {
-        std::fprintf(stderr, "orvane-cli: cannot create the run log; no map was built\n");
+    RunLog log;
+    if (const int e = log.create(s.logPath, s.firstSeed, s.nodes)) {
+        std::fprintf(stderr, "orvane-cli: cannot create the run log '%s': %s; no map was built\n",
+                     toLocaleEncoding(log.path()).c_str(), errorText(e).c_str());
         return 1;
     }
-    printBatchTexts(texts, out.failures == 0, s.logPath);
+    ProgressPrinter progress(isatty(fileno(stderr)) != 0);
+    std::signal(SIGINT, stopOnInterrupt);
+    const BatchOutcome out = runBatch(s, log, texts, &progress);
+    std::signal(SIGINT, SIG_DFL);
+    if (progressShown) std::fputc('\n', stderr);
+    if (out.logError) {
+        std::fprintf(stderr, "orvane-cli: cannot write the run log '%s': %s; the run stopped after %d of %d maps\n",
+                     toLocaleEncoding(out.logPath).c_str(), errorText(out.logError).c_str(), out.mapsDone, s.maps);
+        return 1;
+    }
+    printBatchTexts(texts, out.failures == 0, out.logPath);
     return 0;
 }
 

@@ -71,8 +71,9 @@ bool exportIfAsked(const Arguments& a, const Map& map)
 {
     if (!a.has("--export")) return true;
     const std::string path = a.value("--export");
-    if (!path.empty() && writeExportFile(map, utf8ToUtf16(path))) return true;
-    std::fprintf(stderr, "orvane-cli: cannot write the export file '%s'\n", path.c_str());
+    const int error = path.empty() ? ENOENT : writeExportFile(map, utf8ToUtf16(path));
+    if (error == 0) return true;
+    std::fprintf(stderr, "orvane-cli: cannot write the export file '%s': %s\n", path.c_str(), errorText(error).c_str());
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -113,7 +114,7 @@ int32_t rangeArgument(py::handle h, const char* what, int32_t least, int32_t mos
 
 ViewSize viewSizeArgument(py::handle width, py::handle height)
 {
-    return {rangeArgument(width, "width", 48, 16384), rangeArgument(height, "height", 48, 16384)};
+    return {rangeArgument(width, "width", 1, 16384), rangeArgument(height, "height", 1, 16384)};
 }
 
 // ---------------------------------------------------------------------------
@@ -541,6 +542,10 @@ py::dict runBatchInFolder(py::handle seed, py::handle nodes, py::handle maps, py
     s.jobs = jobsArgument(jobs);
     applyClockStep(s, clockStepArgument(clockStep));
     if (folder.empty()) throw py::value_error("the run log needs a folder");
+    {
+        std::error_code ignored;  // a folder that cannot be made shows as a log that cannot be created
+        std::filesystem::create_directories(std::filesystem::u8path(folder), ignored);
+    }
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(folder));
 
     BatchTexts texts;

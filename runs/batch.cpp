@@ -1,6 +1,7 @@
 // The batch run: a range of consecutive seeds built and fully coloured with one
 // node count, counted, timed and recorded in a run log.
 #include "runs/batch.h"
+#include <cerrno>
 #include <memory>
 #include <thread>
 #include "platform/platform.h"
@@ -106,23 +107,40 @@ void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uin
 
 BatchOutcome runBatch(const BatchSettings& settings, BatchTexts& texts, BatchListener* listener)
 {
-    BatchOutcome out;
     RunLog log;
-    if (!log.create(settings.logPath, settings.firstSeed, settings.nodes)) return out;
-    out.logCreated = true;
+    if (const int e = log.create(settings.logPath, settings.firstSeed, settings.nodes)) {
+        BatchOutcome out;
+        out.logError = e;
+        out.logPath = log.path();
+        return out;
+    }
+    return runBatch(settings, log, texts, listener);
+}
+
+BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& texts, BatchListener* listener)
+{
+    BatchOutcome out;
+    out.logPath = log.path();
+    out.logCreated = log.isOpen();
+    if (!out.logCreated) {
+        out.logError = EBADF;
+        return out;
+    }
     const Clock runClock = settings.runClock ? settings.runClock : platformClock();
     const uint32_t start = runClock();
     MapSource source(settings);
     uint32_t counts[2] = {0, 0};
-    for (int32_t i = 0; i < settings.maps; ++i) {
+    for (int32_t i = 0; i < settings.maps && !out.logError; ++i) {
         const uint32_t seed = settings.firstSeed + static_cast<uint32_t>(i);
-        log.mapStarted(seed);
+        // A map is built only once its line is safely in the log.
+        if ((out.logError = log.mapStarted(seed))) break;
         const BatchMap m = source.next(seed);
         out.mapMs += m.mapMs;
         out.colourMs += m.colourMs;
         const int slot = m.result == 0 ? 0 : 1;
         showCounter(texts, listener, slot, ++counts[slot]);
-        log.mapFinished(seed, m.result, i + 1 == settings.maps);
+        out.logError = log.mapFinished(seed, m.result, i + 1 == settings.maps);
+        out.mapsDone = i + 1;
         if (listener)
             listener->mapDone({i + 1, settings.maps, counts[0], counts[1], batchElapsed(start, runClock())});
     }
@@ -130,7 +148,12 @@ BatchOutcome runBatch(const BatchSettings& settings, BatchTexts& texts, BatchLis
     out.failures = counts[1];
     out.elapsedMs = batchElapsed(start, runClock());
     formatBatchTimes(texts, out.elapsedMs, out.mapMs, out.colourMs);
-    log.summary(settings.maps, texts);
+    if (out.logError) {
+        log.close();
+        return out;
+    }
+    out.logError = log.summary(settings.maps, texts);
+    out.completed = out.logError == 0;
     return out;
 }
 

@@ -67,14 +67,23 @@ struct BatchSettings {
 
 struct BatchOutcome {
     bool logCreated = false;
+    bool completed = false;            // every map ran and the summary was written
+    int logError = 0;                  // the error that stopped the run (0: none)
+    std::u16string logPath;            // the run log, or the file or folder that failed
+    int32_t mapsDone = 0;
     uint32_t successes = 0, failures = 0;
     uint32_t mapMs = 0, colourMs = 0;  // summed, wrapping as 32-bit sums do
     uint32_t elapsedMs = 0;
 };
 
-// Creates the run log, runs the maps in seed order and writes the summary.
-// When the log cannot be created, nothing is built.
+class RunLog;
+
+// Creates the run log at settings.logPath (or the first free name beside it),
+// runs the maps in seed order and writes the summary. When the log cannot be
+// created nothing is built; when a write to it fails the run stops there.
 BatchOutcome runBatch(const BatchSettings& settings, BatchTexts& texts, BatchListener* listener);
+// The same with a run log the caller has created.
+BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& texts, BatchListener* listener);
 
 // The header and seed range lines of the batch page.
 void formatBatchHeader(BatchTexts& texts, int32_t nodes, int32_t maps, uint32_t firstSeed);

@@ -2,6 +2,7 @@
 // numbers of its neighbours, in node-number order.
 #include "runs/export.h"
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 #include "platform/platform.h"
@@ -55,10 +56,10 @@ std::string exportContent(const Map& map)
     return out;
 }
 
-bool writeExportFile(const Map& map, const std::u16string& path)
+int writeExportFile(const Map& map, const std::u16string& path)
 {
-    if (!map.nodeList || path.empty()) return false;
-    return writeWholeFile(path, exportContent(map)) == 0;
+    if (!map.nodeList) return EINVAL;
+    return writeWholeFile(path, exportContent(map));
 }
 
 std::u16string exportFilePath(uint32_t seed, int32_t nodes)

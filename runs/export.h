@@ -10,8 +10,9 @@ namespace orvane {
 std::string exportContent(const Map& map);
 // The same as UTF-8 text with LF line ends, for scripts.
 std::string exportText(const Map& map);
-// Writes the export file to `path` whole or not at all; false when it could not.
-bool writeExportFile(const Map& map, const std::u16string& path);
+// Writes the export file to `path` whole or not at all (an earlier file there
+// is never damaged); 0, or the error number of the failure.
+int writeExportFile(const Map& map, const std::u16string& path);
 // Export/SSSSSSSS(N).txt beside the executable, its folder made; empty when the
 // path is unknown or too long.
 std::u16string exportFilePath(uint32_t seed, int32_t nodes);

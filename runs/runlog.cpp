@@ -5,6 +5,7 @@
 #include "runs/runlog.h"
 #include "runs/strings.h"
 #include "runs/texts.h"
+#include <cerrno>
 
 namespace orvane {
 
@@ -59,44 +60,80 @@ std::u16string runLogFilePath(const LocalTime& start, const std::u16string& node
     return path + inFolder;
 }
 
-RunLog::~RunLog()
+namespace {
+constexpr int mostNameTries = 10000;
+
+// NAME.txt, NAME_2.txt, NAME_3.txt ...
+std::u16string numberedName(const std::u16string& path, int k)
 {
-    if (file_) std::fclose(file_);
+    if (k == 1) return path;
+    const size_t dot = path.rfind(u".txt");
+    const std::u16string stem = dot == std::u16string::npos ? path : path.substr(0, dot);
+    return stem + u"_" + decimalText(k) + u".txt";
+}
+}  // namespace
+
+RunLog::~RunLog() { close(); }
+
+int RunLog::close()
+{
+    if (!file_) return error_;
+    const int e = closeFile(file_);
+    file_ = nullptr;
+    if (!error_) error_ = e;
+    return e;
 }
 
 // Writes bytes at an offset and flushes them: one write to the file.
-void RunLog::writeAt(long offset, const std::string& bytes)
+int RunLog::writeAt(long offset, const std::string& bytes)
 {
-    std::fseek(file_, offset, SEEK_SET);
-    std::fwrite(bytes.data(), 1, bytes.size(), file_);
-    std::fflush(file_);
+    if (error_) return error_;
+    if (!file_) return error_ = EBADF;
+    int e = seekFile(file_, offset);
+    if (!e) e = writeFile(file_, bytes.data(), bytes.size());
+    if (!e) e = flushFile(file_);
+    if (e) error_ = e;
+    return e;
 }
 
-bool RunLog::create(const std::u16string& path, uint32_t firstSeed, int32_t nodes)
+int RunLog::create(const std::u16string& path, uint32_t firstSeed, int32_t nodes)
 {
     firstSeed_ = firstSeed;
     nodes_ = nodes;
     position_ = summaryAt_ = 0;
-    if (path.empty()) return false;
-    createFolder(path.substr(0, path.find_last_of(u"/\\")));
-    file_ = openFile(path, "wb");
+    path_ = path;
+    if (path.empty()) return error_ = ENAMETOOLONG;
+    std::u16string failedFolder;
+    const size_t cut = path.find_last_of(u"/\\");
+    if (cut != std::u16string::npos && cut > 0) {
+        if (const int e = createFolders(path.substr(0, cut), failedFolder)) {
+            path_ = failedFolder;
+            return error_ = e;
+        }
+    }
+    int e = EEXIST;
+    for (int k = 1; k <= mostNameTries && e == EEXIST; ++k) {
+        path_ = numberedName(path, k);
+        if (path_.size() > maxPathUnits) return error_ = ENAMETOOLONG;
+        e = createFile(path_, true, &file_);
+    }
     lineBytes_ = static_cast<long>(toLocaleEncoding(inProgressLine(0, nodes)).size());
-    return file_ != nullptr;
+    return error_ = e;
 }
 
-void RunLog::mapStarted(uint32_t seed)
+int RunLog::mapStarted(uint32_t seed)
 {
     // Same length as the line it replaces: only the seed's digits differ.
-    writeAt(position_, toLocaleEncoding(inProgressLine(seed, nodes_)));
+    const int e = writeAt(position_, toLocaleEncoding(inProgressLine(seed, nodes_)));
     summaryAt_ = position_;
+    return e;
 }
 
-void RunLog::mapFinished(uint32_t seed, uint16_t result, bool lastMap)
+int RunLog::mapFinished(uint32_t seed, uint16_t result, bool lastMap)
 {
     if (result == 0) {
-        writeAt(position_ + lineBytes_, "\r\n");
         summaryAt_ = position_ + lineBytes_ + 2;
-        return;
+        return writeAt(position_ + lineBytes_, "\r\n");
     }
     // The error line can be shorter than the in-progress line it replaces (in
     // UTF-8 it is), so it goes out together with the line that follows it
@@ -104,16 +141,17 @@ void RunLog::mapFinished(uint32_t seed, uint16_t result, bool lastMap)
     // first-seed line. Together they always cover the old line and its end.
     const std::string error = toLocaleEncoding(errorLine(seed, nodes_, result));
     const std::u16string following = lastMap ? firstSeedLine(firstSeed_, nodes_) : inProgressLine(seed + 1, nodes_);
-    writeAt(position_, error + toLocaleEncoding(following));
+    const int e = writeAt(position_, error + toLocaleEncoding(following));
     position_ += static_cast<long>(error.size());
     summaryAt_ = position_;
+    return e;
 }
 
-void RunLog::summary(int32_t mapCount, const BatchTexts& texts)
+int RunLog::summary(int32_t mapCount, const BatchTexts& texts)
 {
-    writeAt(summaryAt_, toLocaleEncoding(firstSeedLine(firstSeed_, nodes_) + summaryLines(nodes_, mapCount, texts)));
-    std::fclose(file_);
-    file_ = nullptr;
+    const int e = writeAt(summaryAt_, toLocaleEncoding(firstSeedLine(firstSeed_, nodes_) + summaryLines(nodes_, mapCount, texts)));
+    const int closed = close();
+    return e ? e : closed;
 }
 
 }  // namespace orvane

@@ -16,6 +16,8 @@ std::u16string runLogFilePath(const LocalTime& start, const std::u16string& node
                               const std::u16string& parent);
 
 // Every write is flushed at once and leaves the file made of whole lines.
+// Each operation gives 0, or the error number of the write, seek, flush or
+// close that failed; after a failure the log takes no more writes.
 class RunLog {
 public:
     RunLog() = default;
@@ -23,19 +25,29 @@ public:
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
-    // Creates the folder and the file; false when the file cannot be opened.
-    bool create(const std::u16string& path, uint32_t firstSeed, int32_t nodes);
+    // Makes the missing folders and creates the file, never over an existing
+    // one: when the name is taken, the first free of NAME_2.txt, NAME_3.txt ...
+    int create(const std::u16string& path, uint32_t firstSeed, int32_t nodes);
     // The in-progress line of this seed, flushed before the map is built.
-    void mapStarted(uint32_t seed);
+    int mapStarted(uint32_t seed);
     // Ends the map's line: a line end after success, the error line after failure.
-    void mapFinished(uint32_t seed, uint16_t result, bool lastMap);
+    int mapFinished(uint32_t seed, uint16_t result, bool lastMap);
     // The first-seed line and the summary from the batch page's time texts; closes the log.
-    void summary(int32_t mapCount, const BatchTexts& texts);
+    int summary(int32_t mapCount, const BatchTexts& texts);
+    // Closes the log where it stands.
+    int close();
+
+    bool isOpen() const { return file_ != nullptr; }
+    // The file created, or the one that could not be: the folder that could
+    // not be made, or the name last tried.
+    const std::u16string& path() const { return path_; }
 
 private:
-    void writeAt(long offset, const std::string& bytes);
+    int writeAt(long offset, const std::string& bytes);
 
     FILE* file_ = nullptr;
+    std::u16string path_;
+    int error_ = 0;
     uint32_t firstSeed_ = 0;
     int32_t nodes_ = 0;
     long position_ = 0;   // where the line of the map in progress starts

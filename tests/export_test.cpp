@@ -3,6 +3,7 @@
 #include "map/map.h"
 #include "runs/export.h"
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -111,11 +112,11 @@ TEST_F(ExportFile, ThreeNodeMapUncoloured)
                                            "[ ]    3 (0029,4823) 1,2\n");
     EXPECT_EQ(exportContent(map), expected);
     const fs::path target = folder / "00000001(3).txt";
-    ASSERT_TRUE(writeExportFile(map, u16(target)));
+    ASSERT_EQ(writeExportFile(map, u16(target)), 0);
     EXPECT_EQ(readWhole(target), expected);
     // Exporting again replaces the file whole.
     map.build(1, 5);
-    ASSERT_TRUE(writeExportFile(map, u16(target)));
+    ASSERT_EQ(writeExportFile(map, u16(target)), 0);
     EXPECT_EQ(readWhole(target), exportContent(map));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
@@ -140,20 +141,20 @@ TEST_F(ExportFile, LargerMapListsEveryBorderTwice)
 TEST_F(ExportFile, FailuresWriteNothing)
 {
     const fs::path target = folder / "map.txt";
-    EXPECT_FALSE(writeExportFile(map, u16(target)));  // no map
+    EXPECT_NE(writeExportFile(map, u16(target)), 0);  // no map
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(exportContent(map), std::string("\xFF\xFE", 2));
 
     map.build(1, 5);
     const fs::path missing = folder / "no-such-folder" / "map.txt";
-    EXPECT_FALSE(writeExportFile(map, u16(missing)));
+    EXPECT_EQ(writeExportFile(map, u16(missing)), ENOENT);
     EXPECT_FALSE(fs::exists(missing.parent_path()));
-    EXPECT_FALSE(writeExportFile(map, u""));
+    EXPECT_NE(writeExportFile(map, u""), 0);
 
     // A folder in the file's place: the write fails and leaves no temporary file.
     const fs::path blocked = folder / "taken.txt";
     fs::create_directories(blocked / "inside");
-    EXPECT_FALSE(writeExportFile(map, u16(blocked)));
+    EXPECT_EQ(writeExportFile(map, u16(blocked)), EISDIR);
     EXPECT_TRUE(fs::is_directory(blocked));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }

@@ -162,7 +162,7 @@ TEST_F(BatchRunTest, EmptySeedFieldStartsAtTheClockAndStaysEmpty)
     EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( fffffff0 ) ～ ( fffffff0 )");
 }
 
-TEST_F(BatchRunTest, LogGoesUnderTheGivenFolderAndAMissingFolderFailsTheRun)
+TEST_F(BatchRunTest, LogGoesUnderTheGivenFolderMadeAsNeeded)
 {
     session.runLogParent = (folder / "elsewhere").u16string();
     fs::create_directory(folder / "elsewhere");
@@ -171,13 +171,33 @@ TEST_F(BatchRunTest, LogGoesUnderTheGivenFolderAndAMissingFolderFailsTheRun)
     EXPECT_TRUE(fs::exists(folder / "elsewhere" / "Log_2026" / "(5)1_@1207224530.txt"));
     EXPECT_FALSE(fs::exists(folder / "Log_2026"));
 
+    // Missing folders are made, as mkdir -p makes them.
     session.runLogParent = (folder / "missing" / "deeper").u16string();
+    session.batchRun();
+    EXPECT_EQ(session.runLogPath, (folder / "missing" / "deeper" / "Log_2026" / "(5)1_@1207224530.txt").u16string());
+    EXPECT_TRUE(fs::is_regular_file(session.runLogPath));
+}
+
+// A log that cannot be created builds nothing, says so, and leaves the map on
+// show with the controls usable.
+TEST_F(BatchRunTest, LogThatCannotBeCreatedLeavesTheMapAndSaysSo)
+{
+    setFields(u"2a", u"50", u"3");
+    session.mapRequest();
+    std::ofstream(folder / "file") << "x";
+    session.runLogParent = (folder / "file" / "below").u16string();
     headlessEvents().clear();
     session.batchRun();
     EXPECT_TRUE(session.runLogPath.empty());
-    EXPECT_EQ(headlessControlText(idStatus), ws::failureText);
+    EXPECT_EQ(session.lastLogError, ENOTDIR);
+    EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotCreated);
+    EXPECT_EQ(session.displayMode, DisplayMode::map);
+    EXPECT_FALSE(session.map.empty());
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
-    for (const HeadlessEvent& e : headlessEvents()) EXPECT_NE(e.kind, HeadlessEvent::invalidateRect);
+    for (const HeadlessEvent& e : headlessEvents()) {
+        EXPECT_NE(e.kind, HeadlessEvent::invalidateRect);
+        EXPECT_NE(e.kind, HeadlessEvent::show);
+    }
 }
 
 TEST_F(BatchRunTest, MapCountAboveTheLimitRunsAMillionMaps)
@@ -307,7 +327,7 @@ TEST_F(BatchRunTest, ShortErrorLinesLeaveNoTailOfTheLineTheyReplace)
 {
     RunLog log;
     const std::u16string path = (folder / "log.txt").u16string();
-    ASSERT_TRUE(log.create(path, 0x10, 10000));
+    ASSERT_EQ(log.create(path, 0x10, 10000), 0);
     log.mapStarted(0x10);
     log.mapFinished(0x10, 0, false);
     log.mapStarted(0x11);

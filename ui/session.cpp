@@ -136,7 +136,7 @@ void Session::exportMap()
     if (map.empty()) return;
     // Named after the map shown, not after seedText, which FIX and AUTO reuse.
     const std::u16string path = exportFilePath(shownSeed, shownNodeCount);
-    if (!path.empty()) writeExportFile(map, path);
+    if (path.empty() || writeExportFile(map, path) != 0) writeControlText(idStatus, ws::exportFailed);
 }
 
 void Session::counterChanged(int slot)
@@ -148,45 +148,53 @@ void Session::counterChanged(int slot)
 }
 
 // The controls come back and the status text tells how the run went.
-void Session::endBatchRun(bool succeeded)
+void Session::endBatchRun(const char16_t* status)
 {
     colouring.restart();
     setCommandState(CommandState::showAll);
-    writeControlText(idStatus, succeeded ? ws::successText : ws::failureText);
+    writeControlText(idStatus, status);
     invalidateView(true);
     updateMainWindow();
 }
 
 void Session::batchRun()
 {
-    displayMode = DisplayMode::batchRunning;
-    copyText(batch.counterText[0], 16, u"0");
-    copyText(batch.counterText[1], 16, u"0");
-    map.release();
     BatchSettings s;
     s.nodes = readCountField(idNodeField, fields.nodeCountText, leastNodes, mostNodes);
     s.maps = readCountField(idMapCountField, fields.mapCountText, 1, mostBatchMaps);
     const std::u16string seedField = readField(idSeedField, textBufferUnits);
     s.firstSeed = seedField.empty() ? clockMillis() : parseSeedText(seedField.c_str());
     writeControlText(idSeedLabel, seedDigits(s.firstSeed).c_str());
+    s.jobs = batchJobs;
+    s.paths = colouring.paths();
+
+    // The log comes first: when it cannot be created, the map stays on show.
+    RunLog log;
+    lastLogError = log.create(runLogFilePath(localTime(), fields.nodeCountText, fields.mapCountText, runLogParent),
+                              s.firstSeed, s.nodes);
+    runLogPath = log.path();
+    if (lastLogError) {
+        runLogPath.clear();
+        writeControlText(idStatus, ws::runLogNotCreated);
+        return;
+    }
+
+    displayMode = DisplayMode::batchRunning;
+    copyText(batch.counterText[0], 16, u"0");
+    copyText(batch.counterText[1], 16, u"0");
+    map.release();
     formatBatchHeader(batch, s.nodes, s.maps, s.firstSeed);
     setCommandState(CommandState::hideAll);
     invalidateView(true);
     updateMainWindow();
 
-    s.jobs = batchJobs;
-    s.paths = colouring.paths();
-    s.logPath = runLogFilePath(localTime(), fields.nodeCountText, fields.mapCountText, runLogParent);
-    const BatchOutcome out = runBatch(s, batch, this);
-    if (!out.logCreated) {
-        runLogPath.clear();
-        endBatchRun(false);
-        return;
-    }
-    runLogPath = s.logPath;
-    copyText(fields.seedText, textBufferUnits, seedDigits(s.firstSeed + static_cast<uint32_t>(s.maps) - 1));
+    const BatchOutcome out = runBatch(s, log, batch, this);
+    lastLogError = out.logError;
+    if (out.mapsDone > 0)
+        copyText(fields.seedText, textBufferUnits, seedDigits(s.firstSeed + static_cast<uint32_t>(out.mapsDone) - 1));
     displayMode = DisplayMode::batchFinished;
-    endBatchRun(out.failures == 0);
+    if (out.logError) endBatchRun(ws::runLogNotWritten);
+    else endBatchRun(out.failures == 0 ? ws::successText : ws::failureText);
 }
 
 }  // namespace orvane

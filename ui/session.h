@@ -56,11 +56,12 @@ public:
     std::u16string runLogParent;
     int batchJobs = 1;
     std::u16string runLogPath;
+    int lastLogError = 0;  // why the last run log could not be created or written (an errno value)
 
 private:
     void counterChanged(int slot) override;
     void applyStepEffects(const StepReport& report);
-    void endBatchRun(bool succeeded);
+    void endBatchRun(const char16_t* status);
 };
 
 }  // namespace orvane

@@ -17,6 +17,9 @@ inline constexpr const char16_t* controlCaptions[13] = {
 // Status texts.
 inline constexpr char16_t successText[] = u"成功＼(^o^)／";
 inline constexpr char16_t failureText[] = u"失敗（´Д`）";
+inline constexpr char16_t runLogNotCreated[] = u"ログ作成失敗";   // the run log could not be created
+inline constexpr char16_t runLogNotWritten[] = u"ログ書込失敗";   // a write to the run log failed
+inline constexpr char16_t exportFailed[] = u"EXPORT失敗";
 
 // Batch page labels and the fixed label of the blank and batch pages.
 inline constexpr char16_t successesLabel[] = u"成功 :";

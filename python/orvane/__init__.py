@@ -1,0 +1,289 @@
+"""Orvane: random planar maps and their four-colouring, from Python.
+
+A map is built from a 32-bit seed and a node count N (3..10000) exactly as
+the Orvane program and its companion ``orvane-cli`` build it, and coloured by
+ring growth and Kempe-chain swaps, one visible phase at a time or in one go::
+
+    import orvane
+    m = orvane.Map(0x1a2b, 300)            # or orvane.Map("1a2b", 300)
+    c = m.colouring()
+    print(c.step())                        # the companion's trace line
+    print(c.run())                         # 0: a correct four-colouring
+    r = orvane.batch(1, 1000, 100)         # 100 maps from seed 1
+    print(r.successes, r.failures, r.failed)
+
+Maps, colourings and batch runs release the interpreter lock while they work,
+so threads colouring different maps run in parallel.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import enum
+import os
+import re
+import shutil
+import sys
+import tempfile
+from typing import Callable, List, Optional, Tuple, Union
+
+from ._orvane import (  # noqa: F401  (re-exported)
+    Colouring,
+    ColouringFinishedError,
+    ColouringReplacedError,
+    Map,
+    TraceRecord,
+    __version__,
+    least_nodes,
+    most_batch_maps,
+    most_nodes,
+    time_limit_ms,
+)
+from . import _orvane
+
+__all__ = [
+    "Map",
+    "Colouring",
+    "TraceRecord",
+    "Phase",
+    "Colour",
+    "BatchResult",
+    "batch",
+    "ColouringFinishedError",
+    "ColouringReplacedError",
+    "read_run_log_failures",
+    "__version__",
+]
+
+for _type in (Map, Colouring, TraceRecord):
+    _type.__module__ = __name__
+
+
+class Phase(enum.IntEnum):
+    """The engine's phases, as TraceRecord.phase_before/phase_after and Colouring.phase give them."""
+
+    PREPARE = 0
+    GROW = 1
+    LOCATE = 2
+    FREE_PIVOT = 3
+    WALK_PATH = 4
+    CLEAR_CURSOR = 5
+    SHAKE = 6
+    COMPLETE = 7
+    VERIFY = 8
+    FINISHED = 255
+
+
+class Colour(enum.IntEnum):
+    """Entries of the colours arrays: none, the four colours, the blocked candidate."""
+
+    NONE = 0
+    R = 1
+    G = 2
+    Y = 3
+    B = 4
+    BLOCKED = 5
+
+
+def _to_networkx(self):
+    """The map as a networkx.Graph: nodes 1..N with attributes ``position``
+    (x, y) and ``colour`` (0 none, 1..4; as the map stands), one edge per border.
+
+    Needs networkx (Debian: python3-networkx)."""
+    try:
+        import networkx
+    except ImportError as error:  # pragma: no cover - depends on the machine
+        raise ImportError("Map.to_networkx() needs networkx (apt-get install python3-networkx)") from error
+    graph = networkx.Graph(seed=self.seed, nodes=self.nodes)
+    colours = self.colours.tolist()
+    for k, (x, y) in enumerate(self.positions.tolist(), start=1):
+        graph.add_node(k, position=(x, y), colour=colours[k - 1])
+    graph.add_edges_from(map(tuple, self.borders.tolist()))
+    return graph
+
+
+Map.to_networkx = _to_networkx
+
+
+def _iterate(self, limit: Optional[int] = None):
+    """Steps until the colouring finishes, yielding each TraceRecord.
+
+    Single steps have no time limit, so the walk stops after ``limit`` steps
+    (default 20 per node + 1000, far beyond any colouring seen)."""
+    most = 20 * self.map.nodes + 1000 if limit is None else limit
+    taken = 0
+    while not self.finished and taken < most:
+        taken += 1
+        yield self.step()
+
+
+Colouring.records = _iterate
+
+
+@dataclasses.dataclass
+class BatchResult:
+    """What ``batch()`` measured.
+
+    ``failed`` lists (seed, result) for every map that failed, in seed order;
+    the times are sums in milliseconds that wrap at 2**32 as the run log's do.
+    With ``times=True``, ``results``, ``map_times`` and ``colour_times`` hold
+    every map's result and times (numpy arrays, entry i for seed first_seed+i).
+    """
+
+    first_seed: int
+    nodes: int
+    maps: int
+    jobs: int
+    successes: int
+    failures: int
+    failed: List[Tuple[int, int]]
+    map_ms: int
+    colour_ms: int
+    elapsed_ms: int
+    log_path: Optional[str] = None
+    results: Optional[object] = None
+    map_times: Optional[object] = None
+    colour_times: Optional[object] = None
+
+    @property
+    def failed_seeds(self) -> List[int]:
+        return [seed for seed, _ in self.failed]
+
+    @property
+    def success_rate(self) -> float:
+        return self.successes / self.maps if self.maps else 0.0
+
+    @property
+    def last_seed(self) -> int:
+        return (self.first_seed + self.maps - 1) & 0xFFFFFFFF
+
+
+_ERROR_LINE = re.compile(rb"^([0-9a-f]{8})\((\d+)\)\t;Error\((-?\d+)\)\r?$", re.MULTILINE)
+
+
+def read_run_log_failures(path: Union[str, os.PathLike]) -> List[Tuple[int, int]]:
+    """The (seed, result) of every error line of a run log, in file order."""
+    with open(path, "rb") as f:
+        text = f.read()
+    return [(int(seed, 16), int(result) & 0xFFFF) for seed, _, result in _ERROR_LINE.findall(text)]
+
+
+class _ProgressPrinter:
+    """The companion's progress line, on sys.stderr."""
+
+    def __init__(self):
+        self.shown = False
+
+    def __call__(self, done, total, successes, failures, elapsed_ms):
+        stream = sys.stderr
+        if stream is None:
+            return
+        remaining = elapsed_ms * (total - done) // done if done else 0
+
+        def clock(ms):
+            s = (ms + 500) // 1000
+            return f"{s // 60:02d}:{s % 60:02d}"
+
+        stream.write(f"\r{done}/{total} maps  {successes} ok  {failures} failed  "
+                     f"elapsed {clock(elapsed_ms)}  remaining {clock(remaining)} ")
+        if done == total:
+            stream.write("\n")
+        stream.flush()
+        self.shown = True
+
+
+def batch(
+    seed: Union[int, str, None],
+    nodes: int,
+    maps: int,
+    jobs: Optional[int] = None,
+    progress: Union[bool, Callable[[int, int, int, int, int], None]] = False,
+    run_log: Union[str, os.PathLike, None] = None,
+    clock_step: Optional[int] = None,
+    times: bool = False,
+) -> BatchResult:
+    """Builds and fully colours ``maps`` consecutive seeds from ``seed`` with
+    ``nodes`` nodes each, as the program's batch button and ``orvane-cli batch``
+    do, and counts, times and lists the failures.
+
+    seed
+        The first seed, as ``Map`` takes it (int, hexadecimal str, or None for the clock).
+    nodes, maps
+        Clamped as the count fields clamp them: nodes to 3..10000, maps to 1..1000000.
+    jobs
+        Worker threads, 1..64; None for one per core. The results do not depend on it.
+    progress
+        True prints the companion's progress line on stderr; a callable is
+        called as ``progress(done, total, successes, failures, elapsed_ms)``.
+        Either way at most ten times a second and after the last map.
+        Ctrl-C (or an exception from the callable) stops the run.
+    run_log
+        A folder: the run log is written there as the companion's ``--dir``
+        writes it, ``Log_YYYY/(N)M_@MMDDhhmmss.txt`` (the folder is made if
+        missing; a second run with the same counts in the same second
+        replaces the first one's log). None keeps no log.
+    clock_step
+        For tests, 1..100000: every clock reading moves on by this many
+        milliseconds, as ``--clock-step`` does, so the 10-second limit
+        strikes after a known number of phases and failures repeat exactly.
+    times
+        True also returns every map's result and times as numpy arrays. The
+        maps then run on this module's own workers (the same per-map routine
+        with the same clocks) and no run log is written: times=True cannot be
+        combined with run_log.
+
+    The interpreter lock is released while the maps run.
+    """
+    if not isinstance(times, bool):
+        raise TypeError("times must be True or False")
+    if progress is True:
+        reporter = _ProgressPrinter()
+    elif progress is False or progress is None:
+        reporter = None
+    elif callable(progress):
+        reporter = progress
+    else:
+        raise TypeError("progress must be True, False or a callable")
+    interval_ms = 200 if progress is True else 100
+
+    if times:
+        if run_log is not None:
+            raise ValueError("times=True keeps no run log; leave run_log unset (or run a second batch for the log)")
+        d = _orvane._colour_maps(seed, nodes, maps, jobs, clock_step, reporter, interval_ms)
+        return BatchResult(
+            first_seed=d["first_seed"], nodes=d["nodes"], maps=d["maps"], jobs=d["jobs"],
+            successes=d["successes"], failures=d["failures"],
+            failed=[(int(s), int(r)) for s, r in d["failed"]],
+            map_ms=d["map_ms"], colour_ms=d["colour_ms"], elapsed_ms=d["elapsed_ms"],
+            results=d["results"], map_times=d["map_times"], colour_times=d["colour_times"],
+        )
+
+    # The library's batch run always writes a log: without run_log it goes to
+    # a temporary folder that is removed afterwards.
+    temporary = None
+    if run_log is None:
+        temporary = tempfile.mkdtemp(prefix="orvane-batch-")
+        folder = temporary
+    else:
+        folder = os.fsdecode(os.fspath(run_log))
+        if not folder:
+            raise ValueError("run_log must name a folder")
+    try:
+        d = _orvane._run_batch(seed, nodes, maps, jobs, folder, clock_step, reporter, interval_ms)
+        if not d["log_created"]:
+            raise OSError(f"cannot create the run log {d['log_path']!r}; no map was built")
+        logged = dict(read_run_log_failures(d["log_path"]))
+    finally:
+        if temporary is not None:
+            shutil.rmtree(temporary, ignore_errors=True)
+    failed = []
+    for s in d["failed_seeds"]:
+        if s not in logged:
+            raise RuntimeError(f"the run log has no error line for the failed seed {s:08x}")
+        failed.append((s, logged[s]))
+    return BatchResult(
+        first_seed=d["first_seed"], nodes=d["nodes"], maps=d["maps"], jobs=d["jobs"],
+        successes=d["successes"], failures=d["failures"], failed=failed,
+        map_ms=d["map_ms"], colour_ms=d["colour_ms"], elapsed_ms=d["elapsed_ms"],
+        log_path=None if temporary is not None else d["log_path"],
+    )

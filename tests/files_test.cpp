@@ -1,0 +1,298 @@
+// Files and faults: every write either completes or says it failed. Planned
+// faults of the platform's file operations stop a batch at the first one and
+// keep earlier exports, settings and pictures whole; real files show the same
+// on a full disk, with two runs in one second, with links, pipes and devices.
+#include "tests/runs_fixture.h"
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <vector>
+#include "engine/colouring.h"
+#include "runs/export.h"
+#include "runs/runlog.h"
+#include "ui/settings.h"
+#include "ui/strings.h"
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+using namespace runs_testing;
+namespace ws = windowstrings;
+
+size_t filesIn(const fs::path& folder)
+{
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+class FileFaults : public RunsTest {
+protected:
+    void TearDown() override
+    {
+        headlessClearFileFaults();
+        RunsTest::TearDown();
+    }
+
+    // The run log of the last batch, or an empty text.
+    std::string runLog() const { return session.runLogPath.empty() ? std::string() : readFile(session.runLogPath); }
+};
+
+// Every kind of planned fault at several moments of a run: the run stops at
+// the first one, builds no map after it, says so and gives the controls back.
+TEST_F(FileFaults, BatchStopsAtTheFirstFailedWriteSeekOrFlush)
+{
+    for (const FileOperation op : {FileOperation::write, FileOperation::seek, FileOperation::flush}) {
+        for (const long nth : {1L, 2L, 7L}) {
+            SCOPED_TRACE("operation " + std::to_string(static_cast<int>(op)) + " call " + std::to_string(nth));
+            setFields(u"100", u"30", u"20");
+            headlessFailFileOperation(op, nth, ENOSPC);
+            session.batchRun();
+            headlessClearFileFaults();
+            EXPECT_EQ(session.lastLogError, ENOSPC);
+            EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotWritten);
+            for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
+            const uint32_t counted = static_cast<uint32_t>(parseCountText(session.batch.counterText[0]) +
+                                                           parseCountText(session.batch.counterText[1]));
+            // Each map costs at most three writes, seeks and flushes of the log.
+            EXPECT_LE(counted, static_cast<uint32_t>(nth));
+            EXPECT_LT(counted, 20u);
+            EXPECT_EQ(runLog().find("---"), std::string::npos) << "no summary after a failed write";
+        }
+    }
+}
+
+TEST_F(FileFaults, BatchReportsAFailedCloseOfAFinishedLog)
+{
+    setFields(u"100", u"30", u"4");
+    headlessFailFileOperation(FileOperation::close, 1, EIO);
+    session.batchRun();
+    EXPECT_EQ(session.lastLogError, EIO);
+    EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotWritten);
+}
+
+// The companion's path: runBatch with a created log stops at the failed write
+// and names the file.
+TEST_F(FileFaults, RunBatchStopsAndNamesTheLog)
+{
+    RunLog log;
+    const std::u16string path = (folder / "log.txt").u16string();
+    ASSERT_EQ(log.create(path, 5, 20), 0);
+    BatchSettings s;
+    s.firstSeed = 5;
+    s.nodes = 20;
+    s.maps = 50;
+    BatchTexts texts;
+    headlessFailFileOperation(FileOperation::write, 4, ENOSPC);
+    const BatchOutcome out = runBatch(s, log, texts, nullptr);
+    EXPECT_EQ(out.logError, ENOSPC);
+    EXPECT_FALSE(out.completed);
+    EXPECT_EQ(out.logPath, path);
+    EXPECT_LE(out.mapsDone, 3);
+    EXPECT_EQ(errorText(ENOSPC), std::string(std::strerror(ENOSPC)));
+}
+
+// Files written whole or not at all keep what was there and leave no side file.
+TEST_F(FileFaults, ExportSettingsAndPicturesKeepTheOldFile)
+{
+    Map map;
+    map.build(1, 30);
+    const fs::path target = folder / "kept.txt";
+    std::ofstream(target, std::ios::binary) << "old";
+    for (const FileOperation op : {FileOperation::write, FileOperation::flush, FileOperation::close}) {
+        headlessFailFileOperation(op, 1, ENOSPC);
+        EXPECT_EQ(writeExportFile(map, target.u16string()), ENOSPC);
+        EXPECT_EQ(readFile(target), "old");
+        headlessFailFileOperation(op, 1, ENOSPC);
+        EXPECT_EQ(writeWholeFile(target.u16string(), "picture"), ENOSPC);
+        EXPECT_EQ(readFile(target), "old");
+        Settings settings;
+        settings.path = target.u16string();
+        FieldTexts fields;
+        headlessFailFileOperation(op, 1, ENOSPC);
+        saveSettings(settings, fields);
+        EXPECT_EQ(readFile(target), "old");
+        EXPECT_EQ(filesIn(folder), 1u) << "a side file was left";
+    }
+    headlessClearFileFaults();
+    EXPECT_EQ(writeExportFile(map, target.u16string()), 0);
+    EXPECT_EQ(readFile(target), exportContent(map));
+}
+
+TEST_F(FileFaults, AFailedExportSaysSoInTheWindow)
+{
+    setFields(u"1", u"20");
+    session.mapRequest();
+    headlessFailFileOperation(FileOperation::write, 1, ENOSPC);
+    session.exportMap();
+    EXPECT_EQ(headlessControlText(idStatus), ws::exportFailed);
+    EXPECT_EQ(filesIn(folder / "Export"), 0u);
+}
+
+// Two runs started in the same second never share a log: the second takes the
+// first free name with _2, _3 ...
+TEST_F(FileFaults, RunsInTheSameSecondGetLogsOfTheirOwn)
+{
+    setFields(u"1", u"10", u"2");
+    session.batchRun();
+    const std::u16string first = session.runLogPath;
+    session.batchRun();
+    const std::u16string second = session.runLogPath;
+    session.batchRun();
+    const fs::path folderOfLogs = folder / "Log_2026";
+    EXPECT_EQ(fs::path(first), folderOfLogs / "(10)2_@1207224530.txt");
+    EXPECT_EQ(fs::path(second), folderOfLogs / "(10)2_@1207224530_2.txt");
+    EXPECT_EQ(fs::path(session.runLogPath), folderOfLogs / "(10)2_@1207224530_3.txt");
+    EXPECT_EQ(readFile(first), readFile(second));
+    EXPECT_NE(readFile(first).find("---"), std::string::npos);
+}
+
+#ifndef _WIN32
+// The companion as a user runs it: its output, error text and exit status.
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome runCompanion(const fs::path& folder, const std::string& arguments)
+{
+    const fs::path out = folder.string() + ".out", err = folder.string() + ".err";
+    const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " +
+                                    err.string()).c_str());
+    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return o;
+}
+
+TEST_F(FileFaults, CompanionReportsFilesItCannotWrite)
+{
+    const Outcome full = runCompanion(folder, "map --seed 1 --nodes 50 --export /dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find(errorText(ENOSPC)), std::string::npos) << full.err;
+
+    const Outcome folderTaken = runCompanion(folder, "render --seed 1 --nodes 20 --svg " + folder.string());
+    EXPECT_EQ(folderTaken.status, 1);
+    EXPECT_NE(folderTaken.err.find(errorText(EISDIR)), std::string::npos) << folderTaken.err;
+
+    std::ofstream(folder / "plain") << "x";
+    const Outcome blocked = runCompanion(folder, "batch --seed 1 --nodes 5 --maps 2 --dir " + (folder / "plain").string());
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_NE(blocked.err.find("plain"), std::string::npos) << blocked.err;
+    EXPECT_NE(blocked.err.find(errorText(ENOTDIR)), std::string::npos) << blocked.err;
+
+    const Outcome deep = runCompanion(folder, "batch --seed 1 --nodes 5 --maps 2 --dir " + (folder / "a" / "b").string());
+    EXPECT_EQ(deep.status, 0) << deep.err;
+    EXPECT_TRUE(fs::is_directory(folder / "a" / "b" / "Log_2026") || fs::exists(folder / "a" / "b"));
+
+    const int closedOutput = std::system((std::string(ORVANE_CLI) + " map --seed 1 --nodes 5 >&- 2>/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(closedOutput), 1);
+    const fs::path err = folder / "err.txt";
+    const int fullOutput = std::system((std::string(ORVANE_CLI) + " map --seed 1 --nodes 5 > /dev/full 2> " + err.string()).c_str());
+    EXPECT_EQ(WEXITSTATUS(fullOutput), 1);
+    EXPECT_NE(readFile(err).find(errorText(ENOSPC)), std::string::npos) << readFile(err);
+}
+
+TEST_F(FileFaults, StepsEndWithTheColouringAndAbsurdCountsAreRefused)
+{
+    const Outcome past = runCompanion(folder, "colour --seed 1 --nodes 8 --steps 9223372036854775807 --trace");
+    EXPECT_EQ(past.status, 0);
+    EXPECT_NE(past.out.find("verify=0 steps=7"), std::string::npos) << past.out;
+    for (const char* steps : {"99999999999999999999", "-1", "1e3", "x"}) {
+        const Outcome absurd = runCompanion(folder, std::string("colour --seed 1 --nodes 8 --steps ") + steps);
+        EXPECT_EQ(absurd.status, 2) << steps;
+        EXPECT_EQ(absurd.out, "") << steps;
+    }
+}
+
+TEST_F(FileFaults, ExportThroughALinkKeepsTheLinkAndIntoAPipeDeliversTheWholeText)
+{
+    Map map;
+    map.build(0x1a2b, 300);
+    const fs::path real = folder / "real.txt", link = folder / "link.txt";
+    std::ofstream(real) << "old";
+    fs::create_symlink(real, link);
+    ASSERT_EQ(writeExportFile(map, link.u16string()), 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(real), exportContent(map));
+
+    const fs::path pipe = folder / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(pipe); });
+    EXPECT_EQ(writeExportFile(map, pipe.u16string()), 0);
+    reader.join();
+    EXPECT_EQ(received, exportContent(map));
+    EXPECT_EQ(filesIn(folder), 3u);
+}
+
+// Ten companions export ten maps to one path at once: one whole export stays.
+TEST_F(FileFaults, ExportsToOnePathAtOnceLeaveOneWholeFile)
+{
+    const fs::path target = folder / "same.txt";
+    std::vector<std::string> expected;
+    std::string command;
+    for (int k = 1; k <= 10; ++k) {
+        Map map;
+        map.build(static_cast<uint32_t>(k), 400);
+        expected.push_back(exportContent(map));
+        command += std::string(ORVANE_CLI) + " map --seed " + std::to_string(k) + " --nodes 400 --export " +
+                   target.string() + " >/dev/null & ";
+    }
+    ASSERT_EQ(std::system((command + "wait").c_str()), 0);
+    const std::string text = readFile(target);
+    EXPECT_NE(std::find(expected.begin(), expected.end(), text), expected.end());
+    EXPECT_EQ(filesIn(folder), 1u);
+}
+
+// A disk that fills up: a small memory file system, where the machine lets
+// the tests mount one.
+class FullDisk : public FileFaults {
+protected:
+    fs::path disk;
+    bool mounted = false;
+
+    void SetUp() override
+    {
+        FileFaults::SetUp();
+        disk = folder / "disk";
+        fs::create_directory(disk);
+        mounted = geteuid() == 0 && mount("orvane-test", disk.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+
+    void TearDown() override
+    {
+        if (mounted) umount(disk.c_str());
+        FileFaults::TearDown();
+    }
+};
+
+TEST_F(FullDisk, BatchRenderAndExportSayTheDiskIsFullAndKeepOldFiles)
+{
+    if (!mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    // Fill most of the disk, then run until it is full.
+    std::ofstream(disk / "filler", std::ios::binary) << std::string(40000, 'x');
+    const Outcome batch = runCompanion(folder, "batch --seed 0 --nodes 20 --maps 1000000 --clock-step 20000 --jobs 1 --dir " + disk.string());
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_NE(batch.err.find(errorText(ENOSPC)), std::string::npos) << batch.err;
+    EXPECT_EQ(batch.out.find("log "), std::string::npos);
+
+    fs::remove(disk / "filler");
+    std::ofstream(disk / "picture.svg") << "old picture";
+    std::ofstream(disk / "map.txt") << "old map";
+    std::ofstream(disk / "filler", std::ios::binary) << std::string(50000, 'x');
+    const Outcome render = runCompanion(folder, "render --seed 1 --nodes 3000 --svg " + (disk / "picture.svg").string());
+    EXPECT_EQ(render.status, 1);
+    EXPECT_EQ(readFile(disk / "picture.svg"), "old picture");
+    const Outcome exported = runCompanion(folder, "map --seed 1 --nodes 3000 --export " + (disk / "map.txt").string());
+    EXPECT_EQ(exported.status, 1);
+    EXPECT_EQ(readFile(disk / "map.txt"), "old map");
+    size_t sideFiles = 0;
+    for (const auto& entry : fs::directory_iterator(disk)) sideFiles += entry.path().extension() == ".part";
+    EXPECT_EQ(sideFiles, 0u);
+}
+#endif
+}  // namespace

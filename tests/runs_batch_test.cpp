@@ -252,6 +252,7 @@ protected:
             EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
             for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
             runs.push_back({readFile(log), counter(0), counter(1), headlessControlText(idStatus)});
+            fs::remove(log);  // the next run takes the same name, not NAME_2.txt
         }
         return runs;
     }

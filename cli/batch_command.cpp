@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
@@ -86,7 +87,9 @@ bool parseWhole(const std::string& text, long least, long most, long& value)
 // the maps are spread over the workers.
 Clock steppingClock(uint32_t step)
 {
-    return [step, now = uint32_t{0}]() mutable { return now += step; };
+    // Copies of a clock read the same clock: the colouring keeps a copy of the
+    // one its worker times the maps with.
+    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
 }
 
 std::string localText(const char16_t* text) { return toLocaleEncoding(text); }

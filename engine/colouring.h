@@ -34,7 +34,8 @@ struct EngineState {
     ColourCode fillTo = colourNone;
 };
 
-// A millisecond clock that may wrap after 2^32 ms.
+// A millisecond clock that may wrap after 2^32 ms. Clocks are copied: copies
+// must read the same clock (a test clock keeps its state where they share it).
 using Clock = std::function<uint32_t()>;
 Clock steadyClock();
 inline constexpr uint32_t engineTimeLimitMs = 10000;

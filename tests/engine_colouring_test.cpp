@@ -81,9 +81,10 @@ TEST_F(EnginePreparation, ThreeNodeMapIsItsOwnStartTriangle)
 TEST_F(EnginePreparation, DefersUntilNoInnerNodeHasThreeBordersAndPicksTheStartTriangle)
 {
     size_t deferredSeen = 0;
+    for (const Paths paths : bothPaths)
     for (auto [seed, n] : {std::pair{1u, 100}, {2u, 100}, {77u, 300}, {9u, 1000}}) {
-        SCOPED_TRACE(seed);
-        buildSeeded(seed, n);
+        SCOPED_TRACE(std::string(pathName(paths)) + ", seed " + std::to_string(seed));
+        buildSeeded(seed, n, paths);
         const auto built = allBorders();
         ASSERT_TRUE(eng.prepareColouring());
         EXPECT_EQ(allBorders(), built);
@@ -132,13 +133,15 @@ TEST_F(EnginePreparation, DefersUntilNoInnerNodeHasThreeBordersAndPicksTheStartT
             EXPECT_EQ(m->ringContacts, coloured);
         }
     }
-    EXPECT_GT(deferredSeen, 10u);
+    EXPECT_GT(deferredSeen, 20u);
 }
 
 TEST_F(EnginePreparation, CascadeDefersTheFourBorderNodeInFront)
 {
+    for (const Paths paths : bothPaths)
     for (bool yFirst : {false, true}) {
-        SCOPED_TRACE(yFirst);
+        SCOPED_TRACE(std::string(pathName(paths)) + (yFirst ? ", Y first" : ", X first"));
+        colouring.setPaths(paths);
         buildCascadeMap(yFirst);
         MapNode* x = at(yFirst ? 1 : 0);
         MapNode* y = at(yFirst ? 0 : 1);
@@ -212,9 +215,10 @@ using EngineGrowth = EngineColouring;
 TEST_F(EngineGrowth, InsertsBlocksAndCleansTheOuterBoundary)
 {
     int inserted = 0, blocked = 0, outerCleanups = 0, blockedInserted = 0;
+    for (const Paths paths : bothPaths)
     for (auto [seed, n] : {std::pair{36u, 100}, {155u, 100}, {3u, 100}, {21u, 300}, {5u, 1000}}) {
-        SCOPED_TRACE(seed);
-        buildSeeded(seed, n);
+        SCOPED_TRACE(std::string(pathName(paths)) + ", seed " + std::to_string(seed));
+        buildSeeded(seed, n, paths);
         colouring.step(false);
         for (MapNode* m = map.nodeList; m; m = m->next) m->swapCursor = 5;  // stale from an earlier conflict
         MapNode* blockedCandidate = nullptr;
@@ -318,8 +322,10 @@ TEST_F(EngineGrowth, EqualDistancesInsertTheEarlierNodeFirst)
     // Start triangle A B T at the centre; C1 beside A-T and C2 beside B-T lie
     // at the same distance from the centre and both touch the ring properly.
     const Site a{16383, 16383}, b{18383, 16383}, t{17383, 18383}, c1{15383, 18383}, c2{18383, 17383};
+    for (const Paths paths : bothPaths)
     for (bool c1First : {true, false}) {
-        SCOPED_TRACE(c1First);
+        SCOPED_TRACE(std::string(pathName(paths)) + (c1First ? ", C1 first" : ", C2 first"));
+        colouring.setPaths(paths);
         const int i1 = c1First ? 3 : 4, i2 = c1First ? 4 : 3;
         std::vector<Site> sites{a, b, t, a, a};
         sites[i1] = c1;

@@ -48,16 +48,22 @@ inline Clock steppingClock(uint32_t start, uint32_t stride)
 }
 
 // One map and its colouring, with the real clock until a test installs another.
+// Rules with a fast and a reference path run on both.
+inline constexpr Paths bothPaths[] = {Paths::fast, Paths::reference};
+inline const char* pathName(Paths p) { return p == Paths::fast ? "fast paths" : "reference paths"; }
+
 class EngineTest : public ::testing::Test {
 protected:
     Map map;
     Colouring colouring{map};
     Engine& eng = colouring.engine();
 
-    // Builds the map of (seed, n) the way a map request does; the colouring starts afresh.
-    void buildSeeded(uint32_t seed, int n)
+    // Builds the map of (seed, n) the way a map request does; the colouring
+    // starts afresh, on the given paths.
+    void buildSeeded(uint32_t seed, int n, Paths paths = Paths::fast)
     {
-        map.build(seed, n);
+        map.build(seed, n, {paths});
+        colouring.setPaths(paths);
         colouring.restart();
     }
 

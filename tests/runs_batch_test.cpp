@@ -3,6 +3,7 @@
 #include "tests/runs_fixture.h"
 #include "runs/runlog.h"
 #include "ui/strings.h"
+#include "ui/view.h"
 #include <algorithm>
 #include <vector>
 
@@ -84,6 +85,65 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
                                  "着色 :        0 (msec)\r\n";
     EXPECT_EQ(runLog("2"), expected);
     EXPECT_EQ(session.runLogPath, (folder / "Log_2026" / "(5)2_@1207224530.txt").u16string());
+}
+
+// Readings of a colouring's clock while it runs to the end: a run under a
+// clock that moves the same on every reading takes as long as this count says.
+uint32_t colouringReadings(uint32_t seed, int nodes)
+{
+    Map map;
+    map.build(seed, nodes);
+    uint32_t readings = 0;
+    Colouring colouring(map, [&readings] { return ++readings * 3; });
+    colouring.run();
+    return readings;
+}
+
+uint32_t steppedClock = 0;
+uint32_t threeMillisecondsAReading() { return steppedClock += 3; }
+
+// Building and colouring take different, known times: each map's building is
+// one reading of the clock, its colouring one more than the engine makes. The
+// two sums must land in their own lines of the log and of the page.
+TEST_F(BatchRunTest, MapAndColouringTimesAreSummedApart)
+{
+    steppedClock = 0;
+    headlessSetClock(threeMillisecondsAReading);
+    setFields(u"7", u"60", u"5");
+    session.batchRun();
+    uint32_t mapSum = 0, colourSum = 0, readings = 0;
+    for (uint32_t seed = 7; seed < 12; ++seed) {
+        const uint32_t r = colouringReadings(seed, 60);
+        mapSum += 3;
+        colourSum += 3 * (r + 1);
+        readings += r + 4;  // the map's start, built, coloured and its progress reading
+    }
+    ASSERT_NE(mapSum, colourSum);
+    auto timeText = [](const char* label, uint32_t ms) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%8u", ms);
+        return std::string(label) + " : " + digits + " (msec)";
+    };
+    EXPECT_EQ(utf8(session.batch.batchMapTime), timeText("地図", mapSum));
+    EXPECT_EQ(utf8(session.batch.batchColourTime), timeText("着色", colourSum));
+    // From the run's first reading to its last: every map's readings and the last one.
+    const uint32_t elapsed = 3 * (readings + 1);
+    char total[64];
+    std::snprintf(total, sizeof total, "総処理時間 :  %02u 分 %02u 秒", (elapsed + 500) / 1000 / 60, (elapsed + 500) / 1000 % 60);
+    EXPECT_EQ(utf8(session.batch.batchTotalTime), total);
+    const std::string log = readFile(session.runLogPath);
+    EXPECT_NE(log.find(timeText("地図", mapSum) + "\r\n" + timeText("着色", colourSum) + "\r\n"), std::string::npos)
+        << log;
+    // The finished page paints the same texts.
+    session.viewWidth = 600;
+    session.viewHeight = 400;
+    DrawList list;
+    paintView(list, session);
+    std::vector<std::string> texts;
+    for (const DrawCall& c : list.calls)
+        if (c.op == DrawOp::textOut) texts.push_back(utf8(list.textOf(c)));
+    EXPECT_NE(std::find(texts.begin(), texts.end(), timeText("地図", mapSum)), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), timeText("着色", colourSum)), texts.end());
 }
 
 TEST_F(BatchRunTest, HidesControlsThenShowsThemAndRepaintsOnlyTheCounters)

@@ -67,8 +67,10 @@ TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)
         {u"2", 3, u"3"},         {u"-5", 3, u"3"},          {u"", 3, u"3"},
         {u"abc", 3, u"3"},       {u"10001", 10000, u"10000"}, {u"99999", 10000, u"10000"},
         {u" +42x", 42, u"42"},
-        // Only the first seven characters are read.
-        {u"0000012345", 12, u"12"},
+        // Only the first seven characters are read: the zeros and blanks in
+        // front show where the cut falls.
+        {u"000150", 150, u"150"}, {u"0000150", 150, u"150"}, {u"00000150", 15, u"15"},
+        {u"     25", 25, u"25"},  {u"      25", 3, u"3"},
     };
     for (const auto& c : cases) {
         setFields(u"7", c.typed);
@@ -77,6 +79,28 @@ TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)
         EXPECT_EQ(headlessControlText(idNodeField), c.shown);
         EXPECT_EQ(std::u16string(session.fields.nodeCountText), c.shown);
         EXPECT_EQ(session.shownNodeCount, c.nodes);
+    }
+}
+
+// The seed field is read up to fifteen characters, the map count field (as the
+// node count field) up to seven.
+TEST_F(MapRequestTest, SeedAndMapCountFieldsAreReadUpToTheirLimits)
+{
+    const struct { const char16_t* typed; uint32_t seed; } seeds[] = {
+        {u"0000000000001a", 0x1a}, {u"00000000000001a", 0x1a}, {u"000000000000001a", 0x1}};
+    for (const auto& c : seeds) {
+        setFields(c.typed, u"20");
+        session.mapRequest();
+        EXPECT_EQ(session.shownSeed, c.seed) << utf8(c.typed);
+    }
+    const struct { const char16_t* typed; const char16_t* shown; } counts[] = {
+        {u"000004", u"4"}, {u"0000004", u"4"}, {u"00000004", u"1"}, {u"      4", u"4"}, {u"       4", u"1"}};
+    for (const auto& c : counts) {
+        setFields(u"1", u"5", c.typed);
+        session.batchRun();
+        EXPECT_EQ(headlessControlText(idMapCountField), c.shown) << utf8(c.typed);
+        EXPECT_EQ(parseCountText(session.batch.counterText[0]) + parseCountText(session.batch.counterText[1]),
+                  parseCountText(c.shown));
     }
 }
 

@@ -137,13 +137,40 @@ TEST_F(SettingsTest, ShortOrImplausibleFilesGiveTextsButNoPlacement)
 
 TEST_F(SettingsTest, TextLinesAreCutToFifteenUnits)
 {
-    load(utf16le(u"0123456789abcdefghij\n12345678901234567890123456789\n\n44\n0\n1\n0\n0\n0\n0\n8\n16\n408\n516\n"));
-    EXPECT_EQ(seedText(), u"0123456789abcde");
-    EXPECT_EQ(nodeCountText(), u"123456789012345");
+    load(utf16le(u"0123456789abcd\n0123456789abcde\n0123456789abcdef\n44\n0\n1\n0\n0\n0\n0\n8\n16\n408\n516\n"));
+    EXPECT_EQ(seedText(), u"0123456789abcd");
+    EXPECT_EQ(nodeCountText(), u"0123456789abcde");
+    EXPECT_EQ(mapCountText(), u"0123456789abcde");
     EXPECT_TRUE(placementUsable());
     // A surrogate pair is not cut in half.
     load(utf16le(u"01234567890123\U0001F600x\n"));
     EXPECT_EQ(seedText(), u"01234567890123");
+}
+
+// Lines are read as a wide line read with a 32-unit buffer reads them: a line
+// of 30 units and its line feed come in whole; one of 31 fills the buffer and
+// its line feed comes as an empty line of its own, shifting every line after
+// it. The zeros in front of the placement's length show where the cut falls.
+TEST_F(SettingsTest, LinesAreReadAsAThirtyTwoUnitBufferReadsThem)
+{
+    const std::u16string rest = u"\n0\n1\n0\n0\n0\n0\n8\n16\n408\n516\n";
+    for (const auto& [zeros, bottom] : {std::pair{27, 516}, {28, 516}, {29, 408}}) {
+        SCOPED_TRACE(zeros);
+        load(utf16le(u"1a2b\n500\n7\n" + std::u16string(static_cast<size_t>(zeros), u'0') + u"44" + rest));
+        ASSERT_TRUE(placementUsable());
+        EXPECT_EQ(placement()[0], 44);
+        EXPECT_EQ(placement()[10], bottom);
+    }
+    load(utf16le(u"1a2b\n" + std::u16string(30, u'5') + u"\n7\n44" + rest));
+    EXPECT_EQ(nodeCountText(), std::u16string(15, u'5'));
+    EXPECT_EQ(mapCountText(), u"7");
+    EXPECT_TRUE(placementUsable());
+    load(utf16le(u"1a2b\n" + std::u16string(31, u'5') + u"\n7\n44" + rest));
+    EXPECT_EQ(mapCountText(), u"");
+    EXPECT_FALSE(placementUsable());
+    load(utf16le(u"1a2b\n" + std::u16string(31, u'5') + u"6\n7\n44" + rest));
+    EXPECT_EQ(mapCountText(), u"6");
+    EXPECT_FALSE(placementUsable());
 }
 
 TEST_F(SettingsTest, BinaryJunkLoadsWithoutHarm)

@@ -1,0 +1,202 @@
+// What the companion prints and writes, exactly: its map, colour, render and
+// batch commands run as a user runs them, compared with texts written out
+// here and with the same work done in this process.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+#include "engine/colouring.h"
+#include "map/map.h"
+#include "runs/export.h"
+#include "runs/trace.h"
+#include "ui/view.h"
+
+namespace {
+using namespace orvane;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class Companion : public ::testing::Test {
+protected:
+    fs::path folder;
+
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("orvane-companion-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Standard output of the companion with these arguments; the run must succeed.
+    std::string run(const std::string& arguments)
+    {
+        const fs::path out = folder / "out.txt";
+        const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string()).c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << arguments;
+        return readFile(out);
+    }
+};
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+TEST_F(Companion, MapAndColourPrintWhatTheReadmeShows)
+{
+    EXPECT_EQ(run("map --seed 1 --nodes 5"), "seed=00000001 nodes=5 borders=7 outer=5\n");
+    EXPECT_EQ(run("colour --seed 1 --nodes 8 --steps 4 --trace"),
+              "step 1 phase 0->1 result 0 colours .Y.G.R.. ring 6 cand 0 arc 0,0 pivot 0 path 0,0 cursor 0 flag 0\n"
+              "step 2 phase 1->1 result 0 colours .Y.GYR.. ring 5 cand 5 arc 0,0 pivot 0 path 0,0 cursor 0 flag 0\n"
+              "step 3 phase 1->1 result 0 colours .Y.GYRG. ring 7 cand 7 arc 0,0 pivot 0 path 0,0 cursor 0 flag 0\n"
+              "step 4 phase 1->1 result 0 colours .YRGYRG. ring 3 cand 3 arc 0,0 pivot 0 path 0,0 cursor 0 flag 0\n"
+              "result seed=00000001 nodes=8 verify=-1 steps=4\n");
+
+    // A full colouring prints its time (which the clock decides) and its result.
+    const std::string full = run("colour --seed 1a2b --nodes 12 --full --export " + (folder / "map.txt").string());
+    EXPECT_TRUE(std::regex_match(full, std::regex("colour-ms [0-9]+\nresult seed=00001a2b nodes=12 verify=0 steps=1\n")))
+        << full;
+    Map map;
+    map.build(0x1a2b, 12);
+    Colouring colouring(map);
+    colouring.run();
+    EXPECT_EQ(readFile(folder / "map.txt"), exportContent(map));
+    EXPECT_EQ(exportContent(map).substr(2, 8), std::string("[\0Y\0]\0 \0", 8));
+}
+
+// Every line the companion traces is the line this process traces after the
+// same press, through conflicts, path walks and completion.
+TEST_F(Companion, TraceLinesAreTheEnginesStateAfterEachPress)
+{
+    for (auto [seed, nodes] : {std::pair{36u, 100}, {155u, 100}, {0x1a2bu, 300}}) {
+        SCOPED_TRACE(seed);
+        char arguments[96];
+        std::snprintf(arguments, sizeof arguments, "colour --seed %x --nodes %d --steps 1000000 --trace", seed, nodes);
+        const std::vector<std::string> printed = lines(run(arguments));
+        Map map;
+        map.build(seed, nodes);
+        Colouring colouring(map);
+        const std::vector<const MapNode*> byNumber = nodesByNumber(map);
+        std::vector<std::string> expected;
+        bool conflicts = false;
+        for (long k = 1; !colouring.finished(); ++k) {
+            const Phase before = colouring.phase();
+            const StepReport r = colouring.step(false);
+            conflicts = conflicts || before == Phase::walkPath;
+            expected.push_back(traceLine(k, before, r.result, colouring.state(), byNumber));
+        }
+        char result[96];
+        std::snprintf(result, sizeof result, "result seed=%08x nodes=%d verify=%d steps=%zu", seed, nodes,
+                      colouring.verify(), expected.size());
+        expected.push_back(result);
+        EXPECT_EQ(printed, expected);
+        if (seed == 36u) {
+            EXPECT_TRUE(conflicts) << "this map walks a conflict path";
+        }
+    }
+}
+
+TEST_F(Companion, RenderWritesTheMapPageOfTheColouredMap)
+{
+    const fs::path svg = folder / "map.svg";
+    const std::string printed = run("render --seed 1a2b --nodes 300 --full --size 640x480 --svg " + svg.string());
+    EXPECT_TRUE(std::regex_match(printed, std::regex("colour-ms [0-9]+\nrender seed=00001a2b nodes=300 size=640x480\n")))
+        << printed;
+    Map map;
+    map.build(0x1a2b, 300);
+    Colouring colouring(map);
+    colouring.run();
+    EXPECT_EQ(readFile(svg), mapPageSvg(map, colouring.state(), {640, 480}));
+}
+
+// The fields' read limits: counts are read from their first 7 units, seeds from
+// their first 15; the leading zeros and blanks show where the cut falls.
+TEST_F(Companion, OptionsAreReadAsTheFieldsReadThem)
+{
+    EXPECT_EQ(run("map --seed 1 --nodes 000150"), "seed=00000001 nodes=150 borders=435 outer=12\n");
+    EXPECT_EQ(run("map --seed 1 --nodes 0000150"), "seed=00000001 nodes=150 borders=435 outer=12\n");
+    EXPECT_EQ(run("map --seed 1 --nodes 00000150"), "seed=00000001 nodes=15 borders=34 outer=8\n");
+    EXPECT_EQ(run("map --seed 1 --nodes '     25'"), "seed=00000001 nodes=25 borders=63 outer=9\n");
+    EXPECT_EQ(run("map --seed 1 --nodes '      25'"), "seed=00000001 nodes=3 borders=3 outer=3\n");
+    EXPECT_EQ(run("map --seed 0000000000001a --nodes 5"), "seed=0000001a nodes=5 borders=8 outer=4\n");
+    EXPECT_EQ(run("map --seed 00000000000001a --nodes 5"), "seed=0000001a nodes=5 borders=8 outer=4\n");
+    EXPECT_EQ(run("map --seed 000000000000001a --nodes 5"), "seed=00000001 nodes=5 borders=7 outer=5\n");
+    const fs::path dir = folder / "logs";
+    EXPECT_NE(run("batch --seed 1 --nodes 5 --maps 0000003 --jobs 1 --dir " + dir.string()).find("(3)\n"),
+              std::string::npos);
+    EXPECT_NE(run("batch --seed 1 --nodes 5 --maps 00000003 --jobs 1 --dir " + dir.string()).find("(1)\n"),
+              std::string::npos);
+}
+
+// A batch with a clock that moves 400 ms a reading: every time is known, the
+// engine's limit strikes on some maps, and the same run on two and on four
+// threads prints and writes the same.
+TEST_F(Companion, BatchPrintsItsPageAndWritesItsLog)
+{
+    const std::string expectedPage = "ノード数 (20)   地図数 (40)\n"
+                                     "乱数コード ( fffffff0 ) ～ ( 00000017 )\n"
+                                     "成功 : 24\n"
+                                     "失敗 : 16\n"
+                                     "総処理時間 :  00 分 16 秒\n"
+                                     "地図 :    16000 (msec)\n"
+                                     "着色 :   432400 (msec)\n"
+                                     "失敗（´Д`）\n";
+    const std::string expectedLog = "fffffff4(20)\t;Error(3)\r\n"
+                                    "fffffff7(20)\t;Error(7)\r\n"
+                                    "fffffff8(20)\t;Error(2)\r\n"
+                                    "fffffff9(20)\t;Error(13)\r\n"
+                                    "fffffffa(20)\t;Error(8)\r\n"
+                                    "fffffffb(20)\t;Error(16)\r\n"
+                                    "fffffffe(20)\t;Error(4)\r\n"
+                                    "ffffffff(20)\t;Error(2)\r\n"
+                                    "00000000(20)\t;Error(6)\r\n"
+                                    "00000001(20)\t;Error(8)\r\n"
+                                    "00000004(20)\t;Error(12)\r\n"
+                                    "00000005(20)\t;Error(11)\r\n"
+                                    "00000009(20)\t;Error(11)\r\n"
+                                    "0000000c(20)\t;Error(8)\r\n"
+                                    "00000015(20)\t;Error(6)\r\n"
+                                    "00000016(20)\t;Error(7)\r\n"
+                                    "00000017(20)\t;最終地図\r\n"
+                                    "fffffff0(20)\t;初期地図\r\n"
+                                    "--------------------------\r\n"
+                                    "ノード数 : 20\r\n"
+                                    "地図数 : 40\r\n"
+                                    "--------------------------\r\n"
+                                    "総処理時間 :  00 分 16 秒\r\n"
+                                    "地図 :    16000 (msec)\r\n"
+                                    "着色 :   432400 (msec)\r\n";
+    for (const char* jobs : {"1", "2", "4"}) {
+        SCOPED_TRACE(jobs);
+        const fs::path dir = folder / jobs;
+        const std::string printed =
+            run(std::string("batch --seed fffffff0 --nodes 20 --maps 40 --clock-step 400 --jobs ") + jobs + " --dir " +
+                dir.string());
+        const size_t logAt = printed.find("log ");
+        ASSERT_NE(logAt, std::string::npos) << printed;
+        EXPECT_EQ(printed.substr(0, logAt), expectedPage);
+        const std::string logPath = printed.substr(logAt + 4, printed.size() - logAt - 5);
+        EXPECT_TRUE(std::regex_match(logPath, std::regex(dir.string() + "/Log_20[0-9][0-9]/\\(20\\)40_@[0-9]{10}\\.txt")))
+            << logPath;
+        EXPECT_EQ(readFile(logPath), expectedLog);
+    }
+}
+}  // namespace
+#endif

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -430,9 +429,11 @@ std::vector<int> walk(const Map& map, const MapNode* from, const MapNode* until,
 // ---------------------------------------------------------------------------
 // Batch runs
 
+// Every reading moves the clock on by `step`. Copies read the same clock, as
+// clocks must: a colouring keeps a copy of the clock its worker times with.
 Clock steppingClock(uint32_t step)
 {
-    return [step, now = uint32_t{0}]() mutable { return now += step; };
+    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
 }
 
 Clock platformClock()
@@ -531,9 +532,10 @@ int32_t clockStepArgument(py::handle step)
     return step.is_none() ? 0 : rangeArgument(step, "clock_step", 1, 100000);
 }
 
-// runBatch with its run log in `folder`.
-py::dict runBatchInFolder(py::handle seed, py::handle nodes, py::handle maps, py::handle jobs, const std::string& folder,
-                          py::handle clockStep, py::object progress, int intervalMs)
+// runBatch with its run log in `folder` (made if missing; a name already
+// taken gets the first free _2, _3 ... beside it).
+py::dict runBatchInFolder(py::object seed, py::object nodes, py::object maps, py::object jobs, const std::string& folder,
+                          py::object clockStep, py::object progress, int intervalMs)
 {
     BatchSettings s;
     s.firstSeed = seedArgument(seed);
@@ -542,10 +544,6 @@ py::dict runBatchInFolder(py::handle seed, py::handle nodes, py::handle maps, py
     s.jobs = jobsArgument(jobs);
     applyClockStep(s, clockStepArgument(clockStep));
     if (folder.empty()) throw py::value_error("the run log needs a folder");
-    {
-        std::error_code ignored;  // a folder that cannot be made shows as a log that cannot be created
-        std::filesystem::create_directories(std::filesystem::u8path(folder), ignored);
-    }
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(folder));
 
     BatchTexts texts;
@@ -572,7 +570,9 @@ py::dict runBatchInFolder(py::handle seed, py::handle nodes, py::handle maps, py
     d["maps"] = s.maps;
     d["jobs"] = s.jobs;
     d["log_created"] = out.logCreated;
-    d["log_path"] = utf16ToUtf8(s.logPath);
+    d["log_error"] = out.logError;
+    d["log_path"] = utf16ToUtf8(out.logPath);
+    d["maps_done"] = out.mapsDone;
     d["successes"] = out.successes;
     d["failures"] = out.failures;
     d["map_ms"] = out.mapMs;
@@ -585,7 +585,7 @@ py::dict runBatchInFolder(py::handle seed, py::handle nodes, py::handle maps, py
 // Every map of a batch with its own result and times, on `jobs` threads:
 // each worker colours as the batch run's workers do (its own map, colouring
 // and clock, colourBatchMap for each seed), without a run log.
-py::dict colourMaps(py::handle seed, py::handle nodes, py::handle maps, py::handle jobs, py::handle clockStep,
+py::dict colourMaps(py::object seed, py::object nodes, py::object maps, py::object jobs, py::object clockStep,
                     py::object progress, int intervalMs)
 {
     const uint32_t firstSeed = seedArgument(seed);
@@ -713,14 +713,24 @@ PYBIND11_MODULE(_orvane, m)
     m.attr("ColouringFinishedError") = py::handle(finishedError);
     m.attr("ColouringReplacedError") = py::handle(replacedError);
 
-    py::class_<TraceRecord>(m, "TraceRecord", R"doc(
+    // The classes are named as the package shows them (orvane.Map, not
+    // orvane._orvane.Map) and all exist before any signature names them.
+    const py::object moduleName = m.attr("__name__");
+    m.attr("__name__") = "orvane";
+    py::class_<TraceRecord> traceRecordClass(m, "TraceRecord");
+    py::class_<MapBox, std::shared_ptr<MapBox>> mapClass(m, "Map");
+    py::class_<PyColouring> colouringClass(m, "Colouring");
+    m.attr("__name__") = moduleName;
+
+    traceRecordClass.doc() = R"doc(
 What one step of a colouring did and the engine's state after it.
 
 ``str(record)`` is the companion's trace line for that step, e.g.
 ``step 2 phase 1->1 result 0 colours .Y.GYR.. ring 5 cand 5 arc 0,0 pivot 0 path 0,0 cursor 0 flag 0``.
 Node references are node numbers (1..N), 0 when unset; ``colours`` has one
 letter per node from ``.RGYB*`` (a dot for none, ``*`` for the blocked candidate).
-)doc")
+)doc";
+    traceRecordClass
         .def_readonly("step", &TraceRecord::step, "The number of this step on its colouring (from 1).")
         .def_readonly("phase_before", &TraceRecord::phaseBefore, "The phase the step started in (see orvane.Phase).")
         .def_readonly("phase_after", &TraceRecord::phaseAfter, "The phase to run next; 255 once finished.")
@@ -756,7 +766,7 @@ letter per node from ``.RGYB*`` (a dot for none, ``*`` for the blocked candidate
              })
         .def("__hash__", [](const TraceRecord& r) { return py::hash(py::str(r.line)); });
 
-    py::class_<MapBox, std::shared_ptr<MapBox>>(m, "Map", R"doc(
+    mapClass.doc() = R"doc(
 Map(seed, nodes)
 
 The random map of (seed, nodes), built exactly as the program and the
@@ -773,8 +783,9 @@ nodes
 
 positions, borders, neighbours() and outer describe the map as built;
 colours, export_text() and the picture show it as it stands, coloured or not.
-)doc")
-        .def(py::init([](py::handle seed, py::handle nodes) { return makeMap(seed, nodes); }), py::arg("seed"),
+)doc";
+    mapClass
+        .def(py::init([](py::object seed, py::object nodes) { return makeMap(seed, nodes); }), py::arg("seed"),
              py::arg("nodes"))
         .def_property_readonly("seed", [](const MapBox& b) { return b.seed; }, "The seed (an int).")
         .def_property_readonly("nodes", [](const MapBox& b) { return b.nodes; },
@@ -787,7 +798,7 @@ colours, export_text() and the picture show it as it stands, coloured or not.
                                "The nodes of the outer boundary in cycle order, as a list.")
         .def(
             "neighbours",
-            [](const MapBox& b, py::handle number) {
+            [](const MapBox& b, py::object number) {
                 const int64_t k = saturatedInteger(number, "node number");
                 if (k < 1 || k > b.nodes)
                     throw py::index_error("node " + std::string(py::repr(number)) + " is outside 1.." +
@@ -809,7 +820,7 @@ colours, export_text() and the picture show it as it stands, coloured or not.
             "The export file's bytes as the program writes it: UTF-16LE with byte-order mark, CR LF line ends.")
         .def(
             "svg",
-            [](MapBox& b, py::handle width, py::handle height) {
+            [](MapBox& b, py::object width, py::object height) {
                 const ViewSize size = viewSizeArgument(width, height);
                 return withMap(b, [&] { return mapPageSvg(b.map, EngineState{}, size); });
             },
@@ -834,11 +845,12 @@ clock
 )doc")
         .def("__repr__", [](const MapBox& b) { return mapRepr(b); });
 
-    py::class_<PyColouring>(m, "Colouring", R"doc(
+    colouringClass.doc() = R"doc(
 One colouring of one map, stepped one visible phase at a time (step()) or run
 to the end (run()), as the step and full colouring buttons do. Make one with
 Map.colouring(). It keeps its map alive.
-)doc")
+)doc";
+    colouringClass
         .def(
             "step", [](PyColouring& c) { return stepOnce(c, false); },
             "One step (one visible phase); returns its TraceRecord. Raises ColouringFinishedError once finished.")
@@ -914,7 +926,7 @@ Map.colouring(). It keeps its map alive.
             "Clears the colouring as the clear button does: colours removed, set-aside nodes restored, phase 0.")
         .def(
             "svg",
-            [](PyColouring& c, py::handle width, py::handle height) {
+            [](PyColouring& c, py::object width, py::object height) {
                 const ViewSize size = viewSizeArgument(width, height);
                 return withColouring(c, "draw", [&] { return mapPageSvg(c.box->map, c.colouring->state(), size); });
             },
@@ -935,6 +947,4 @@ Map.colouring(). It keeps its map alive.
     m.def("_colour_maps", &colourMaps, py::arg("seed"), py::arg("nodes"), py::arg("maps"), py::arg("jobs"),
           py::arg("clock_step"), py::arg("progress"), py::arg("interval_ms"),
           "Every map of a batch with its own result and times, without a run log (see orvane.batch).");
-    m.def("_parse_seed", [](py::handle seed) { return seedArgument(seed); }, py::arg("seed"),
-          "The seed that Map and batch take for this value.");
 }

@@ -2,7 +2,8 @@
 # Builds and runs every test of Orvane on a Debian/Ubuntu machine, installing
 # what it needs first: the native unit tests, the same tests under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
-# ThreadSanitizer, a program built against the installed library, the fuzz
+# ThreadSanitizer, a program built against the installed library, the Python
+# module with pytest, the fuzz
 # targets for a bounded time, the Windows build's tests under Wine, and the
 # end-to-end window test.
 set -euo pipefail
@@ -42,6 +43,9 @@ TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -j "$jobs"
 
 step "a program built against the installed library"
 bash scripts/test-consumer.sh
+
+step "the Python module"
+bash python/run-tests.sh
 
 step "fuzz targets under the sanitizers"
 bash scripts/fuzz.sh

@@ -83,7 +83,7 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
                                  "総処理時間 :  00 分 00 秒\r\n"
                                  "地図 :        0 (msec)\r\n"
                                  "着色 :        0 (msec)\r\n";
-    EXPECT_EQ(runLog("2"), expected);
+    EXPECT_EQ(runLog("2"), local(expected));
     EXPECT_EQ(session.runLogPath, (folder / "Log_2026" / "(5)2_@1207224530.txt").u16string());
 }
 
@@ -122,7 +122,7 @@ TEST_F(BatchRunTest, MapAndColouringTimesAreSummedApart)
     auto timeText = [](const char* label, uint32_t ms) {
         char digits[16];
         std::snprintf(digits, sizeof digits, "%8u", ms);
-        return std::string(label) + " : " + digits + " (msec)";
+        return local(std::string(label) + " : " + digits + " (msec)");
     };
     EXPECT_EQ(utf8(session.batch.batchMapTime), timeText("地図", mapSum));
     EXPECT_EQ(utf8(session.batch.batchColourTime), timeText("着色", colourSum));
@@ -130,7 +130,7 @@ TEST_F(BatchRunTest, MapAndColouringTimesAreSummedApart)
     const uint32_t elapsed = 3 * (readings + 1);
     char total[64];
     std::snprintf(total, sizeof total, "総処理時間 :  %02u 分 %02u 秒", (elapsed + 500) / 1000 / 60, (elapsed + 500) / 1000 % 60);
-    EXPECT_EQ(utf8(session.batch.batchTotalTime), total);
+    EXPECT_EQ(utf8(session.batch.batchTotalTime), local(total));
     const std::string log = readFile(session.runLogPath);
     EXPECT_NE(log.find(timeText("地図", mapSum) + "\r\n" + timeText("着色", colourSum) + "\r\n"), std::string::npos)
         << log;
@@ -183,7 +183,7 @@ TEST_F(BatchRunTest, LastMapFailingEndsTheMapsWithItsErrorLine)
     session.batchRun();
     const std::string error = errorLine(0x102);
     EXPECT_NE(forcedResult(0x102), 0);  // the forced failure is a real one
-    EXPECT_EQ(runLog("3"), error + seedLine("00000100", "初期地図\r\n") + summary(3, timeLines()));
+    EXPECT_EQ(runLog("3"), local(error + seedLine("00000100", "初期地図\r\n")) + local(summary(3, "")) + timeLines());
     EXPECT_EQ(counter(1), u"1");
 }
 
@@ -192,9 +192,10 @@ TEST_F(BatchRunTest, SeveralFailuresKeepTheirErrorLinesInSeedOrder)
     setFields(u"200", u"5", u"6");
     failingSeeds = {0x200, 0x202, 0x203};
     session.batchRun();
-    const std::string expected = errorLine(0x200) + errorLine(0x202) + errorLine(0x203) +
-                                 seedLine("00000205", "最終地図\r\n") + seedLine("00000200", "初期地図\r\n") +
-                                 summary(6, timeLines());
+    const std::string expected = local(errorLine(0x200) + errorLine(0x202) + errorLine(0x203) +
+                                       seedLine("00000205", "最終地図\r\n") + seedLine("00000200", "初期地図\r\n") +
+                                       summary(6, "")) +
+                                 timeLines();
     EXPECT_EQ(runLog("6"), expected);
     EXPECT_EQ(counter(0), u"3");
     EXPECT_EQ(counter(1), u"3");
@@ -209,7 +210,7 @@ TEST_F(BatchRunTest, MapCountZeroRunsOneMapNamedTwice)
     EXPECT_EQ(headlessControlText(idMapCountField), u"1");
     EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( 00000abc ) ～ ( 00000abc )");
     const std::string log = readFile(folder / "Log_2026" / "(3)1_@1207224530.txt");
-    EXPECT_EQ(log.substr(0, log.find("---")), "00000abc(3)\t;最終地図\r\n00000abc(3)\t;初期地図\r\n");
+    EXPECT_EQ(log.substr(0, log.find("---")), local("00000abc(3)\t;最終地図\r\n00000abc(3)\t;初期地図\r\n"));
 }
 
 TEST_F(BatchRunTest, EmptySeedFieldStartsAtTheClockAndStaysEmpty)
@@ -272,7 +273,7 @@ TEST_F(BatchRunTest, MapCountAboveTheLimitRunsAMillionMaps)
     EXPECT_EQ(counter(0), u"1000000");
     EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( 00000000 ) ～ ( 000f423f )");
     const std::string log = readFile(folder / "Log_2026" / "(3)1000000_@1207224530.txt");
-    EXPECT_EQ(log.substr(0, std::min<size_t>(log.find("---"), 200)), "000f423f(3)\t;最終地図\r\n00000000(3)\t;初期地図\r\n");
+    EXPECT_EQ(log.substr(0, std::min<size_t>(log.find("---"), 200)), local("000f423f(3)\t;最終地図\r\n00000000(3)\t;初期地図\r\n"));
 }
 
 // Each thread that reads it has a clock of its own that moves 400 ms per
@@ -338,7 +339,7 @@ TEST_F(BatchJobsTest, TwoJobsWriteTheRunLogThatOneJobWrites)
     const std::vector<Run> runs = runOnOneAndTwoJobs(u"c0de", u"200", u"300", folder / "Log_2026" / "(200)300_@1207224530.txt");
     ASSERT_EQ(runs.size(), 2u);
     expectSameRuns(runs[0], runs[1]);
-    EXPECT_NE(runs[1].log.find("0000c209(200)\t;最終地図\r\n0000c0de(200)\t;初期地図\r\n"), std::string::npos)
+    EXPECT_NE(runs[1].log.find(local("0000c209(200)\t;最終地図\r\n0000c0de(200)\t;初期地図\r\n")), std::string::npos)
         << runs[1].log;
     EXPECT_EQ(runs[1].successes, u"300");
 }
@@ -393,16 +394,16 @@ TEST_F(BatchRunTest, ShortErrorLinesLeaveNoTailOfTheLineTheyReplace)
     log.mapFinished(0x10, 0, false);
     log.mapStarted(0x11);
     log.mapFinished(0x11, 7, false);
-    EXPECT_EQ(readFile(folder / "log.txt"), "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;最終地図");
+    EXPECT_EQ(readFile(folder / "log.txt"), local("00000011(10000)\t;Error(7)\r\n00000012(10000)\t;最終地図"));
     log.mapStarted(0x12);
     log.mapFinished(0x12, 65535, true);
     EXPECT_EQ(readFile(folder / "log.txt"),
-              "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n");
+              local("00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n"));
     BatchTexts times;
     formatBatchTimes(times, 0, 0, 0);
     log.summary(3, times);
     const std::string text = readFile(folder / "log.txt");
     EXPECT_EQ(text.substr(0, text.find("---")),
-              "00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n");
+              local("00000011(10000)\t;Error(7)\r\n00000012(10000)\t;Error(-1)\r\n00000010(10000)\t;初期地図\r\n"));
 }
 }  // namespace

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "runs/batch.h"
 #include "runs/texts.h"
+#include "text/utf.h"
 #include "ui/controls.h"
 #include "ui/session.h"
 #include <cstdlib>
@@ -89,6 +90,8 @@ inline std::string readFile(const fs::path& path)
 }
 
 inline std::string utf8(const std::u16string& text) { return toLocaleEncoding(text); }
+// A text written here in UTF-8, as the run log holds it: in the locale's encoding.
+inline std::string local(const std::string& text) { return toLocaleEncoding(utf8ToUtf16(text)); }
 
 // A new empty folder under the system's temporary folder.
 inline fs::path freshFolder()

@@ -55,10 +55,6 @@ __all__ = [
     "__version__",
 ]
 
-for _type in (Map, Colouring, TraceRecord):
-    _type.__module__ = __name__
-
-
 class Phase(enum.IntEnum):
     """The engine's phases, as TraceRecord.phase_before/phase_after and Colouring.phase give them."""
 
@@ -219,9 +215,10 @@ def batch(
         Ctrl-C (or an exception from the callable) stops the run.
     run_log
         A folder: the run log is written there as the companion's ``--dir``
-        writes it, ``Log_YYYY/(N)M_@MMDDhhmmss.txt`` (the folder is made if
-        missing; a second run with the same counts in the same second
-        replaces the first one's log). None keeps no log.
+        writes it, ``Log_YYYY/(N)M_@MMDDhhmmss.txt`` (folders are made if
+        missing; a name already taken gets ``_2``, ``_3`` ... as the
+        companion's does). None keeps no log. A log that cannot be created
+        or written raises OSError.
     clock_step
         For tests, 1..100000: every clock reading moves on by this many
         milliseconds, as ``--clock-step`` does, so the 10-second limit
@@ -270,8 +267,13 @@ def batch(
             raise ValueError("run_log must name a folder")
     try:
         d = _orvane._run_batch(seed, nodes, maps, jobs, folder, clock_step, reporter, interval_ms)
+        error = d["log_error"]
         if not d["log_created"]:
-            raise OSError(f"cannot create the run log {d['log_path']!r}; no map was built")
+            raise OSError(error, f"cannot create the run log: {os.strerror(error) if error else 'no path'}; "
+                                 "no map was built", d["log_path"])
+        if error:
+            raise OSError(error, f"cannot write the run log: {os.strerror(error)}; the run stopped after "
+                                 f"{d['maps_done']} of {d['maps']} maps", d["log_path"])
         logged = dict(read_run_log_failures(d["log_path"]))
     finally:
         if temporary is not None:

@@ -113,7 +113,7 @@ def test_no_seed_takes_the_clock():
 def test_pictures():
     m = orvane.Map(5, 30)
     svg = m._repr_svg_()
-    assert svg.startswith("<svg") and 'width="600"' in svg and 'height="600"' in svg
+    assert svg.startswith("<?xml") and '<svg xmlns="http://www.w3.org/2000/svg" width="600" height="600"' in svg
     assert 'width="100"' in m.svg(100, 80)
     assert "orvane.Map(0x00000005, 30)" == repr(m)
 

@@ -80,7 +80,7 @@ def test_the_interpreter_runs_while_a_batch_works():
     result = []
 
     def work():
-        result.append(orvane.batch(1, 3000, 16, jobs=1))
+        result.append(orvane.batch(1, 10000, 8, jobs=1))
         done.set()
 
     thread = threading.Thread(target=work)
@@ -92,7 +92,7 @@ def test_the_interpreter_runs_while_a_batch_works():
         time.sleep(0)
     thread.join()
     elapsed = time.perf_counter() - started
-    assert result[0].maps == 16
+    assert result[0].maps == 8
     # Holding the lock for the whole batch would have left this loop a handful of turns.
     assert elapsed > 0.2, "the batch finished too fast to tell"
     assert ticks > 1000

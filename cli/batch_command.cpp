@@ -1,6 +1,6 @@
 // The batch command: the batch run as the program's button runs it, on worker
 // threads, with live progress on a terminal and Ctrl-C leaving the log as a
-// killed run leaves it.
+// killed run leaves it; or one shard of a run, leaving its shard file.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "runs/batch.h"
 #include "runs/maprequest.h"
 #include "runs/runlog.h"
+#include "runs/shard.h"
 #include "runs/texts.h"
 #include "text/utf.h"
 #include "ui/controls.h"
@@ -81,6 +82,27 @@ bool parseWhole(const std::string& text, long least, long most, long& value)
     return !text.empty() && !*end && value >= least && value <= most;
 }
 
+// Decimal digits only (no sign, no blanks), least..most.
+bool parseCount(const std::string& text, uint64_t least, uint64_t most, uint64_t& value)
+{
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return value >= least && value <= most;
+}
+
+// "I/K" with 0 <= I < K <= mostShards.
+bool parseShard(const std::string& text, uint32_t& index, uint32_t& shards)
+{
+    const size_t slash = text.find('/');
+    uint64_t i = 0, k = 0;
+    if (slash == std::string::npos || !parseCount(text.substr(0, slash), 0, mostShards - 1, i) ||
+        !parseCount(text.substr(slash + 1), 1, mostShards, k) || i >= k)
+        return false;
+    index = static_cast<uint32_t>(i);
+    shards = static_cast<uint32_t>(k);
+    return true;
+}
+
 // --clock-step MS, for tests: every reading of a clock moves it on by MS, so
 // that the engine's time limit strikes after a known number of phases. Each
 // worker has a clock of its own, so every map sees the same readings however
@@ -105,30 +127,45 @@ void printBatchTexts(const BatchTexts& t, bool succeeded, const std::u16string& 
     std::printf("%s\n", localText(succeeded ? ws::successText : ws::failureText).c_str());
     std::printf("log %s\n", toLocaleEncoding(logPath).c_str());
 }
-}  // namespace
+// What a whole run and a shard both take: --jobs, --clock-step, --reference.
+struct MapOptions {
+    int jobs = 1;
+    Paths paths = Paths::fast;
+    uint32_t clockStep = 0;  // 0: the platform's clock
+};
 
-int runBatchCommand(const Arguments& a)
+int readMapOptions(const Arguments& a, MapOptions& o)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step", "--reference"})) return status;
-    if (a.has("--dir") && a.value("--dir").empty()) return usageError("--dir needs a folder");
     long jobs = defaultBatchJobs(), step = 0;
     if (a.has("--jobs") && !parseWhole(a.value("--jobs"), 1, 64, jobs))
         return usageError("--jobs takes a whole number from 1 to 64");
     if (a.has("--clock-step") && !parseWhole(a.value("--clock-step"), 1, 100000, step))
         return usageError("--clock-step takes a whole number from 1 to 100000");
+    o.jobs = static_cast<int>(jobs);
+    o.paths = pathsFromArguments(a);
+    o.clockStep = static_cast<uint32_t>(step);
+    return 0;
+}
 
+// Each worker's clock: its own stepping clock with --clock-step.
+ClockFactory workerClocks(const MapOptions& o)
+{
+    if (!o.clockStep) return {};
+    return [ms = o.clockStep] { return steppingClock(ms); };
+}
+
+int runWholeBatch(const Arguments& a, const MapOptions& o)
+{
+    if (a.has("--out")) return usageError("--out is the folder of a shard's file: it needs --shard");
     BatchSettings s;
     s.nodes = clampCount(parseCountText(fieldText(a, "--nodes", countFieldReadUnits).c_str()), leastNodes, mostNodes);
     s.maps = clampCount(parseCountText(fieldText(a, "--maps", countFieldReadUnits).c_str()), 1, mostBatchMaps);
     const std::u16string seed = fieldText(a, "--seed", textBufferUnits);
     s.firstSeed = seed.empty() ? clockMillis() : parseSeedText(seed.c_str());
-    s.jobs = static_cast<int>(jobs);
-    s.paths = pathsFromArguments(a);
-    if (step) {
-        const uint32_t ms = static_cast<uint32_t>(step);
-        s.workerClock = [ms] { return steppingClock(ms); };
-        s.runClock = steppingClock(ms);
-    }
+    s.jobs = o.jobs;
+    s.paths = o.paths;
+    s.workerClock = workerClocks(o);
+    if (o.clockStep) s.runClock = steppingClock(o.clockStep);
     BatchTexts texts;
     copyText(texts.counterText[0], 16, u"0");
     copyText(texts.counterText[1], 16, u"0");
@@ -153,6 +190,70 @@ int runBatchCommand(const Arguments& a)
     }
     printBatchTexts(texts, out.failures == 0, out.logPath);
     return 0;
+}
+
+std::string seedRangeText(const SeedSlice& slice)
+{
+    if (slice.maps == 0) return "no seeds";
+    return localText(seedDigits(slice.firstSeed).c_str()) + ".." +
+           localText(seedDigits(slice.firstSeed + static_cast<uint32_t>(slice.maps - 1)).c_str());
+}
+
+// One shard: its slice of the seeds, recorded in its file in --out. Nothing
+// is written until the slice is done, and then the file comes whole.
+int runShardBatch(const Arguments& a, const MapOptions& o)
+{
+    if (a.has("--dir")) return usageError("--dir is the run log's folder: a shard writes its file into --out");
+    if (a.value("--out").empty()) return usageError("--shard needs --out DIR, the folder of the shard files");
+    ShardSettings s;
+    if (!parseShard(a.value("--shard"), s.index, s.run.shards))
+        return usageError("--shard takes I/K: whole numbers with 0 <= I < K <= " + std::to_string(mostShards));
+    if (const int status = shardedRunFromArguments(a, s.run.shards, s.run)) return status;
+    s.jobs = o.jobs;
+    s.paths = o.paths;
+    s.workerClock = workerClocks(o);
+    s.folder = utf8ToUtf16(a.value("--out"));
+
+    ProgressPrinter progress(isatty(fileno(stderr)) != 0);
+    const ShardOutcome out = runShard(s, &progress);
+    if (progressShown) std::fputc('\n', stderr);
+    if (out.error) {
+        std::fprintf(stderr, "orvane-cli: cannot write the shard file '%s': %s\n", toLocaleEncoding(out.path).c_str(),
+                     errorText(out.error).c_str());
+        return 1;
+    }
+    const ShardRecord& r = out.record;
+    std::printf("shard %u/%u: %s (%llu maps): %llu ok, %llu failed\n", r.index, r.run.shards,
+                seedRangeText(r.slice).c_str(), static_cast<unsigned long long>(r.slice.maps),
+                static_cast<unsigned long long>(r.tally.successes), static_cast<unsigned long long>(r.tally.failures));
+    std::printf("shard-file %s\n", toLocaleEncoding(out.path).c_str());
+    return 0;
+}
+}  // namespace
+
+int shardedRunFromArguments(const Arguments& a, uint32_t shards, ShardedRun& run)
+{
+    const std::u16string seed = fieldText(a, "--seed", textBufferUnits);
+    if (seed.empty()) return usageError("a sharded run needs --seed: every shard must start from the same seed");
+    uint64_t maps = 0;
+    if (!parseCount(a.value("--maps"), 1, mostShardedMaps, maps))
+        return usageError("a sharded run needs --maps, a whole number from 1 to " + std::to_string(mostShardedMaps));
+    run.firstSeed = parseSeedText(seed.c_str());
+    run.nodes = clampCount(parseCountText(fieldText(a, "--nodes", countFieldReadUnits).c_str()), leastNodes, mostNodes);
+    run.maps = maps;
+    run.shards = shards;
+    return 0;
+}
+
+int runBatchCommand(const Arguments& a)
+{
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--maps", "--dir", "--jobs", "--clock-step", "--reference",
+                                         "--shard", "--out"}))
+        return status;
+    if (a.has("--dir") && a.value("--dir").empty()) return usageError("--dir needs a folder");
+    MapOptions options;
+    if (const int status = readMapOptions(a, options)) return status;
+    return a.has("--shard") ? runShardBatch(a, options) : runWholeBatch(a, options);
 }
 
 }  // namespace orvane::cli

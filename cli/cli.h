@@ -4,8 +4,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 #include "engine/colouring.h"
 #include "map/map.h"
+#include "runs/shard.h"
 
 namespace orvane::cli {
 
@@ -13,6 +15,7 @@ struct Arguments {
     std::string command;
     std::map<std::string, std::string> values;  // --name VALUE
     std::set<std::string> flags;                // --name
+    std::vector<std::string> operands;          // the words after the command
     bool has(const std::string& name) const { return values.count(name) || flags.count(name); }
     std::string value(const std::string& name) const
     {
@@ -23,8 +26,9 @@ struct Arguments {
 
 // Prints a usage error and gives exit status 2.
 int usageError(const std::string& message);
-// Checks that only the named options were given; returns 0 or the usage error status.
-int allowOnly(const Arguments& a, const std::set<std::string>& allowed);
+// Checks that only the named options and at most `operands` operands were
+// given; returns 0 or the usage error status.
+int allowOnly(const Arguments& a, const std::set<std::string>& allowed, size_t operands = 0);
 
 // An option's text as the window's field of that kind reads it: at most
 // `units` - 1 UTF-16 units.
@@ -33,6 +37,9 @@ std::u16string fieldText(const Arguments& a, const std::string& name, int units)
 uint32_t seedFromArguments(const Arguments& a);
 int nodesFromArguments(const Arguments& a);
 Paths pathsFromArguments(const Arguments& a);
+// The sharded run that --seed (required), --nodes and --maps (a whole number
+// up to 2^32) ask for, cut into `shards`; returns 0 or the usage error status.
+int shardedRunFromArguments(const Arguments& a, uint32_t shards, ShardedRun& run);
 // Writes the export file when --export was given; false (after a message) when it failed.
 bool exportIfAsked(const Arguments& a, const Map& map);
 // Runs the engine as --steps K or --full ask, printing the trace when asked.
@@ -44,5 +51,7 @@ int runMapCommand(const Arguments& a);
 int runColourCommand(const Arguments& a);
 int runBatchCommand(const Arguments& a);
 int runRenderCommand(const Arguments& a);
+int runMergeCommand(const Arguments& a);
+int runPendingCommand(const Arguments& a);
 
 }  // namespace orvane::cli

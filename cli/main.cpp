@@ -16,7 +16,16 @@ const char usageText[] =
     "  map      build a map and print: seed, node count, borders, outer nodes\n"
     "  colour   build a map and colour it step by step or at once\n"
     "  batch    colour --maps consecutive seeds from --seed, as the batch button\n"
-    "           does, writing the run log (progress on stderr when a terminal)\n"
+    "           does, writing the run log (progress on stderr when a terminal);\n"
+    "           with --shard I/K only the I-th of K slices of the seeds, writing\n"
+    "           a shard file into --out DIR (docs/cluster.md)\n"
+    "  merge    merge DIR [--dir LOGDIR]: put the shard files of one run in DIR\n"
+    "           together into the run log one sequential run writes; prints its\n"
+    "           path. Missing, broken or foreign shards are named and no log is\n"
+    "           written (exit 1). The log goes under LOGDIR, by default DIR\n"
+    "  pending  print the shards of a run (--seed, --nodes, --maps, --shards K,\n"
+    "           --out DIR) that have no complete file in DIR yet, as a job array\n"
+    "           lists indices (\"0-3,7\"); nothing when all are there\n"
     "  render   build (and colour) a map and write the map page as SVG\n"
     "\n"
     "options:\n"
@@ -32,10 +41,16 @@ const char usageText[] =
     "  --size WxH     render: the view's size in pixels (default 800x600)\n"
     "  --svg PATH     render: where to write the picture\n"
     "  --maps TEXT    batch: map count, read as the map count field (its first 7\n"
-    "                 characters, clamped to 1..1000000)\n"
-    "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli\n"
+    "                 characters, clamped to 1..1000000); with --shard a whole\n"
+    "                 number from 1 to 4294967296 (the whole seed space)\n"
+    "  --dir DIR      batch: make the Log_YYYY folder in DIR, not beside orvane-cli;\n"
+    "                 merge: there, not in the shard folder\n"
     "  --jobs J       batch: colour the maps on J threads (default: the number of\n"
     "                 cores); the run log is the same as with one\n"
+    "  --shard I/K    batch: run only slice I (0 <= I < K <= 1000000) of the seeds;\n"
+    "                 needs --seed, --out and a whole --maps from 1 to 4294967296\n"
+    "  --out DIR      batch --shard, pending: the folder of the shard files\n"
+    "  --shards K     pending: the number of shards of the run\n"
     "  --clock-step MS  batch, for tests: the clock moves MS per reading, so the\n"
     "                 engine's 10-second limit strikes after a known number of phases\n"
     "  --reference    map, colour, batch: take the slow reference paths (whole-list walks\n"
@@ -57,6 +72,8 @@ const std::vector<Command>& commands()
         {"color", runColourCommand},
         {"batch", runBatchCommand},
         {"render", runRenderCommand},
+        {"merge", runMergeCommand},
+        {"pending", runPendingCommand},
     };
     return table;
 }
@@ -70,8 +87,8 @@ int parse(int argc, char** argv, Arguments& a)
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             if (i + 1 >= argc) return usageError(arg + " needs a value");
             a.values[arg] = argv[++i];
-        } else if (a.command.empty() && !arg.empty() && arg[0] != '-') {
-            a.command = arg;
+        } else if (!arg.empty() && arg[0] != '-') {
+            (a.command.empty() ? a.command : a.operands.emplace_back()) = arg;
         } else {
             return usageError("unexpected argument '" + arg + "'");
         }
@@ -86,8 +103,9 @@ int usageError(const std::string& message)
     return 2;
 }
 
-int allowOnly(const Arguments& a, const std::set<std::string>& allowed)
+int allowOnly(const Arguments& a, const std::set<std::string>& allowed, size_t operands)
 {
+    if (a.operands.size() > operands) return usageError("unexpected argument '" + a.operands[operands] + "'");
     for (const auto& [name, value] : a.values)
         if (!allowed.count(name)) return usageError("unknown option '" + name + "' for " + a.command);
     for (const auto& name : a.flags)

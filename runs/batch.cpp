@@ -27,28 +27,28 @@ Clock platformClock()
     return [] { return clockMillis(); };
 }
 
-// Where the results of the run's maps come from, in seed order: this thread,
-// or the worker threads.
+// Where the results of a range's maps come from, in seed order: this
+// thread, or the worker threads.
 class MapSource {
 public:
-    MapSource(const BatchSettings& s)
-        : settings_(s), clock_(s.workerClock ? s.workerClock() : platformClock()), colouring_(map_, clock_, s.paths)
+    explicit MapSource(const MapRange& r)
+        : range_(r), clock_(r.workerClock ? r.workerClock() : platformClock()), colouring_(map_, clock_, r.paths)
     {
-        if (s.jobs > 1)
-            workers_ = std::make_unique<BatchWorkers>(s.firstSeed, s.maps, s.nodes, s.jobs, s.paths,
-                                                      s.workerClock ? s.workerClock : ClockFactory(platformClock));
+        if (r.jobs > 1)
+            workers_ = std::make_unique<BatchWorkers>(r.firstSeed, r.maps, r.nodes, r.jobs, r.paths,
+                                                      r.workerClock ? r.workerClock : ClockFactory(platformClock));
     }
 
     BatchMap next(uint32_t seed)
     {
         if (workers_) return workers_->next();
-        const BatchMap m = colourBatchMap(map_, colouring_, seed, settings_.nodes, clock_);
+        const BatchMap m = colourBatchMap(map_, colouring_, seed, range_.nodes, clock_);
         map_.release();
         return m;
     }
 
 private:
-    const BatchSettings& settings_;
+    const MapRange& range_;
     Map map_;
     Clock clock_;
     Colouring colouring_;
@@ -60,6 +60,41 @@ void showCounter(BatchTexts& texts, BatchListener* listener, int slot, uint32_t 
     copyText(texts.counterText[slot], 16, decimalText(static_cast<int32_t>(value)));
     if (listener) listener->counterChanged(slot);
 }
+
+std::u16string sumText(int64_t ms) { return padded(ms, 8, u' '); }
+
+// The run's side of the loop: the log's lines, the counters and the progress.
+class RunLogWriter : public MapVisitor {
+public:
+    RunLogWriter(const BatchSettings& s, RunLog& log, BatchTexts& texts, BatchListener* listener, const Clock& runClock,
+                 uint32_t start)
+        : settings_(s), log_(log), texts_(texts), listener_(listener), runClock_(runClock), start_(start)
+    {
+    }
+
+    // A map is built only once its line is safely in the log.
+    int mapStarting(uint32_t seed) override { return log_.mapStarted(seed); }
+
+    int mapDone(int64_t index, uint32_t seed, const BatchMap& map, const BatchTally& tally) override
+    {
+        const int slot = map.result == 0 ? 0 : 1;
+        const uint64_t counted = slot == 0 ? tally.successes : tally.failures;
+        showCounter(texts_, listener_, slot, static_cast<uint32_t>(counted));
+        const int error = log_.mapFinished(seed, map.result, index + 1 == settings_.maps);
+        if (listener_)
+            listener_->mapDone({index + 1, settings_.maps, static_cast<uint32_t>(tally.successes),
+                                static_cast<uint32_t>(tally.failures), batchElapsed(start_, runClock_())});
+        return error;
+    }
+
+private:
+    const BatchSettings& settings_;
+    RunLog& log_;
+    BatchTexts& texts_;
+    BatchListener* listener_;
+    const Clock& runClock_;
+    const uint32_t start_;
+};
 }  // namespace
 
 BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock)
@@ -95,14 +130,35 @@ void formatBatchHeader(BatchTexts& texts, int32_t nodes, int32_t maps, uint32_t 
 
 void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uint32_t colourMs)
 {
-    const uint64_t seconds = (uint64_t{elapsedMs} + 500) / 1000;
+    formatMergedBatchTimes(texts, elapsedMs, static_cast<int32_t>(mapMs), static_cast<int32_t>(colourMs));
+}
+
+void formatMergedBatchTimes(BatchTexts& texts, uint64_t elapsedMs, int64_t mapMs, int64_t colourMs)
+{
+    const uint64_t seconds = elapsedMs / 1000 + (elapsedMs % 1000 >= 500 ? 1 : 0);
     copyText(texts.batchTotalTime, batchTextUnits,
              bs::totalTime + padded(static_cast<int64_t>(seconds / 60), 2, u'0') + bs::minutes +
                  padded(static_cast<int64_t>(seconds % 60), 2, u'0') + bs::seconds);
-    copyText(texts.batchMapTime, batchTextUnits,
-             bs::mapTime + padded(static_cast<int32_t>(mapMs), 8, u' ') + bs::milliseconds);
-    copyText(texts.batchColourTime, batchTextUnits,
-             bs::colourTime + padded(static_cast<int32_t>(colourMs), 8, u' ') + bs::milliseconds);
+    copyText(texts.batchMapTime, batchTextUnits, bs::mapTime + sumText(mapMs) + bs::milliseconds);
+    copyText(texts.batchColourTime, batchTextUnits, bs::colourTime + sumText(colourMs) + bs::milliseconds);
+}
+
+MapLoopEnd runMapRange(const MapRange& range, MapVisitor& visitor)
+{
+    MapLoopEnd end;
+    MapSource source(range);
+    BatchTally& tally = end.tally;
+    for (int64_t i = 0; i < range.maps; ++i) {
+        const uint32_t seed = range.firstSeed + static_cast<uint32_t>(i);
+        if ((end.error = visitor.mapStarting(seed))) break;
+        const BatchMap m = source.next(seed);
+        tally.mapMs += m.mapMs;
+        tally.colourMs += m.colourMs;
+        ++(m.result == 0 ? tally.successes : tally.failures);
+        end.mapsDone = i + 1;
+        if ((end.error = visitor.mapDone(i, seed, m, tally))) break;
+    }
+    return end;
 }
 
 BatchOutcome runBatch(const BatchSettings& settings, BatchTexts& texts, BatchListener* listener)
@@ -128,24 +184,17 @@ BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& te
     }
     const Clock runClock = settings.runClock ? settings.runClock : platformClock();
     const uint32_t start = runClock();
-    MapSource source(settings);
-    uint32_t counts[2] = {0, 0};
-    for (int32_t i = 0; i < settings.maps && !out.logError; ++i) {
-        const uint32_t seed = settings.firstSeed + static_cast<uint32_t>(i);
-        // A map is built only once its line is safely in the log.
-        if ((out.logError = log.mapStarted(seed))) break;
-        const BatchMap m = source.next(seed);
-        out.mapMs += m.mapMs;
-        out.colourMs += m.colourMs;
-        const int slot = m.result == 0 ? 0 : 1;
-        showCounter(texts, listener, slot, ++counts[slot]);
-        out.logError = log.mapFinished(seed, m.result, i + 1 == settings.maps);
-        out.mapsDone = i + 1;
-        if (listener)
-            listener->mapDone({i + 1, settings.maps, counts[0], counts[1], batchElapsed(start, runClock())});
-    }
-    out.successes = counts[0];
-    out.failures = counts[1];
+    const MapRange range{settings.firstSeed, settings.maps, settings.nodes, settings.jobs, settings.paths,
+                         settings.workerClock};
+    RunLogWriter writer(settings, log, texts, listener, runClock, start);
+    const MapLoopEnd end = runMapRange(range, writer);
+    out.logError = end.error;
+    out.mapsDone = static_cast<int32_t>(end.mapsDone);
+    out.successes = static_cast<uint32_t>(end.tally.successes);
+    out.failures = static_cast<uint32_t>(end.tally.failures);
+    // The run's sums wrap as 32-bit sums do.
+    out.mapMs = static_cast<uint32_t>(end.tally.mapMs);
+    out.colourMs = static_cast<uint32_t>(end.tally.colourMs);
     out.elapsedMs = batchElapsed(start, runClock());
     formatBatchTimes(texts, out.elapsedMs, out.mapMs, out.colourMs);
     if (out.logError) {

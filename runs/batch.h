@@ -54,6 +54,49 @@ protected:
 // Each worker's clock, for its timings and the engine's 10-second limit.
 using ClockFactory = std::function<Clock()>;
 
+// Counts and time sums of the maps run so far, exact in 64 bits.
+struct BatchTally {
+    uint64_t successes = 0, failures = 0;
+    uint64_t mapMs = 0, colourMs = 0;
+};
+
+// Consecutive seeds (wrapping past ffffffff) of one node count, and how to colour them.
+struct MapRange {
+    uint32_t firstSeed = 0;
+    int64_t maps = 0;  // up to 2^32
+    int32_t nodes = leastNodes;
+    int jobs = 1;      // worker threads; 1 runs the maps on the calling thread
+    Paths paths = Paths::fast;
+    ClockFactory workerClock;  // unset: the platform's millisecond clock
+};
+
+// What the loop over a range does around each map, in seed order. Each call
+// gives 0, or an error number that stops the loop there.
+class MapVisitor {
+public:
+    // Before the map is built; on worker threads it may be built already.
+    virtual int mapStarting(uint32_t seed)
+    {
+        (void)seed;
+        return 0;
+    }
+    // Its result, with the tally that counts it.
+    virtual int mapDone(int64_t index, uint32_t seed, const BatchMap& map, const BatchTally& tally) = 0;
+
+protected:
+    ~MapVisitor() = default;
+};
+
+struct MapLoopEnd {
+    BatchTally tally;
+    int64_t mapsDone = 0;
+    int error = 0;  // the visitor's error that stopped the loop (0: every map ran)
+};
+
+// Builds and colours the maps of the range in seed order (on worker threads
+// when range.jobs > 1, each with its own clock) and shows each to the visitor.
+MapLoopEnd runMapRange(const MapRange& range, MapVisitor& visitor);
+
 struct BatchSettings {
     uint32_t firstSeed = 0;
     int32_t nodes = leastNodes;   // clamped to 3..10000 by the caller
@@ -89,6 +132,10 @@ BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& te
 void formatBatchHeader(BatchTexts& texts, int32_t nodes, int32_t maps, uint32_t firstSeed);
 // The three time lines of the finished batch page.
 void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uint32_t colourMs);
+// The same lines for a run put together from shards: the total time from a
+// 64-bit count and the sums as given (formatBatchTimes shows them as signed
+// 32-bit numbers).
+void formatMergedBatchTimes(BatchTexts& texts, uint64_t elapsedMs, int64_t mapMs, int64_t colourMs);
 // The number of worker threads a batch uses when nothing else is said: the cores (at most 64).
 int defaultBatchJobs();
 // Milliseconds from start to now on the wrapping clock.

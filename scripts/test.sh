@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test of Orvane on a Debian/Ubuntu machine, installing
-# what it needs first: the native unit tests, the same tests under
+# what it needs first: the native unit tests, sharded batches merged on a
+# private single-node Slurm cluster, the same tests under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, a program built against the installed library, the Python
 # module with pytest, the fuzz
@@ -30,6 +31,9 @@ step "native build and unit tests"
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs"
+
+step "sharded runs on a private Slurm cluster"
+bash scripts/test-slurm.sh
 
 step "sanitizer build and unit tests"
 cmake --preset sanitize >/dev/null

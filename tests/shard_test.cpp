@@ -1,0 +1,481 @@
+// Sharded runs: the slices of the seed range, the shard file, and the merge,
+// whose run log must be the log of one sequential run of the same seeds, and
+// which must refuse every set of shards that is not one whole run.
+#include "tests/runs_fixture.h"
+#include <cerrno>
+#include <memory>
+#include <numeric>
+#include <vector>
+#include "runs/runlog.h"
+#include "runs/shard.h"
+#include "runs/shardmerge.h"
+
+namespace {
+using namespace runs_testing;
+
+constexpr uint64_t wholeSeedSpace = uint64_t{1} << 32;
+
+// A clock that moves `step` ms on every reading; copies read the same clock.
+Clock steppingClock(uint32_t step)
+{
+    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
+}
+
+ClockFactory steppingClocks(uint32_t step)
+{
+    return [step] { return steppingClock(step); };
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end + 1 - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// The log without its total time line: the only line that tells how the
+// maps were spread over time, not what they gave.
+std::string withoutTotalTime(const std::string& log)
+{
+    std::string kept;
+    for (const std::string& line : linesOf(log))
+        if (line.rfind(utf8(u"総処理時間"), 0) != 0) kept += line;
+    return kept;
+}
+
+std::string totalTimeLine(const std::string& log)
+{
+    for (const std::string& line : linesOf(log))
+        if (line.rfind(utf8(u"総処理時間"), 0) == 0) return line;
+    return {};
+}
+
+size_t count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(ShardSlices, CoverTheRunInOrderWithSizesThatDifferByOneAtMost)
+{
+    const std::vector<std::pair<uint64_t, uint32_t>> runs = {
+        {1, 1}, {1, 5}, {3, 5}, {5, 5}, {10, 3}, {1000, 7}, {wholeSeedSpace, 1}, {wholeSeedSpace, 3},
+        {wholeSeedSpace, mostShards}, {wholeSeedSpace - 1, 1000}};
+    for (const auto& [maps, shards] : runs) {
+        SCOPED_TRACE(std::to_string(maps) + " maps in " + std::to_string(shards) + " shards");
+        const ShardedRun run{0xfffffff0u, 20, maps, shards};
+        uint64_t next = 0;
+        for (uint32_t i = 0; i < shards; ++i) {
+            const SeedSlice s = shardSlice(run, i);
+            ASSERT_EQ(s.offset, next);
+            ASSERT_EQ(s.firstSeed, run.firstSeed + static_cast<uint32_t>(s.offset));
+            // The first M mod K slices have one map more.
+            ASSERT_EQ(s.maps, maps / shards + (i < maps % shards ? 1 : 0));
+            next += s.maps;
+        }
+        EXPECT_EQ(next, maps);
+    }
+}
+
+TEST(ShardSlices, SmallRunsWrapAroundAndTheWholeSeedSpace)
+{
+    // More shards than maps: one map each, then empty slices.
+    const ShardedRun few{0x10, 20, 3, 5};
+    EXPECT_EQ(shardSlice(few, 2), (SeedSlice{0x12, 1, 2}));
+    EXPECT_EQ(shardSlice(few, 3), (SeedSlice{0x13, 0, 3}));
+    EXPECT_EQ(shardSlice(few, 4), (SeedSlice{0x13, 0, 3}));
+    EXPECT_EQ(shardSlice({0x77, 20, 1, 1}, 0), (SeedSlice{0x77, 1, 0}));
+    // Past ffffffff the seeds start again at 0.
+    const ShardedRun wrapping{0xfffffff0u, 20, 40, 3};
+    EXPECT_EQ(shardSlice(wrapping, 1), (SeedSlice{0xfffffffeu, 13, 14}));
+    EXPECT_EQ(shardSlice(wrapping, 2), (SeedSlice{0x0000000bu, 13, 27}));
+    // All 2^32 seeds: every seed once, the last shard ending just before the first seed.
+    const ShardedRun all{0x80000000u, 20, wholeSeedSpace, 3};
+    EXPECT_EQ(shardSlice(all, 0), (SeedSlice{0x80000000u, 1431655766, 0}));
+    EXPECT_EQ(shardSlice(all, 1), (SeedSlice{0x80000000u + 1431655766u, 1431655765, 1431655766}));
+    const SeedSlice last = shardSlice(all, 2);
+    EXPECT_EQ(last.firstSeed + static_cast<uint32_t>(last.maps), 0x80000000u);
+    EXPECT_EQ(shardSlice({5, 20, wholeSeedSpace, 1}, 0), (SeedSlice{5, wholeSeedSpace, 0}));
+}
+
+class ShardMerge : public ::testing::Test {
+protected:
+    fs::path folder;
+
+    void SetUp() override
+    {
+        headlessReset();
+        folder = freshFolder();
+    }
+
+    void TearDown() override
+    {
+        headlessClearFileFaults();
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+
+    // The log of one sequential run on one thread, on clocks that step by `step`.
+    std::string sequentialLog(uint32_t seed, int nodes, int maps, uint32_t step)
+    {
+        BatchSettings s;
+        s.firstSeed = seed;
+        s.nodes = nodes;
+        s.maps = maps;
+        s.workerClock = steppingClocks(step);
+        s.runClock = steppingClock(step);
+        s.logPath = (folder / ("sequential-" + std::to_string(maps) + ".txt")).u16string();
+        BatchTexts texts;
+        const BatchOutcome out = runBatch(s, texts, nullptr);
+        EXPECT_TRUE(out.completed);
+        const std::string log = readFile(out.logPath);
+        fs::remove(out.logPath);
+        return log;
+    }
+
+    // Shard i starts at 10:00:0i local time (epoch second 1000 + i), except
+    // that shard `earliest` starts at 09:59:59 (epoch second 999); each lasts 0.5 s.
+    static WallClock shardClock(uint32_t i, uint32_t earliest)
+    {
+        const int second = i == earliest ? -1 : static_cast<int>(i);
+        auto readings = std::make_shared<int>(0);
+        return [second, readings] {
+            const int64_t at = (1000 + second) * int64_t{1000} + (*readings)++ * 500;
+            return WallTime{{2027, 3, 4, second < 0 ? 9 : 10, second < 0 ? 59 : 0, second < 0 ? 59 : second}, at};
+        };
+    }
+
+    // Runs every shard of the run into `shards`, on `jobs` threads each.
+    void runShards(const ShardedRun& run, const fs::path& shards, uint32_t step, int jobs = 1,
+                   uint32_t earliest = UINT32_MAX)
+    {
+        for (uint32_t i = 0; i < run.shards; ++i) {
+            ShardSettings s;
+            s.run = run;
+            s.index = i;
+            s.jobs = jobs;
+            s.workerClock = steppingClocks(step);
+            s.wallClock = shardClock(i, earliest);
+            s.folder = shards.u16string();
+            const ShardOutcome out = runShard(s, nullptr);
+            ASSERT_EQ(out.error, 0) << utf8(out.path);
+            ASSERT_EQ(out.path, (shards / utf8(shardFileName(i, run.shards))).u16string());
+        }
+    }
+
+    // Merges the shards in `shards`; the log when one was written.
+    std::string merge(const fs::path& shards, MergeOutcome& out)
+    {
+        out = mergeShards(shards.u16string(), (folder / "logs").u16string());
+        return out.logPath.empty() || out.logError || !out.problems.empty() ? std::string() : readFile(out.logPath);
+    }
+
+    std::string mergedLog(const fs::path& shards)
+    {
+        MergeOutcome out;
+        const std::string log = merge(shards, out);
+        EXPECT_EQ(out.problems, std::vector<std::string>{});
+        EXPECT_EQ(out.logError, 0);
+        return log;
+    }
+
+    // The problems the merge names; checks that it wrote no log.
+    std::vector<std::string> refusal(const fs::path& shards)
+    {
+        MergeOutcome out;
+        merge(shards, out);
+        EXPECT_FALSE(out.problems.empty());
+        EXPECT_TRUE(out.logPath.empty());
+        EXPECT_FALSE(fs::exists(folder / "logs"));
+        return out.problems;
+    }
+
+    // The last seed of the first `maps` from `seed` that the stepping clock
+    // makes fail, counted as the number of maps up to and including it.
+    int mapsEndingInAFailure(uint32_t seed, int nodes, int maps, uint32_t step)
+    {
+        const std::string log = sequentialLog(seed, nodes, maps, step);
+        const size_t at = log.rfind(";Error(");
+        EXPECT_NE(at, std::string::npos);
+        const size_t lineStart = log.rfind('\n', at) + 1;
+        const uint32_t failed = std::stoul(log.substr(lineStart, 8), nullptr, 16);
+        return static_cast<int>(failed - seed) + 1;
+    }
+};
+
+// Failures forced by the stepping clock, seeds wrapping past ffffffff, shards
+// on two threads: the merged log is the sequential one. Each map sees the
+// same clock readings wherever it runs, so even the two sums agree; the total
+// time runs from the earliest start (shard 3's, 09:59:59) to the latest end.
+TEST_F(ShardMerge, ShardsOnThreadsGiveTheSequentialLogWithItsFailures)
+{
+    const ShardedRun run{0xfffffff0u, 20, 300, 7};
+    runShards(run, folder / "shards", 400, 2, 3);
+    const std::string sequential = sequentialLog(run.firstSeed, 20, 300, 400);
+    const std::string merged = mergedLog(folder / "shards");
+    EXPECT_GT(count(sequential, ";Error("), 20u);
+    EXPECT_EQ(count(merged, utf8(u"0000011b(20)\t;最終地図\r\n")), 1u);  // the last map succeeded
+    EXPECT_EQ(withoutTotalTime(merged), withoutTotalTime(sequential));
+    // From 999.000 s to shard 6's end at 1006.500 s: 7.5 s, rounded up.
+    EXPECT_EQ(totalTimeLine(merged), utf8(u"総処理時間 :  00 分 08 秒\r\n"));
+    EXPECT_TRUE(fs::exists(folder / "logs" / "Log_2027" / "(20)300_@0304095959.txt"));
+}
+
+TEST_F(ShardMerge, LastMapFailingAndRunsSmallerThanTheShardCount)
+{
+    const int maps = mapsEndingInAFailure(0xfffffff0u, 20, 60, 400);
+    ASSERT_GT(maps, 10);
+    struct Case {
+        ShardedRun run;
+        uint32_t step;
+    };
+    const std::vector<Case> cases = {{{0xfffffff0u, 20, static_cast<uint64_t>(maps), 4}, 400},
+                                     {{0x2a, 50, 3, 5}, 1},
+                                     {{0x2a, 50, 1, 1}, 1},
+                                     {{0x2a, 20, 2, 3}, 2000}};
+    for (const Case& c : cases) {
+        const std::string name = std::to_string(c.run.maps) + "-" + std::to_string(c.run.shards) + "-" + std::to_string(c.step);
+        SCOPED_TRACE(name);
+        runShards(c.run, folder / name, c.step);
+        const std::string sequential = sequentialLog(c.run.firstSeed, c.run.nodes, static_cast<int>(c.run.maps), c.step);
+        EXPECT_EQ(withoutTotalTime(mergedLog(folder / name)), withoutTotalTime(sequential));
+        if (c.step != 1) {
+            const uint32_t last = c.run.firstSeed + static_cast<uint32_t>(c.run.maps - 1);
+            EXPECT_EQ(count(sequential, utf8(seedDigits(last)) + "(20)\t;Error("), 1u) << "the last map fails";
+        }
+        fs::remove_all(folder / "logs");
+    }
+}
+
+// Shard files written by hand, for runs beyond what a test can colour.
+ShardRecord madeUpShard(const ShardedRun& run, uint32_t index, uint64_t mapMs, std::vector<FailedMap> failed)
+{
+    ShardRecord r;
+    r.run = run;
+    r.index = index;
+    r.slice = shardSlice(run, index);
+    r.start = {{2027, 1, 2, 3, 4, 5}, 1000000};
+    r.end = {{2027, 1, 2, 3, 5, 5}, 1060000};
+    r.tally = {r.slice.maps - failed.size(), failed.size(), mapMs, 2 * mapMs};
+    r.failed = std::move(failed);
+    return r;
+}
+
+void writeShard(const fs::path& shards, const ShardRecord& r)
+{
+    fs::create_directories(shards);
+    std::ofstream(shards / utf8(shardFileName(r.index, r.run.shards)), std::ios::binary) << shardFileText(r);
+}
+
+// Up to a million maps the sums wrap as one run's 32-bit sums do; beyond,
+// the map count and the sums are shown whole.
+TEST_F(ShardMerge, SumsWrapLikeOneRunsUpToAMillionMapsAndAreExactBeyond)
+{
+    const ShardedRun small{0, 20, 1000, 2};
+    writeShard(folder / "small", madeUpShard(small, 0, 1500000000, {}));
+    writeShard(folder / "small", madeUpShard(small, 1, 1500000000, {{999, 0xfffb}}));
+    const std::string smallLog = mergedLog(folder / "small");
+    EXPECT_NE(smallLog.find(utf8(u"000003e7(20)\t;Error(-5)\r\n00000000(20)\t;初期地図\r\n")), std::string::npos) << smallLog;
+    EXPECT_NE(smallLog.find(utf8(u"地図 : -1294967296 (msec)\r\n着色 : 1705032704 (msec)\r\n")), std::string::npos) << smallLog;
+    EXPECT_NE(smallLog.find(utf8(u"総処理時間 :  01 分 00 秒\r\n")), std::string::npos);
+
+    const ShardedRun all{0, 20, wholeSeedSpace, 2};
+    writeShard(folder / "all", madeUpShard(all, 0, 6000000000, {{7, 3}}));
+    writeShard(folder / "all", madeUpShard(all, 1, 6000000000, {}));
+    const std::string allLog = mergedLog(folder / "all");
+    EXPECT_EQ(allLog, utf8(u"00000007(20)\t;Error(3)\r\n"
+                           u"ffffffff(20)\t;最終地図\r\n"
+                           u"00000000(20)\t;初期地図\r\n"
+                           u"--------------------------\r\n"
+                           u"ノード数 : 20\r\n"
+                           u"地図数 : 4294967296\r\n"
+                           u"--------------------------\r\n"
+                           u"総処理時間 :  01 分 00 秒\r\n"
+                           u"地図 : 12000000000 (msec)\r\n"
+                           u"着色 : 24000000000 (msec)\r\n"));
+}
+
+// A good set of four shards, then each fault on a copy of it: the merge
+// names the file or the shard and writes no log.
+TEST_F(ShardMerge, RefusesEveryBrokenSetNamingTheShard)
+{
+    const ShardedRun run{0x100, 20, 40, 4};
+    const fs::path good = folder / "good";
+    runShards(run, good, 400);
+    const fs::path other = folder / "other";
+    runShards({0x101, 20, 40, 4}, other, 400);
+    const auto shardFile = [](const fs::path& shards, int i) { return shards / utf8(shardFileName(i, 4)); };
+    const auto faulty = [&](const std::string& name, const std::function<void(const fs::path&)>& spoil) {
+        const fs::path copy = folder / name;
+        fs::copy(good, copy);
+        spoil(copy);
+        return refusal(copy);
+    };
+    const auto expectNamed = [](const std::vector<std::string>& problems, const std::string& what) {
+        for (const std::string& p : problems)
+            if (p.find(what) != std::string::npos) return;
+        ADD_FAILURE() << "no problem names '" << what << "' in:\n" << ::testing::PrintToString(problems);
+    };
+    const std::string text1 = readFile(shardFile(good, 1));
+
+    auto problems = faulty("truncated", [&](const fs::path& p) {
+        std::ofstream(shardFile(p, 1), std::ios::binary) << text1.substr(0, text1.size() / 2);
+    });
+    expectNamed(problems, "shard-00001-of-00004.txt: incomplete");
+    expectNamed(problems, "shard 1 of 4 is missing");
+
+    problems = faulty("unmarked", [&](const fs::path& p) {
+        std::ofstream(shardFile(p, 1), std::ios::binary) << text1.substr(0, text1.size() - 9);  // without "complete\n"
+    });
+    expectNamed(problems, "shard-00001-of-00004.txt: incomplete");
+
+    problems = faulty("foreign", [&](const fs::path& p) {
+        fs::remove(shardFile(p, 2));
+        fs::copy_file(shardFile(other, 2), shardFile(p, 2));
+    });
+    expectNamed(problems, "shard-00002-of-00004.txt: belongs to another run (seed 00000101, nodes 20, maps 40, shards 4)");
+    expectNamed(problems, "shard 2 of 4 is missing");
+
+    problems = faulty("twice", [&](const fs::path& p) { fs::copy_file(shardFile(p, 3), p / "shard-00003-again.txt"); });
+    EXPECT_EQ(problems.size(), 1u);
+    expectNamed(problems, "shard-00003-again.txt: another copy of shard 3");
+
+    problems = faulty("overlapping", [&](const fs::path& p) {
+        ShardRecord r;
+        std::string why;
+        ASSERT_TRUE(readShardText(text1, r, why)) << why;
+        ++r.slice.maps;  // one seed into shard 2's slice
+        ++r.tally.successes;
+        std::ofstream(shardFile(p, 1), std::ios::binary) << shardFileText(r);
+    });
+    expectNamed(problems, "shard-00001-of-00004.txt: holds seeds 0000010a..00000114 (11 maps), not shard 1's seeds 0000010a..00000113 (10 maps); it overlaps shard 2");
+
+    problems = faulty("gap", [&](const fs::path& p) { fs::remove(shardFile(p, 2)); });
+    EXPECT_EQ(problems, std::vector<std::string>{"shard 2 of 4 is missing (no complete shard-00002-of-00004.txt)"});
+
+    problems = faulty("gaps", [&](const fs::path& p) {
+        for (int i : {0, 1, 3}) fs::remove(shardFile(p, i));
+    });
+    EXPECT_EQ(problems, (std::vector<std::string>{"shards 0-1 of 4 are missing",
+                                                  "shard 3 of 4 is missing (no complete shard-00003-of-00004.txt)"}));
+
+    problems = faulty("empty", [&](const fs::path& p) {
+        for (int i = 0; i < 4; ++i) fs::remove(shardFile(p, i));
+    });
+    expectNamed(problems, "no shard file");
+
+    // The good set itself merges.
+    EXPECT_NE(mergedLog(good), "");
+}
+
+// What the submission asks before it runs shards again: the ones with no
+// good file, and whether anything there would stand in the way.
+TEST_F(ShardMerge, PendingShardsAreTheMissingAndBrokenOnes)
+{
+    const ShardedRun run{0x100, 20, 40, 4};
+    EXPECT_EQ(indexRanges(pendingShards((folder / "nothing-yet").u16string(), run).indices), "0-3");
+    runShards(run, folder / "s", 400);
+    EXPECT_EQ(pendingShards((folder / "s").u16string(), run).indices, std::vector<uint32_t>{});
+    fs::remove(folder / "s" / "shard-00001-of-00004.txt");
+    std::ofstream(folder / "s" / "shard-00002-of-00004.txt", std::ios::binary) << "orvane shard file 1\nseed 00";
+    PendingShards pending = pendingShards((folder / "s").u16string(), run);
+    EXPECT_EQ(indexRanges(pending.indices), "1-2");
+    EXPECT_EQ(pending.problems, std::vector<std::string>{});  // the broken file is replaced when shard 2 runs
+    // The same folder for a run of other seeds: its files stand in the way.
+    pending = pendingShards((folder / "s").u16string(), {0x200, 20, 40, 4});
+    EXPECT_EQ(indexRanges(pending.indices), "0-3");
+    EXPECT_EQ(pending.problems.size(), 2u);
+    EXPECT_EQ(indexRanges({0, 1, 2, 5, 7, 8}), "0-2,5,7-8");
+}
+
+TEST_F(ShardMerge, FailedWritesLeaveNoLogAndTakenNamesGetTheNextOne)
+{
+    const ShardedRun run{0x100, 20, 40, 4};
+    runShards(run, folder / "s", 400);
+    headlessFailFileOperation(FileOperation::write, 1, ENOSPC);
+    MergeOutcome out;
+    merge(folder / "s", out);
+    headlessClearFileFaults();
+    EXPECT_EQ(out.logError, ENOSPC);
+    EXPECT_FALSE(fs::exists(out.logPath));
+    const fs::path log = folder / "logs" / "Log_2027" / "(20)40_@0304100000.txt";
+    EXPECT_EQ(out.logPath, log.u16string());
+    const std::string first = mergedLog(folder / "s");
+    EXPECT_EQ(first, readFile(log));
+    EXPECT_EQ(mergedLog(folder / "s"), first);
+    EXPECT_TRUE(fs::exists(folder / "logs" / "Log_2027" / "(20)40_@0304100000_2.txt"));
+
+    // A shard with nowhere to go builds nothing and names the folder.
+    std::ofstream(folder / "file") << "x";
+    ShardSettings s;
+    s.run = run;
+    s.folder = (folder / "file" / "below").u16string();
+    const ShardOutcome shard = runShard(s, nullptr);
+    EXPECT_EQ(shard.error, ENOTDIR);
+    EXPECT_EQ(shard.path, (folder / "file").u16string());
+}
+
+// The reader takes exactly what the writer writes, and names the line of
+// anything else.
+TEST(ShardFile, ReadsBackWhatIsWrittenAndNamesTheFaultyLine)
+{
+    const ShardedRun run{0xfffffffeu, 300, 10, 2};
+    ShardRecord r;
+    r.run = run;
+    r.index = 0;
+    r.slice = shardSlice(run, 0);
+    r.jobs = 4;
+    r.start = {{2026, 12, 7, 22, 45, 30}, 1796640330123};
+    r.end = {{2026, 12, 7, 22, 46, 1}, 1796640361004};
+    r.tally = {3, 2, 1234, 5678};
+    r.failed = {{0xffffffffu, 0xfffb}, {0x1, 7}};
+    const std::string text = shardFileText(r);
+    EXPECT_EQ(text, "orvane shard file 1\nseed fffffffe\nnodes 300\nmaps 10\nshards 2\nshard 0\n"
+                    "slice-first fffffffe\nslice-maps 5\njobs 4\n"
+                    "start 2026-12-07 22:45:30 1796640330.123\nend 2026-12-07 22:46:01 1796640361.004\n"
+                    "successes 3\nfailures 2\nmap-ms 1234\ncolour-ms 5678\n"
+                    "failed ffffffff -5\nfailed 00000001 7\ncomplete\n");
+    ShardRecord back;
+    std::string problem;
+    ASSERT_TRUE(readShardText(text, back, problem)) << problem;
+    EXPECT_EQ(shardFileText(back), text);
+    EXPECT_EQ(back.failed, r.failed);
+    EXPECT_EQ(back.start.epochMs, r.start.epochMs);
+
+    const auto replaced = [&text](const std::string& from, const std::string& to) {
+        std::string t = text;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    const std::vector<std::pair<std::string, std::string>> faults = {
+        {replaced("seed fffffffe", "seed FFFFFFFE"), "line 2: seed must be 8 hexadecimal digits"},
+        {replaced("nodes 300", "nodes 0300"), "line 3: nodes must be a whole number from 3 to 10000"},
+        {replaced("maps 10", "maps 4294967297"), "line 4: maps must be a whole number from 1 to 4294967296"},
+        {replaced("shard 0", "shard 2"), "line 6: shard must be a whole number from 0 to 1"},
+        {replaced("successes 3", "successes 4"), "line 13: successes and failures add up to 6"},
+        {replaced("failed 00000001 7", "failed 00000001 0"), "line 17: a failed map's result must be"},
+        {replaced("failed 00000001 7", "failed 00000005 7"), "line 17: failed seed 00000005 lies outside"},
+        {replaced("failed ffffffff -5\nfailed 00000001 7", "failed 00000001 7\nfailed ffffffff -5"),
+         "line 17: failed seed ffffffff is out of seed order"},
+        {replaced("failed 00000001 7\n", ""), "line 17: expected 'failed ...', found 'complete'"},
+        {replaced("end 2026-12-07 22:46:01 1796640361.004", "end 2026-12-07 22:46:01 1796640329.004"),
+         "the shard ends before it starts"},
+        {replaced("22:45:30 1796640330.123", "22:45:30 1796640330.12"), "line 10: start must be"},
+        {replaced("orvane shard file 1", "orvane shard file 2"), "line 1: expected 'orvane shard file 1'"},
+        {text + "complete\n", "more lines after 'complete'"},
+        {replaced("\njobs", "\r\njobs"), "slice-maps must be a whole number"},
+        {text.substr(0, 120), "incomplete"},
+        {"", "incomplete"},
+    };
+    for (const auto& [faulty, expected] : faults) {
+        SCOPED_TRACE(faulty);
+        EXPECT_FALSE(readShardText(faulty, back, problem));
+        EXPECT_NE(problem.find(expected), std::string::npos) << problem;
+    }
+}
+}  // namespace

@@ -239,7 +239,9 @@ TEST_F(FileFaults, ExportsToOnePathAtOnceLeaveOneWholeFile)
         Map map;
         map.build(static_cast<uint32_t>(k), 400);
         expected.push_back(exportContent(map));
-        command += std::string(ORVANE_CLI) + " map --seed " + std::to_string(k) + " --nodes 400 --export " +
+        char seed[16];
+        std::snprintf(seed, sizeof seed, "%x", k);  // the seed option is hexadecimal
+        command += std::string(ORVANE_CLI) + " map --seed " + seed + " --nodes 400 --export " +
                    target.string() + " >/dev/null & ";
     }
     ASSERT_EQ(std::system((command + "wait").c_str()), 0);

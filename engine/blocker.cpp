@@ -111,7 +111,7 @@ LocateOutcome Engine::locateBlocker()
         if (n == arcLast) break;
     }
     if (!growthDone) {
-        candidate->colour = colourB;
+        setColour(candidate, colourB);
         insertIntoRing(candidate, arcFirst, arcLast);
     }
     arcFirst = arcLast = pivot = nullptr;

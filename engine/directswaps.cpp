@@ -9,28 +9,91 @@ namespace {
 enum class SideStep { goesOn, meetsChain, runsOut };
 
 // One node of the second search: from the arcFirst side's nodes of colour c
-// through the same two colours, without marks.
+// through the same two colours, without marks. It runs only while tracking,
+// so it reads the packed copies.
 SideStep stepSideSearch(Engine& e, ColourCode c)
 {
     if (e.sideHead == e.sideQueue.size()) return SideStep::runsOut;
     const MapNode* x = e.sideQueue[e.sideHead++];
     const ColourCode follow = x->colour == colourB ? c : colourB;
-    for (NodeLink* l = x->links; l; l = l->next) {
-        MapNode* n = l->node;
-        if (n->colour != follow || e.seenFromSide(n)) continue;
-        if (n->chainMark != colourNone) return SideStep::meetsChain;
-        e.sideSeen[e.slotOf(n)] = e.sideRound;
-        e.sideQueue.push_back(n);
+    const size_t slot = e.slotOf(x);
+    for (const uint16_t* k = e.borders.begin(slot), *end = e.borders.end(slot); k != end; ++k) {
+        const HotNode h = e.hot[*k];
+        if (h.colour != follow || e.sideSeen[*k] == e.sideRound) continue;
+        if (h.chainMark != colourNone) return SideStep::meetsChain;
+        e.sideSeen[*k] = e.sideRound;
+        e.sideQueue.push_back(e.nodeAt(*k));
     }
     return SideStep::goesOn;
 }
-}  // namespace
 
-uint32_t Engine::sideOf(const MapNode* n) const
+// Marks the pivot's (4,c) chain breadth first until it is known which sides
+// of the arc it reaches. When it has reached the arcLast side, a second search
+// from the arcFirst side answers whether it also reaches the arcFirst side, as
+// soon as either search meets the other or runs out. `top` ends the queued
+// (and marked) nodes.
+struct SettledMarking {
+    DirectMark reach;
+    bool stoppedEarly;
+};
+
+SettledMarking markUntilSettled(Engine& e, ColourCode c, bool eitherSideEnds, size_t& top)
 {
-    const uint32_t e = arcSide[slotOf(n)];
-    return e >> 2 == arcRound ? e & 3u : 0u;
+    uint32_t* const queue = e.startPackedFill(e.pivot);
+    const PackedView v = e.packedView();
+    const uint32_t* const arcSide = e.arcSide.data();
+    const uint32_t round = e.arcRound;
+    const ColourCode pair[2] = {e.fillFrom, e.fillTo};
+    const uint32_t tested = packedWord({static_cast<ColourCode>(-1), static_cast<ColourCode>(-1), 0, 0});
+    bool reachedLast = false;
+    size_t head = 0, levelEnd = 0;
+    int q = 0;  // the pair entry the next level follows (see spreadPacked)
+    top = 1;
+    while (head < top) {
+        if (head == levelEnd) {
+            levelEnd = top;
+            q = 1 - q;
+        }
+        const uint32_t from = queue[head++];
+        const ColourCode mark = pair[1 - q];
+        const uint32_t wanted = packedWord({pair[q], colourNone, 0, 0});
+        const size_t joined = top;
+        for (uint32_t k = v.first[from], end = v.first[from + 1]; k != end; ++k) {
+            const uint32_t slot = v.around[k];
+            queue[top] = slot;
+            top += (packedWord(v.hot[slot]) & tested) == wanted;
+        }
+        for (size_t i = joined; i < top; ++i) {
+            const uint32_t slot = queue[i];
+            v.hot[slot].chainMark = mark;
+            const uint32_t side = mark == colourB && arcSide[slot] >> 2 == round ? arcSide[slot] & 3u : 0u;
+            if (side & 1u) {
+                top = i + 1;
+                return {eitherSideEnds ? DirectMark::reachesArcSide : DirectMark::reachesArcFirst, true};
+            }
+            if (side & 2u) {
+                if (eitherSideEnds) {
+                    top = i + 1;
+                    return {DirectMark::reachesArcSide, true};
+                }
+                if (!reachedLast) {
+                    reachedLast = true;
+                    e.startSideSearch(c);
+                }
+            }
+            if (reachedLast && e.sideSeen[slot] == e.sideRound) {
+                top = i + 1;
+                return {DirectMark::reachesArcFirst, true};
+            }
+        }
+        if (!reachedLast) continue;
+        const SideStep step = stepSideSearch(e, c);
+        if (step == SideStep::goesOn) continue;
+        return {step == SideStep::meetsChain ? DirectMark::reachesArcFirst : DirectMark::reachesArcLast, true};
+    }
+    return {reachedLast ? DirectMark::reachesArcLast : DirectMark::avoidsArc, false};
 }
+}  // namespace
 
 void Engine::beginDirectSwaps()
 {
@@ -60,9 +123,6 @@ void Engine::startSideSearch(ColourCode c)
     }
 }
 
-// When the pivot's chain has reached the arcLast side, a second search from
-// the arcFirst side answers whether it also reaches the arcFirst side, as soon
-// as either search meets the other or runs out.
 DirectMark Engine::markDirectChain(ColourCode c, bool eitherSideEnds)
 {
     if (!tracking) {
@@ -72,44 +132,22 @@ DirectMark Engine::markDirectChain(ColourCode c, bool eitherSideEnds)
     }
     // Once the answer is settled, the marks are not read any more (the next
     // marking clears them first): the marking may stop there.
+    // The marks go to the packed copies first and to the nodes only when the
+    // marking ran to its end; a marking that stopped early leaves the nodes'
+    // marks clear.
     fillFrom = pivot->colour;
     fillTo = c;
     clearChainMarks();
-    marksPartial = false;
-    pivot->chainMark = c;
+    hot[slotOf(pivot)].chainMark = c;
     note(markField, pivot);
-    FillEntry* entries = startFill(pivot);
-    size_t head = 0, top = 1;
-    bool reachedLast = false;
-    while (head < top) {
-        prefetchAhead(entries, head, top);
-        const FillEntry e = entries[head++];
-        const int q = 1 - e.parity;
-        const ColourCode follow = pairEntry(q);
-        for (NodeLink* l = e.node->links; l; l = l->next) {
-            MapNode* n = l->node;
-            if (n->colour != follow || n->chainMark != colourNone) continue;
-            n->chainMark = pairEntry(1 - q);
-            note(markField, n);
-            pushFill(entries, top, {n, q});
-            const uint32_t side = n->chainMark == colourB ? sideOf(n) : 0u;
-            marksPartial = true;
-            if (side & 1u) return eitherSideEnds ? DirectMark::reachesArcSide : DirectMark::reachesArcFirst;
-            if ((side & 2u) && eitherSideEnds) return DirectMark::reachesArcSide;
-            if ((side & 2u) && !reachedLast) {
-                reachedLast = true;
-                startSideSearch(c);
-            }
-            if (reachedLast && seenFromSide(n)) return DirectMark::reachesArcFirst;
-            marksPartial = false;
-        }
-        if (!reachedLast) continue;
-        const SideStep step = stepSideSearch(*this, c);
-        if (step == SideStep::goesOn) continue;
-        marksPartial = true;
-        return step == SideStep::meetsChain ? DirectMark::reachesArcFirst : DirectMark::reachesArcLast;
-    }
-    return reachedLast ? DirectMark::reachesArcLast : DirectMark::avoidsArc;
+    size_t top = 1;
+    const SettledMarking m = markUntilSettled(*this, c, eitherSideEnds, top);
+    noteQueued(markField, 1, top);
+    marksPartial = m.stoppedEarly;
+    nodeMarksBehind = m.stoppedEarly;
+    if (!m.stoppedEarly)
+        for (uint32_t slot : markField.touched) base[slot].chainMark = hot[slot].chainMark;
+    return m.reach;
 }
 
 void Engine::rememberMarkedChain()
@@ -117,7 +155,7 @@ void Engine::rememberMarkedChain()
     chainRemembered = tracking && markField.clean && !marksPartial;
     rememberedChain.clear();
     if (!chainRemembered) return;
-    for (MapNode* n : markField.touched) rememberedChain.push_back({n, n->chainMark});
+    for (uint32_t slot : markField.touched) rememberedChain.push_back({nodeAt(slot), base[slot].chainMark});
 }
 
 void Engine::swapRememberedChain(MapNode* s, ColourCode t)
@@ -131,9 +169,9 @@ void Engine::swapRememberedChain(MapNode* s, ColourCode t)
     fillTo = t;
     clearVisited();
     for (const auto& [n, colour] : rememberedChain) {
-        n->visited = 1;
+        setVisited(n, 1);
         noteVisited(n);
-        n->colour = colour;
+        setColour(n, colour);
     }
     chainRemembered = false;
 }

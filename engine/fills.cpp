@@ -9,9 +9,9 @@ namespace {
 enum class FillKind { mark, swap, unmark };
 
 template <FillKind kind>
-bool reached(const MapNode* n)
+bool reached(ColourCode chainMark, int8_t visited)
 {
-    return kind == FillKind::mark ? n->chainMark != colourNone : n->visited != 0;
+    return kind == FillKind::mark ? chainMark != colourNone : visited != 0;
 }
 
 // Treats a node reached with parity p: it takes the colour of the other pair entry.
@@ -20,27 +20,86 @@ void treat(Engine& e, MapNode* n, int p)
 {
     const ColourCode other = e.pairEntry(1 - p);
     switch (kind) {
-    case FillKind::mark: n->chainMark = other; e.note(e.markField, n); break;
-    case FillKind::swap: n->visited = 1; n->colour = other; e.noteVisited(n); break;
-    case FillKind::unmark: n->chainMark = colourNone; n->visited = 1; e.noteVisited(n); break;
+    case FillKind::mark: e.setChainMark(n, other); e.note(e.markField, n); break;
+    case FillKind::swap: e.setVisited(n, 1); e.setColour(n, other); e.noteVisited(n); break;
+    case FillKind::unmark: e.setChainMark(n, colourNone); e.setVisited(n, 1); e.noteVisited(n); break;
     }
 }
 
+// Gives a node reached in a packed fill the value of its fill kind.
+template <FillKind kind>
+void treatPacked(MapNode& n, HotNode& h, ColourCode other)
+{
+    switch (kind) {
+    case FillKind::mark: n.chainMark = h.chainMark = other; break;
+    case FillKind::swap: n.visited = h.visited = 1; n.colour = h.colour = other; break;
+    case FillKind::unmark: n.chainMark = h.chainMark = colourNone; n.visited = h.visited = 1; break;
+    }
+}
+
+// The packed fields a fill of this kind tests: the colour, and the mark or
+// the visited flag that tells the node was reached.
+template <FillKind kind>
+uint32_t testedFields()
+{
+    constexpr ColourCode all = static_cast<ColourCode>(-1);
+    return kind == FillKind::mark ? packedWord({all, all, 0, 0}) : packedWord({all, colourNone, -1, 0});
+}
+
 // Enters the fill at the neighbours of `start` whose colour is fillTo, then
-// spreads through the chain with alternating colours, breadth first.
+// spreads through the chain with alternating colours, breadth first. While
+// tracking, the neighbours are read from the packed copies; both ways visit
+// the same nodes in the same order. A node's neighbours are tested first and
+// the ones that join are queued (a node's neighbours are distinct, so they are
+// given their values afterwards); every node is queued at most once, so the
+// queue, sized to the map, needs no checks. The queued nodes are noted at the
+// end, all at once.
+template <FillKind kind>
+void spreadPacked(Engine& e, MapNode* start)
+{
+    uint32_t* const queue = e.startPackedFill(start);
+    const PackedView v = e.packedView();
+    const ColourCode pair[2] = {e.fillFrom, e.fillTo};
+    const uint32_t tested = testedFields<kind>();
+    // Breadth first, the queue holds the chain level by level, and the levels
+    // alternate between the two colours: q, the pair entry the next level
+    // follows, turns at every level's end.
+    size_t head = 0, top = 1, levelEnd = 0;
+    int q = 0;
+    while (head < top) {
+        if (head == levelEnd) {
+            levelEnd = top;
+            q = 1 - q;
+        }
+        const uint32_t from = queue[head++];
+        const uint32_t wanted = packedWord({pair[q], colourNone, 0, 0});
+        const size_t joined = top;
+        for (uint32_t k = v.first[from], end = v.first[from + 1]; k != end; ++k) {
+            const uint32_t slot = v.around[k];
+            queue[top] = slot;
+            top += (packedWord(v.hot[slot]) & tested) == wanted;
+        }
+        for (size_t i = joined; i < top; ++i) treatPacked<kind>(v.nodes[queue[i]], v.hot[queue[i]], pair[1 - q]);
+    }
+    e.noteQueued(kind == FillKind::mark ? e.markField : e.visitedField, 1, top);
+}
+
 template <FillKind kind>
 void spread(Engine& e, MapNode* start)
 {
+    if (e.scratchTracking()) {
+        spreadPacked<kind>(e, start);
+        return;
+    }
     FillEntry* entries = e.startFill(start);
     size_t head = 0, top = 1;
     while (head < top) {
-        prefetchAhead(entries, head, top);
         const FillEntry f = entries[head++];
         const int q = 1 - f.parity;
         const ColourCode follow = e.pairEntry(q);
         for (NodeLink* l = f.node->links; l; l = l->next) {
             MapNode* n = l->node;
-            if (n->colour != follow || reached<kind>(n)) continue;
+            if (n->colour != follow || reached<kind>(n->chainMark, n->visited)) continue;
             treat<kind>(e, n, q);
             e.pushFill(entries, top, {n, q});
         }
@@ -59,13 +118,18 @@ FillEntry* Engine::startFill(MapNode* start)
     return fillQueue.data();
 }
 
-void Engine::pushFill(FillEntry*& entries, size_t& top, FillEntry e)
+uint32_t* Engine::startPackedFill(MapNode* start)
 {
-    if (top == fillQueue.size()) {
-        fillQueue.resize(2 * top);
-        entries = fillQueue.data();
-    }
-    entries[top++] = e;
+    const size_t most = static_cast<size_t>(map.nodeStorageCount()) + 2;
+    if (packedQueue.size() < most) packedQueue.resize(most);
+    packedQueue[0] = static_cast<uint32_t>(slotOf(start));
+    return packedQueue.data();
+}
+
+void Engine::growFillQueue(FillEntry*& entries)
+{
+    fillQueue.resize(2 * fillQueue.size());
+    entries = fillQueue.data();
 }
 
 void Engine::markChain(MapNode* s, ColourCode t)
@@ -74,7 +138,7 @@ void Engine::markChain(MapNode* s, ColourCode t)
     fillTo = t;
     clearChainMarks();
     marksPartial = false;
-    s->chainMark = t;
+    setChainMark(s, t);
     note(markField, s);
     spread<FillKind::mark>(*this, s);
 }
@@ -84,9 +148,9 @@ void Engine::swapChain(MapNode* s, ColourCode t)
     fillFrom = s->colour;
     fillTo = t;
     clearVisited();
-    s->visited = 1;
+    setVisited(s, 1);
     noteVisited(s);
-    s->colour = t;
+    setColour(s, t);
     spread<FillKind::swap>(*this, s);
 }
 
@@ -100,17 +164,21 @@ void Engine::swapMarkedChain(MapNode* s, ColourCode t)
     fillFrom = s->colour;
     fillTo = t;
     clearVisited();
-    for (MapNode* n : markField.touched) {
-        n->visited = 1;
-        noteVisited(n);
-        n->colour = n->chainMark;
+    HotNode* const hotNodes = hot.data();
+    MapNode* const nodes = base;
+    for (uint32_t slot : markField.touched) {
+        MapNode& n = nodes[slot];
+        n.visited = hotNodes[slot].visited = 1;
+        n.colour = hotNodes[slot].colour = n.chainMark;
     }
+    if (visitedField.clean)
+        visitedField.touched.insert(visitedField.touched.end(), markField.touched.begin(), markField.touched.end());
 }
 
 void Engine::unmarkFrom(MapNode* start)
 {
-    start->chainMark = colourNone;
-    start->visited = 1;
+    setChainMark(start, colourNone);
+    setVisited(start, 1);
     noteVisited(start);
     spread<FillKind::unmark>(*this, start);
 }

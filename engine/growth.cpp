@@ -1,6 +1,8 @@
 // Ring growth: insert the uncoloured node nearest the centre whose coloured
 // neighbours form one stretch of the ring.
 #include "engine/internal.h"
+#include <algorithm>
+#include <bit>
 #include <climits>
 
 namespace orvane {
@@ -85,13 +87,6 @@ ColourCode leastFreeColour(unsigned mask)
     return colourB;
 }
 
-// The fast candidate search keys the frontier by distance from the centre,
-// then by node-list position, as the whole-list scan ranks its nodes.
-uint64_t frontierKey(const Engine& e, const MapNode* n)
-{
-    return (static_cast<uint64_t>(n->centreDistance) << 32) | static_cast<uint32_t>(e.nodeListPosition(n));
-}
-
 // The uncoloured node nearest the centre (earliest in the list on equal
 // distances) whose coloured neighbours form one stretch of the ring.
 MapNode* scanForCandidate(Engine& e, MapNode** first, MapNode** last)
@@ -116,16 +111,43 @@ MapNode* scanForCandidate(Engine& e, MapNode** first, MapNode** last)
 // leaves once coloured.
 MapNode* frontierCandidate(Engine& e, MapNode** first, MapNode** last)
 {
-    for (auto it = e.frontier.begin(); it != e.frontier.end();) {
-        MapNode* n = e.frontierNode[static_cast<size_t>(*it & 0xFFFFFFFFu)];
-        if (n->colour != colourNone) {
-            it = e.frontier.erase(it);
-            continue;
+    std::vector<uint64_t>& bits = e.frontier;
+    while (e.frontierLow < bits.size() && bits[e.frontierLow] == 0) ++e.frontierLow;
+    for (size_t w = e.frontierLow; w < bits.size(); ++w) {
+        for (uint64_t word = bits[w]; word; word &= word - 1) {
+            const int bit = std::countr_zero(word);
+            MapNode* n = e.byRank[(w << 6) + static_cast<size_t>(bit)];
+            if (n->colour != colourNone) {
+                bits[w] &= ~(uint64_t{1} << bit);
+                continue;
+            }
+            if (e.findContactArc(n, first, last)) return n;
         }
-        if (e.findContactArc(n, first, last)) return n;
-        ++it;
     }
     return nullptr;
+}
+
+// Ranks the list's nodes as the whole-list scan meets its candidates: by
+// distance from the centre, and in list order on equal distances (a counting
+// sort keeps list order within a distance).
+void rankByDistance(Engine& e)
+{
+    int32_t farthest = 0;
+    for (MapNode* n = e.map.nodeList; n; n = n->next) farthest = std::max(farthest, n->centreDistance);
+    std::vector<uint32_t>& count = e.rankCount;
+    count.assign(static_cast<size_t>(farthest) + 2, 0);
+    for (MapNode* n = e.map.nodeList; n; n = n->next) ++count[static_cast<size_t>(n->centreDistance) + 1];
+    for (size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
+    const size_t listed = count.back();
+    e.byRank.resize(listed);
+    e.frontierRank.resize(static_cast<size_t>(e.map.nodeStorageCount()));
+    for (MapNode* n = e.map.nodeList; n; n = n->next) {
+        const uint32_t r = count[static_cast<size_t>(n->centreDistance)]++;
+        e.byRank[r] = n;
+        e.frontierRank[e.slotOf(n)] = r;
+    }
+    e.frontier.assign((listed + 63) / 64, 0);
+    e.frontierLow = 0;
 }
 }  // namespace
 
@@ -153,21 +175,17 @@ void Engine::insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
 
 void Engine::startFrontier()
 {
-    frontier.clear();
     frontierActive = scratchTracking();
     if (!frontierActive) return;
-    frontierNode.clear();
-    for (MapNode* n = map.nodeList; n; n = n->next) {
-        frontierNode.push_back(n);
-        if (n->colour == colourNone && n->ringContacts >= 2) frontier.insert(frontierKey(*this, n));
-    }
+    rankByDistance(*this);
+    for (MapNode* n = map.nodeList; n; n = n->next)
+        if (n->colour == colourNone && n->ringContacts >= 2) enterFrontier(n);
 }
 
 void Engine::countContact(MapNode* n)
 {
     ++n->ringContacts;
-    if (frontierActive && scratchTracking() && n->ringContacts == 2 && n->colour == colourNone)
-        frontier.insert(frontierKey(*this, n));
+    if (frontierActive && scratchTracking() && n->ringContacts == 2 && n->colour == colourNone) enterFrontier(n);
 }
 
 GrowthOutcome Engine::growRing()
@@ -190,14 +208,14 @@ GrowthOutcome Engine::growRing()
     }
     const unsigned mask = arcColourMask(bestFirst, bestLast, walkLimit());
     if (mask == 0x1Eu) {
-        best->colour = colourBlocked;
+        setColour(best, colourBlocked);
         pivot = nullptr;
         arcFirst = bestFirst;
         arcLast = bestLast;
         clearSwapCursors();
         return GrowthOutcome::needsResolution;
     }
-    best->colour = leastFreeColour(mask);
+    setColour(best, leastFreeColour(mask));
     insertIntoRing(best, bestFirst, bestLast);
     return GrowthOutcome::inserted;
 }

@@ -83,7 +83,7 @@ MapNode* closestCommonNeighbour(Engine& e, MapNode* a, MapNode* b)
 {
     e.clearVisited();
     for (NodeLink* l = a->links; l; l = l->next) {
-        l->node->visited = 1;
+        e.setVisited(l->node, 1);
         e.noteVisited(l->node);
     }
     MapNode* best = nullptr;
@@ -135,9 +135,9 @@ bool Engine::prepareColouring()
 
     p->ringNext = u; u->ringNext = v; v->ringNext = p;
     p->ringPrev = v; v->ringPrev = u; u->ringPrev = p;
-    p->colour = colourR;
-    u->colour = colourG;
-    v->colour = colourY;
+    setColour(p, colourR);
+    setColour(u, colourG);
+    setColour(v, colourY);
     ringEntry = p;
     countContacts(p);
     countContacts(u);

@@ -32,14 +32,17 @@ void Engine::beginScratchTracking()
         f->touched.clear();
         f->clean = false;
     }
-    tracking = paths == Paths::fast && assignListPositions(map, listPosition);
+    base = map.nodeStorage();
+    // Compact borders hold slots in 16 bits.
+    tracking = paths == Paths::fast && map.nodeStorageCount() <= 65536 && assignListPositions(map, listPosition);
+    if (tracking) packNodes();
 }
 
 template <typename Clear>
 void Engine::clearField(ScratchField& f, Clear clear)
 {
     if (tracking && f.clean) {
-        for (MapNode* n : f.touched) clear(n);
+        for (uint32_t slot : f.touched) clear(nodeAt(slot));
     } else {
         for (MapNode* n = map.nodeList; n; n = n->next) clear(n);
         f.clean = tracking;
@@ -49,7 +52,14 @@ void Engine::clearField(ScratchField& f, Clear clear)
 
 void Engine::clearVisited()
 {
-    clearField(visitedField, [](MapNode* n) { n->visited = 0; });
+    if (tracking && visitedField.clean) {
+        HotNode* const hotNodes = hot.data();
+        MapNode* const nodes = base;
+        for (uint32_t slot : visitedField.touched) nodes[slot].visited = hotNodes[slot].visited = 0;
+        visitedField.touched.clear();
+        return;
+    }
+    clearField(visitedField, [this](MapNode* n) { setVisited(n, 0); });
 }
 
 void Engine::clearSwapCursors()
@@ -59,17 +69,31 @@ void Engine::clearSwapCursors()
 
 void Engine::clearChainMarks()
 {
-    clearField(markField, [](MapNode* n) { n->chainMark = colourNone; });
+    if (tracking && markField.clean) {
+        HotNode* const hotNodes = hot.data();
+        MapNode* const nodes = base;
+        if (nodeMarksBehind) {
+            for (uint32_t slot : markField.touched) hotNodes[slot].chainMark = colourNone;
+        } else {
+            for (uint32_t slot : markField.touched) nodes[slot].chainMark = hotNodes[slot].chainMark = colourNone;
+        }
+        nodeMarksBehind = false;
+        markField.touched.clear();
+        return;
+    }
+    nodeMarksBehind = false;
+    clearField(markField, [this](MapNode* n) { setChainMark(n, colourNone); });
 }
 
 // The nodes with chainMark m (any non-zero mark with anyMark), in node-list order.
-std::vector<MapNode*> Engine::markedInListOrder(ColourCode m, bool anyMark)
+const std::vector<MapNode*>& Engine::markedInListOrder(ColourCode m, bool anyMark)
 {
     const auto wanted = [m, anyMark](ColourCode mark) { return anyMark ? mark != colourNone : mark == m; };
-    std::vector<MapNode*> nodes;
+    std::vector<MapNode*>& nodes = markedScratch;
+    nodes.clear();
     if (tracking && markField.clean) {
-        for (MapNode* n : markField.touched)
-            if (wanted(n->chainMark)) nodes.push_back(n);
+        for (uint32_t slot : markField.touched)
+            if (wanted(base[slot].chainMark)) nodes.push_back(nodeAt(slot));
         std::sort(nodes.begin(), nodes.end(),
                   [this](const MapNode* a, const MapNode* b) { return nodeListPosition(a) < nodeListPosition(b); });
         nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());

@@ -5,8 +5,6 @@
 namespace orvane {
 
 namespace {
-constexpr int hintSide = 32768 >> 9;
-
 bool acceptableSites(const int32_t* xy, int n)
 {
     if (n < 3 || n > 32767) return false;
@@ -23,27 +21,40 @@ bool acceptableSites(const int32_t* xy, int n)
 }
 }  // namespace
 
-Triangulator::Triangulator(Map& map, BuildOptions options) : map_(map), options_(options) {}
-Triangulator::~Triangulator() = default;
+Triangulator::Triangulator(Map& map, BuildPools& pools, BuildOptions options)
+    : map_(map), pools_(pools), options_(options), triangles_(pools.triangles), points_(pools.points)
+{
+}
 
 BuildCounts Triangulator::run()
 {
-    makeFrame();
-    triangleList_ = nullptr;
-    newTriangle(&frame_[0], &frame_[1], &frame_[2]);
-    pendingStack_ = nullptr;
+    siteCount_ = map_.nodeStorageCount();
+    const size_t sites = static_cast<size_t>(siteCount_);
     const bool fast = options_.paths == Paths::fast;
-    cornerOf_.assign(fast ? static_cast<size_t>(map_.nodeStorageCount()) : 0, nullptr);
-    cellSite_.assign(fast ? static_cast<size_t>(hintSide * hintSide) : 0, nullptr);
+    keepList_ = !fast || options_.checkLocation;
+    // A triangulation of V vertices has 2V - 5 triangles; a split makes up to
+    // four before it frees two, so the pool never grows while sites go in.
+    triangles_.clear();
+    triangles_.reserve(2 * sites + 16);
+    pools_.freeTriangles.clear();
+    pools_.pending.clear();
+    points_.resize(sites + 3);
+    for (size_t slot = 0; slot < sites; ++slot) {
+        const MapNode& n = map_.nodeStorage()[slot];
+        points_[slot] = Point{n.x, n.y};
+    }
+    makeFrame();
+    pools_.cornerOf.assign(fast ? sites + 3 : 0, noIndex);
+    cornerOf_ = fast ? pools_.cornerOf.data() : nullptr;
+    startHints();
+    newTriangle(siteCount_, siteCount_ + 1, siteCount_ + 2, 0, 0, 0);
     int16_t k = 0;
     for (MapNode* node = map_.nodeList; node; node = node->next) {
         node->number = ++k;
-        insertSite(node);
+        insertSite(static_cast<VertexIndex>(node - map_.nodeStorage()));
     }
-    markOuterNodes();
-    removeFrame();
-    site_ = nullptr;
-    map_.compactLinks();
+    site_ = noIndex;
+    writeBorderRecords();
     orderNeighbours(map_);
     linkOuterCycle();
     return counts_;
@@ -51,7 +62,7 @@ BuildCounts Triangulator::run()
 
 void Map::triangulate(BuildOptions options)
 {
-    Triangulator builder(*this, options);
+    Triangulator builder(*this, pools(), options);
     counts_ = builder.run();
 }
 

@@ -3,8 +3,7 @@
 #pragma once
 #include "map/generator.h"
 #include "map/map.h"
-#include <array>
-#include <memory>
+#include <cstdint>
 #include <vector>
 
 namespace orvane {
@@ -16,29 +15,51 @@ void scatterSites(Map& map, Generator& generator, int n, Paths paths);
 // its distance from the centre.
 void placeSite(Map& map, int slot, int32_t x, int32_t y);
 
+// Vertices are numbered by storage slot (0..N-1) and the three frame corners
+// after them (N..N+2); triangles by their place in the pool; noIndex (-1) stands for none.
+using VertexIndex = int32_t;
+using TriangleIndex = int32_t;
+inline constexpr int32_t noIndex = -1;
+
+// One triangle of the pool. A border record's place in its owner's list is set
+// by when its border was made (the newest first), so every edge carries the
+// stamp of the split or flip that made it; the lists are written from the
+// stamps once the triangulation is done.
 struct Triangle {
-    Triangle* next;
-    Triangle* prev;
-    Triangle* pendingNext;
-    Triangle* neighbours[3];  // across the edge opposite each corner; null on the frame
-    MapNode* corners[3];
-    double centreX;
-    double centreY;
-    double radius;
-    int32_t minX, minY, maxX, maxY;
-    uint64_t sequence;        // creation order: newer triangles have greater values
+    VertexIndex corners[3];
+    TriangleIndex neighbours[3];  // across the edge opposite each corner; noIndex on the frame
+    uint32_t edgeStamps[3];       // when the edge opposite each corner was made
+    uint32_t sequence;            // creation order: newer triangles have greater values; 0 once freed
+    TriangleIndex listNext;       // newest-first list of the literal location walk
+    TriangleIndex listPrev;
+};
+
+// Storage of the builder, owned by the map and kept between builds, so a map
+// that is built again and again (a batch worker's) allocates nothing once it
+// has built its largest map.
+struct BuildPools {
+    std::vector<Triangle> triangles;
+    std::vector<TriangleIndex> freeTriangles;  // freed triangles, reused last freed first
+    std::vector<TriangleIndex> pending;        // triangles whose edge opposite the new site is checked next
+    std::vector<Point> points;                 // vertex positions by vertex index
+    std::vector<TriangleIndex> cornerOf;       // fast location: a triangle each vertex is a corner of
+    std::vector<VertexIndex> cellSite;         // fast location: the last site inserted in each cell of a grid pyramid
+    std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
+    std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
+    std::vector<std::pair<uint32_t, VertexIndex>> borderScratch;
 };
 
 // 1 strictly inside a, b, c; 0 on its boundary; -1 outside.
 int classifyPoint(const MapNode* q, const MapNode* a, const MapNode* b, const MapNode* c);
+int classifyPoint(Point q, Point a, Point b, Point c);
 
 // Triangulates a map's scattered node list incrementally inside a frame
-// triangle, keeping the border records up to date at every split and flip,
-// then removes the frame, orders the neighbours and links the outer cycle.
+// triangle, stamping every edge at the split or flip that makes it, then
+// writes the border records from the stamps (without the frame), orders the
+// neighbours and links the outer cycle.
 class Triangulator {
 public:
-    Triangulator(Map& map, BuildOptions options);
-    ~Triangulator();
+    Triangulator(Map& map, BuildPools& pools, BuildOptions options);
     Triangulator(const Triangulator&) = delete;
     Triangulator& operator=(const Triangulator&) = delete;
 
@@ -46,50 +67,55 @@ public:
 
     // Location of P: the first triangle in newest-first order that holds it,
     // and the next one when P lies on an edge. The literal walk is the reference.
-    Triangle* locateLiteral(const MapNode* p, Triangle** second) const;
-    Triangle* locateSite(const MapNode* p, Triangle** second) const;
+    TriangleIndex locateLiteral(VertexIndex p, TriangleIndex* second) const;
+    TriangleIndex locateSite(VertexIndex p, TriangleIndex* second) const;
 
 private:
-    // Triangle pool: triangles are reused from a free list, never freed one by one.
-    Triangle* newTriangle(MapNode* a, MapNode* b, MapNode* c);
-    void unlinkTriangle(Triangle* t);
-    void pushPending(Triangle* t);
-    void rememberCorners(Triangle* t);
+    Triangle& tri(TriangleIndex t) { return triangles_[static_cast<size_t>(t)]; }
+    const Triangle& tri(TriangleIndex t) const { return triangles_[static_cast<size_t>(t)]; }
+    Point at(VertexIndex v) const { return points_[static_cast<size_t>(v)]; }
+    bool isFrame(VertexIndex v) const { return v >= siteCount_; }
+
+    // Triangle pool.
+    TriangleIndex newTriangle(VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1, uint32_t s2);
+    void freeTriangle(TriangleIndex t);
+    void rememberCorners(TriangleIndex t);
 
     // Splits and flips, all acting on the site being inserted.
-    void insertSite(MapNode* p);
-    void splitInside(Triangle* t);
-    void splitOnEdge(Triangle* t1, Triangle* t2);
-    int needsFlip(const Triangle* t) const;
-    void flipEdge(Triangle* t, int i);
-    void addBorder(MapNode* a, MapNode* b);
-    void addLink(MapNode* owner, MapNode* to);
+    void insertSite(VertexIndex p);
+    void splitInside(TriangleIndex t);
+    void splitOnEdge(TriangleIndex t1, TriangleIndex t2);
+    int needsFlip(TriangleIndex t) const;
+    void flipEdge(TriangleIndex t, int i);
+    uint32_t newBorder() { return ++bordersMade_; }
 
-    // The fast location's start points and walk.
-    Triangle* startTriangle(const MapNode* p) const;
-    Triangle* walkTowards(const MapNode* p) const;
+    // The fast location's start points and walk, and the scan that stands in
+    // for the literal walk when the newest-first list is not kept.
+    void startHints();
+    void rememberSite(VertexIndex p);
+    TriangleIndex startTriangle(VertexIndex p) const;
+    TriangleIndex walkTowards(VertexIndex p) const;
+    TriangleIndex locateByScan(VertexIndex p, TriangleIndex* second) const;
 
-    // The frame and the outer boundary.
+    // The frame, the border records and the outer boundary.
     void makeFrame();
-    void markOuterNodes();
-    void removeFrame();
+    void writeBorderRecords();
     void linkOuterCycle();
 
     Map& map_;
+    BuildPools& pools_;
     BuildOptions options_;
     BuildCounts counts_;
-    std::array<MapNode, 3> frame_{};
-    Triangle* triangleList_ = nullptr;
-    Triangle* pendingStack_ = nullptr;
-    Triangle* freeTriangles_ = nullptr;
-    std::vector<std::unique_ptr<Triangle[]>> triangleBlocks_;
-    MapNode* site_ = nullptr;  // P, the site being inserted
-    uint64_t trianglesMade_ = 0;
-    // Start points of the fast location: for every site a triangle it is a
-    // corner of (the last one made), and for every cell of a coarse grid the
-    // last site inserted there.
-    std::vector<Triangle*> cornerOf_;
-    std::vector<MapNode*> cellSite_;
+    std::vector<Triangle>& triangles_;
+    std::vector<Point>& points_;
+    VertexIndex siteCount_ = 0;
+    bool keepList_ = false;              // the literal walk may run: keep the newest-first list
+    TriangleIndex listHead_ = noIndex;   // newest triangle of the list
+    TriangleIndex newest_ = noIndex;     // the triangle made last (it always lives on)
+    VertexIndex site_ = noIndex;         // P, the site being inserted
+    uint32_t trianglesMade_ = 0;
+    uint32_t bordersMade_ = 0;
+    TriangleIndex* cornerOf_ = nullptr;  // pools_.cornerOf while the fast location runs
 };
 
 }  // namespace orvane

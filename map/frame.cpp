@@ -1,53 +1,73 @@
-// The frame triangle around every site, its removal once all sites are in,
-// and the outer boundary cycle of the finished map.
+// The frame triangle around every site, the border records of the finished
+// triangulation (the frame's borders left out) and the outer boundary cycle.
 #include "map/builder.h"
+#include <utility>
 
 namespace orvane {
-
-namespace {
-// Takes the first record for `to` out of owner's links; the record stays in
-// the map's block until the block is packed.
-void dropLink(MapNode* owner, const MapNode* to)
-{
-    for (NodeLink** p = &owner->links; *p; p = &(*p)->next) {
-        if ((*p)->node == to) {
-            *p = (*p)->next;
-            return;
-        }
-    }
-}
-}  // namespace
 
 void Triangulator::makeFrame()
 {
     const int32_t corners[3][2] = {{-24573, -8191}, {57337, -8191}, {16382, 65528}};
-    for (int v = 0; v < 3; ++v) {
-        frame_[static_cast<size_t>(v)] = MapNode{};
-        frame_[static_cast<size_t>(v)].x = corners[v][0];
-        frame_[static_cast<size_t>(v)].y = corners[v][1];
-        frame_[static_cast<size_t>(v)].number = static_cast<int16_t>(-1 - v);
-    }
+    for (int v = 0; v < 3; ++v) points_[static_cast<size_t>(siteCount_ + v)] = Point{corners[v][0], corners[v][1]};
 }
 
-// The nodes linked to a frame vertex are the outer nodes.
-void Triangulator::markOuterNodes()
+// Each node's records, packed together in node-list order, list the node's
+// borders from the newest made to the oldest: the order that linking every
+// new record in front (and unlinking the records of flipped borders) gives.
+// The nodes bordering a frame vertex are the outer nodes: visited is 1 there.
+void Triangulator::writeBorderRecords()
 {
+    MapNode* storage = map_.nodeStorage();
+    std::vector<uint32_t>& offset = pools_.borderOffset;
+    offset.assign(static_cast<size_t>(siteCount_) + 1, 0);
     for (MapNode* n = map_.nodeList; n; n = n->next) n->visited = 0;
-    for (const MapNode& v : frame_)
-        for (NodeLink* l = v.links; l; l = l->next) l->node->visited = 1;
-}
-
-void Triangulator::removeFrame()
-{
-    for (MapNode& v : frame_) {
-        NodeLink* l = v.links;
-        while (l) {
-            NodeLink* following = l->next;
-            MapNode* n = l->node;
-            dropLink(&v, n);
-            dropLink(n, &v);
-            l = following;
+    // Every border once: from the triangle with the lower index.
+    auto forEachBorder = [&](auto visit) {
+        for (TriangleIndex ti = 0; ti < static_cast<TriangleIndex>(triangles_.size()); ++ti) {
+            const Triangle& t = tri(ti);
+            if (t.sequence == 0) continue;
+            for (int i = 0; i < 3; ++i) {
+                if (t.neighbours[i] != noIndex && t.neighbours[i] < ti) continue;
+                visit(t.corners[(i + 1) % 3], t.corners[(i + 2) % 3], t.edgeStamps[i]);
+            }
         }
+    };
+    forEachBorder([&](VertexIndex a, VertexIndex b, uint32_t) {
+        if (isFrame(a) || isFrame(b)) {
+            if (!isFrame(a)) storage[a].visited = 1;
+            if (!isFrame(b)) storage[b].visited = 1;
+            return;
+        }
+        ++offset[static_cast<size_t>(a)];
+        ++offset[static_cast<size_t>(b)];
+    });
+    // Offsets in node-list order, where each node's records go.
+    uint32_t total = 0;
+    for (MapNode* n = map_.nodeList; n; n = n->next) {
+        const size_t slot = static_cast<size_t>(n - storage);
+        const uint32_t count = offset[slot];
+        offset[slot] = total;
+        total += count;
+    }
+    std::vector<std::pair<uint32_t, VertexIndex>>& records = pools_.borderScratch;
+    records.resize(total);
+    std::vector<uint32_t>& fill = pools_.borderFill;
+    fill.assign(offset.begin(), offset.end() - 1);
+    forEachBorder([&](VertexIndex a, VertexIndex b, uint32_t stamp) {
+        if (isFrame(a) || isFrame(b)) return;
+        records[fill[static_cast<size_t>(a)]++] = {stamp, b};
+        records[fill[static_cast<size_t>(b)]++] = {stamp, a};
+    });
+    NodeLink* links = map_.builtLinks(total);
+    for (MapNode* n = map_.nodeList; n; n = n->next) {
+        const size_t slot = static_cast<size_t>(n - storage);
+        const uint32_t first = offset[slot], end = fill[slot];
+        for (uint32_t i = first + 1; i < end; ++i)  // newest first; a node has few borders
+            for (uint32_t j = i; j > first && records[j].first > records[j - 1].first; --j)
+                std::swap(records[j], records[j - 1]);
+        n->links = first == end ? nullptr : &links[first];
+        for (uint32_t k = first; k < end; ++k)
+            links[k] = NodeLink{k + 1 < end ? &links[k + 1] : nullptr, nullptr, nullptr, &storage[records[k].second]};
     }
 }
 

@@ -1,239 +1,213 @@
 // Inserting one site: the split of the triangle that holds it (three ways, or
 // four when it lies on an edge), then flips of the edges opposite the site
-// until they are locally Delaunay. Every border record is kept up to date on
-// the way, so no separate pass extracts the edges.
+// until they are locally Delaunay. Every new edge takes the next stamp, in
+// the order its border records were once linked, so the border lists can be
+// written from the stamps when the triangulation is done.
 #include "map/builder.h"
 #include <cmath>
 
 namespace orvane {
 
 namespace {
-constexpr int hintShift = 9, hintSide = 32768 >> hintShift;
-
-int hintCell(const MapNode* n) { return (n->y >> hintShift) * hintSide + (n->x >> hintShift); }
-
-bool isFrame(const MapNode* n) { return n->number < 0; }
-
-void linkFront(MapNode* owner, NodeLink* link)
+void repoint(std::vector<Triangle>& pool, TriangleIndex outside, TriangleIndex from, TriangleIndex to)
 {
-    link->next = owner->links;
-    owner->links = link;
-}
-
-// Takes the first record for `to` out of owner's links and returns it.
-NodeLink* takeLink(MapNode* owner, const MapNode* to)
-{
-    for (NodeLink** p = &owner->links; *p; p = &(*p)->next) {
-        if ((*p)->node == to) {
-            NodeLink* l = *p;
-            *p = l->next;
-            l->next = nullptr;
-            return l;
-        }
-    }
-    return nullptr;
-}
-
-void retarget(NodeLink* link, MapNode* newOwner, MapNode* to)
-{
-    link->node = to;
-    linkFront(newOwner, link);
-}
-
-void repoint(Triangle* outside, const Triangle* from, Triangle* to)
-{
-    if (!outside) return;
-    for (Triangle*& n : outside->neighbours)
+    if (outside == noIndex) return;
+    for (TriangleIndex& n : pool[static_cast<size_t>(outside)].neighbours)
         if (n == from) { n = to; return; }
 }
 
 // Index of a corner or neighbour known to be present.
-int indexOf(const Triangle* t, const MapNode* corner)
+int indexOf(const Triangle& t, VertexIndex corner)
 {
     int i = 0;
-    while (i < 2 && t->corners[i] != corner) ++i;
+    while (i < 2 && t.corners[i] != corner) ++i;
     return i;
 }
 
-int indexOfNeighbour(const Triangle* t, const Triangle* n)
+int indexOfNeighbour(const Triangle& t, TriangleIndex n)
 {
     int i = 0;
-    while (i < 2 && t->neighbours[i] != n) ++i;
+    while (i < 2 && t.neighbours[i] != n) ++i;
     return i;
 }
 
-void setNeighbours(Triangle* t, Triangle* n0, Triangle* n1, Triangle* n2)
+void setNeighbours(Triangle& t, TriangleIndex n0, TriangleIndex n1, TriangleIndex n2)
 {
-    t->neighbours[0] = n0;
-    t->neighbours[1] = n1;
-    t->neighbours[2] = n2;
+    t.neighbours[0] = n0;
+    t.neighbours[1] = n1;
+    t.neighbours[2] = n2;
 }
 
-double distanceTo(const MapNode* d, double cx, double cy)
+// The circumcircle of a, b, c. The numerators and the denominator are exact
+// integers; only the division, the radius and later the distance in the
+// circle test are rounded.
+struct Circle {
+    double centreX, centreY, radius;
+};
+
+Circle circumcircle(Point a, Point b, Point c)
 {
-    const double dx = d->x - cx;
-    const double dy = d->y - cy;
+    const int64_t pb = int64_t(b.x) * b.x - int64_t(a.x) * a.x + int64_t(b.y) * b.y - int64_t(a.y) * a.y;
+    const int64_t pc = int64_t(c.x) * c.x - int64_t(a.x) * a.x + int64_t(c.y) * c.y - int64_t(a.y) * a.y;
+    const int64_t d = int64_t(b.x - a.x) * (c.y - a.y) - int64_t(b.y - a.y) * (c.x - a.x);
+    const double twoD = static_cast<double>(2 * d);
+    Circle k;
+    k.centreX = static_cast<double>((c.y - a.y) * pb + (a.y - b.y) * pc) / twoD;
+    k.centreY = static_cast<double>((a.x - c.x) * pb + (b.x - a.x) * pc) / twoD;
+    const double rx = b.x - k.centreX;
+    const double ry = b.y - k.centreY;
+    k.radius = std::sqrt(rx * rx + ry * ry);
+    return k;
+}
+
+double distanceTo(Point d, double cx, double cy)
+{
+    const double dx = d.x - cx;
+    const double dy = d.y - cy;
     return std::sqrt(dx * dx + dy * dy);
 }
 }  // namespace
 
-void Triangulator::addLink(MapNode* owner, MapNode* to)
+// The three borders to P are made in the order c0, c1, c2.
+void Triangulator::splitInside(TriangleIndex t)
 {
-    NodeLink* l = map_.newLink();
-    l->node = to;
-    linkFront(owner, l);
-}
-
-// New border pair, owner's record first.
-void Triangulator::addBorder(MapNode* a, MapNode* b)
-{
-    addLink(a, b);
-    addLink(b, a);
-}
-
-void Triangulator::splitInside(Triangle* t)
-{
-    MapNode* p = site_;
-    MapNode* c0 = t->corners[0];
-    MapNode* c1 = t->corners[1];
-    MapNode* c2 = t->corners[2];
-    addBorder(p, c0);
-    addBorder(p, c1);
-    addBorder(p, c2);
-    Triangle* ta = newTriangle(p, c1, c2);
-    Triangle* tb = newTriangle(p, c2, c0);
-    Triangle* tc = newTriangle(p, c0, c1);
-    setNeighbours(ta, t->neighbours[0], tb, tc);
-    setNeighbours(tb, t->neighbours[1], tc, ta);
-    setNeighbours(tc, t->neighbours[2], ta, tb);
-    repoint(t->neighbours[0], t, ta);
-    repoint(t->neighbours[1], t, tb);
-    repoint(t->neighbours[2], t, tc);
-    unlinkTriangle(t);
+    const VertexIndex p = site_;
+    const Triangle old = tri(t);
+    const VertexIndex c0 = old.corners[0], c1 = old.corners[1], c2 = old.corners[2];
+    const uint32_t b0 = newBorder(), b1 = newBorder(), b2 = newBorder();
+    const TriangleIndex ta = newTriangle(p, c1, c2, old.edgeStamps[0], b2, b1);
+    const TriangleIndex tb = newTriangle(p, c2, c0, old.edgeStamps[1], b0, b2);
+    const TriangleIndex tc = newTriangle(p, c0, c1, old.edgeStamps[2], b1, b0);
+    setNeighbours(tri(ta), old.neighbours[0], tb, tc);
+    setNeighbours(tri(tb), old.neighbours[1], tc, ta);
+    setNeighbours(tri(tc), old.neighbours[2], ta, tb);
+    repoint(triangles_, old.neighbours[0], t, ta);
+    repoint(triangles_, old.neighbours[1], t, tb);
+    repoint(triangles_, old.neighbours[2], t, tc);
+    freeTriangle(t);
     ++counts_.insideSplits;
-    pushPending(ta);
-    pushPending(tb);
-    pushPending(tc);
+    pools_.pending.push_back(ta);
+    pools_.pending.push_back(tb);
+    pools_.pending.push_back(tc);
 }
 
-void Triangulator::splitOnEdge(Triangle* t1, Triangle* t2)
+// The border U-V becomes U-P (its records are reused, so it counts as made
+// first), then the borders to V, W1 and W2 are made in that order.
+void Triangulator::splitOnEdge(TriangleIndex i1, TriangleIndex i2)
 {
-    MapNode* p = site_;
-    const int a = indexOfNeighbour(t1, t2);
-    const int b = indexOfNeighbour(t2, t1);
-    MapNode* w1 = t1->corners[a];
-    MapNode* w2 = t2->corners[b];
+    const VertexIndex p = site_;
+    const Triangle t1 = tri(i1);
+    const Triangle t2 = tri(i2);
+    const int a = indexOfNeighbour(t1, i2);
+    const int b = indexOfNeighbour(t2, i1);
+    const VertexIndex w1 = t1.corners[a];
+    const VertexIndex w2 = t2.corners[b];
     // U is the shared corner with the greater index in t1, V the other.
     const int kU = a == 2 ? 1 : 2;
-    MapNode* u = t1->corners[kU];
+    const VertexIndex u = t1.corners[kU];
     const int kV = 3 - a - kU;
-    MapNode* v = t1->corners[kV];
+    const VertexIndex v = t1.corners[kV];
     const int jU = indexOf(t2, u);
     const int jV = 3 - b - jU;
 
-    NodeLink* uv = takeLink(u, v);
-    NodeLink* vu = takeLink(v, u);
-    retarget(uv, u, p);
-    retarget(vu, p, u);
-    addBorder(p, v);
-    addBorder(p, w1);
-    addBorder(p, w2);
+    const uint32_t up = newBorder(), vp = newBorder(), w1p = newBorder(), w2p = newBorder();
 
-    Triangle* oppV1 = t1->neighbours[kV];
-    Triangle* oppU1 = t1->neighbours[kU];
-    Triangle* oppV2 = t2->neighbours[jV];
-    Triangle* oppU2 = t2->neighbours[jU];
-    Triangle* n1 = newTriangle(p, w1, u);
-    Triangle* n2 = newTriangle(p, w1, v);
-    Triangle* n3 = newTriangle(p, w2, u);
-    Triangle* n4 = newTriangle(p, w2, v);
-    setNeighbours(n1, oppV1, n3, n2);
-    setNeighbours(n2, oppU1, n4, n1);
-    setNeighbours(n3, oppV2, n1, n4);
-    setNeighbours(n4, oppU2, n2, n3);
-    repoint(oppU1, t1, n2);
-    repoint(oppV1, t1, n1);
-    repoint(oppU2, t2, n4);
-    repoint(oppV2, t2, n3);
-    unlinkTriangle(t1);
-    unlinkTriangle(t2);
+    const TriangleIndex oppV1 = t1.neighbours[kV];
+    const TriangleIndex oppU1 = t1.neighbours[kU];
+    const TriangleIndex oppV2 = t2.neighbours[jV];
+    const TriangleIndex oppU2 = t2.neighbours[jU];
+    const TriangleIndex n1 = newTriangle(p, w1, u, t1.edgeStamps[kV], up, w1p);
+    const TriangleIndex n2 = newTriangle(p, w1, v, t1.edgeStamps[kU], vp, w1p);
+    const TriangleIndex n3 = newTriangle(p, w2, u, t2.edgeStamps[jV], up, w2p);
+    const TriangleIndex n4 = newTriangle(p, w2, v, t2.edgeStamps[jU], vp, w2p);
+    setNeighbours(tri(n1), oppV1, n3, n2);
+    setNeighbours(tri(n2), oppU1, n4, n1);
+    setNeighbours(tri(n3), oppV2, n1, n4);
+    setNeighbours(tri(n4), oppU2, n2, n3);
+    repoint(triangles_, oppU1, i1, n2);
+    repoint(triangles_, oppV1, i1, n1);
+    repoint(triangles_, oppU2, i2, n4);
+    repoint(triangles_, oppV2, i2, n3);
+    freeTriangle(i1);
+    freeTriangle(i2);
     ++counts_.edgeSplits;
-    pushPending(n1);
-    pushPending(n2);
-    pushPending(n3);
-    pushPending(n4);
+    pools_.pending.push_back(n1);
+    pools_.pending.push_back(n2);
+    pools_.pending.push_back(n3);
+    pools_.pending.push_back(n4);
 }
 
 // Index in the neighbour across the edge opposite P of the corner to flip to, or -1.
-int Triangulator::needsFlip(const Triangle* t) const
+int Triangulator::needsFlip(TriangleIndex ti) const
 {
-    const Triangle* n = t->neighbours[0];
-    if (!n) return -1;
-    const int i = indexOfNeighbour(n, t);
-    const MapNode* d = n->corners[i];
-    const MapNode* g = t->corners[1];
-    const MapNode* h = t->corners[2];
+    const Triangle& t = tri(ti);
+    if (t.neighbours[0] == noIndex) return -1;
+    const Triangle& n = tri(t.neighbours[0]);
+    const int i = indexOfNeighbour(n, ti);
+    const VertexIndex d = n.corners[i];
+    const VertexIndex g = t.corners[1];
+    const VertexIndex h = t.corners[2];
     // A border between two sites is never given up for an edge to a frame vertex.
     if (isFrame(d) && !isFrame(g) && !isFrame(h)) return -1;
     // An edge to a frame vertex is flipped whenever the flip is possible.
-    const MapNode* f = isFrame(g) ? g : isFrame(h) ? h : nullptr;
-    if (f) {
-        const MapNode* q = f == g ? h : g;
-        if (classifyPoint(q, f, site_, d) == -1) return i;
+    const VertexIndex f = isFrame(g) ? g : isFrame(h) ? h : noIndex;
+    if (f != noIndex) {
+        const VertexIndex q = f == g ? h : g;
+        if (classifyPoint(at(q), at(f), at(site_), at(d)) == -1) return i;
     }
-    return t->radius > distanceTo(d, t->centreX, t->centreY) ? i : -1;
+    const Circle k = circumcircle(at(t.corners[0]), at(g), at(h));
+    return k.radius > distanceTo(at(d), k.centreX, k.centreY) ? i : -1;
 }
 
-void Triangulator::flipEdge(Triangle* t, int i)
+// The border G-H becomes P-D.
+void Triangulator::flipEdge(TriangleIndex ti, int i)
 {
-    MapNode* p = site_;
-    Triangle* n = t->neighbours[0];
-    MapNode* d = n->corners[i];
-    MapNode* g = t->corners[1];
-    MapNode* h = t->corners[2];
+    const VertexIndex p = site_;
+    const Triangle t = tri(ti);
+    const TriangleIndex ni = t.neighbours[0];
+    const Triangle n = tri(ni);
+    const VertexIndex d = n.corners[i];
+    const VertexIndex g = t.corners[1];
+    const VertexIndex h = t.corners[2];
     const int iG = indexOf(n, g);
     const int iH = indexOf(n, h);
+    const uint32_t pd = newBorder();
 
-    NodeLink* gh = takeLink(g, h);
-    NodeLink* hg = takeLink(h, g);
-    retarget(gh, p, d);
-    retarget(hg, d, p);
-
-    Triangle* nG = n->neighbours[iG];
-    Triangle* nH = n->neighbours[iH];
-    Triangle* t1n = t->neighbours[1];
-    Triangle* t2n = t->neighbours[2];
-    Triangle* t1 = newTriangle(p, d, g);
-    Triangle* t2 = newTriangle(p, d, h);
-    setNeighbours(t1, nH, t2n, t2);
-    setNeighbours(t2, nG, t1n, t1);
-    repoint(t1n, t, t2);
-    repoint(t2n, t, t1);
-    repoint(nG, n, t2);
-    repoint(nH, n, t1);
-    unlinkTriangle(t);
-    unlinkTriangle(n);
+    const TriangleIndex nG = n.neighbours[iG];
+    const TriangleIndex nH = n.neighbours[iH];
+    const TriangleIndex t1n = t.neighbours[1];
+    const TriangleIndex t2n = t.neighbours[2];
+    const TriangleIndex t1 = newTriangle(p, d, g, n.edgeStamps[iH], t.edgeStamps[2], pd);
+    const TriangleIndex t2 = newTriangle(p, d, h, n.edgeStamps[iG], t.edgeStamps[1], pd);
+    setNeighbours(tri(t1), nH, t2n, t2);
+    setNeighbours(tri(t2), nG, t1n, t1);
+    repoint(triangles_, t1n, ti, t2);
+    repoint(triangles_, t2n, ti, t1);
+    repoint(triangles_, nG, ni, t2);
+    repoint(triangles_, nH, ni, t1);
+    freeTriangle(ti);
+    freeTriangle(ni);
     ++counts_.flips;
-    pushPending(t1);
-    pushPending(t2);
+    pools_.pending.push_back(t1);
+    pools_.pending.push_back(t2);
 }
 
-void Triangulator::insertSite(MapNode* p)
+void Triangulator::insertSite(VertexIndex p)
 {
     site_ = p;
-    Triangle* t2 = nullptr;
-    Triangle* t1 = locateSite(p, &t2);
+    TriangleIndex t2 = noIndex;
+    const TriangleIndex t1 = locateSite(p, &t2);
     if (options_.checkLocation) {
-        Triangle* literal2 = nullptr;
-        Triangle* literal1 = locateLiteral(p, &literal2);
+        TriangleIndex literal2 = noIndex;
+        const TriangleIndex literal1 = locateLiteral(p, &literal2);
         if (literal1 != t1 || literal2 != t2) ++counts_.locationMismatches;
     }
-    if (!cellSite_.empty()) cellSite_[static_cast<size_t>(hintCell(p))] = p;
-    if (t2) splitOnEdge(t1, t2); else splitInside(t1);
-    while (pendingStack_) {
-        Triangle* t = pendingStack_;
-        pendingStack_ = t->pendingNext;
-        t->pendingNext = nullptr;
+    rememberSite(p);
+    if (t2 != noIndex) splitOnEdge(t1, t2); else splitInside(t1);
+    std::vector<TriangleIndex>& pending = pools_.pending;
+    while (!pending.empty()) {
+        const TriangleIndex t = pending.back();
+        pending.pop_back();
         const int i = needsFlip(t);
         if (i >= 0) flipEdge(t, i);
     }

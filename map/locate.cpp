@@ -1,41 +1,38 @@
 // Point location of the builder: the literal newest-first walk, and the fast
 // walk from a nearby triangle that finds the same triangles.
 #include "map/builder.h"
-#include <cstdlib>
+#include <algorithm>
 #include <utility>
 
 namespace orvane {
 
 namespace {
-constexpr int hintShift = 9;
-
-int64_t orientation(const MapNode* a, const MapNode* b, const MapNode* c)
+int64_t orientation(Point a, Point b, Point c)
 {
-    return int64_t(b->x - a->x) * (c->y - a->y) - int64_t(b->y - a->y) * (c->x - a->x);
+    return int64_t(b.x - a.x) * (c.y - a.y) - int64_t(b.y - a.y) * (c.x - a.x);
 }
 
-// Is p strictly on the far side of t's edge opposite corner i?
-bool beyondEdge(const Triangle* t, int i, const MapNode* p)
+bool outsideBox(Point p, Point a, Point b, Point c)
 {
-    const MapNode* a = t->corners[(i + 1) % 3];
-    const MapNode* b = t->corners[(i + 2) % 3];
-    const int64_t side = orientation(a, b, p);
-    const int64_t own = orientation(a, b, t->corners[i]);
-    return (side > 0 && own < 0) || (side < 0 && own > 0);
+    return p.x < std::min({a.x, b.x, c.x}) || p.x > std::max({a.x, b.x, c.x}) || p.y < std::min({a.y, b.y, c.y}) ||
+           p.y > std::max({a.y, b.y, c.y});
 }
 }  // namespace
 
-Triangle* Triangulator::locateLiteral(const MapNode* p, Triangle** second) const
+TriangleIndex Triangulator::locateLiteral(VertexIndex p, TriangleIndex* second) const
 {
-    *second = nullptr;
-    Triangle* first = nullptr;
-    for (Triangle* t = triangleList_; t; t = t->next) {
-        if (p->x < t->minX || p->x > t->maxX || p->y < t->minY || p->y > t->maxY) continue;
-        const int c = classifyPoint(p, t->corners[0], t->corners[1], t->corners[2]);
-        if (c < 0) continue;
-        if (!first) {
+    if (!keepList_) return locateByScan(p, second);
+    *second = noIndex;
+    TriangleIndex first = noIndex;
+    const Point q = at(p);
+    for (TriangleIndex t = listHead_; t != noIndex; t = tri(t).listNext) {
+        const Point a = at(tri(t).corners[0]), b = at(tri(t).corners[1]), c = at(tri(t).corners[2]);
+        if (outsideBox(q, a, b, c)) continue;
+        const int k = classifyPoint(q, a, b, c);
+        if (k < 0) continue;
+        if (first == noIndex) {
             first = t;
-            if (c == 1) return first;
+            if (k == 1) return first;
         } else {
             *second = t;
             return first;
@@ -44,63 +41,119 @@ Triangle* Triangulator::locateLiteral(const MapNode* p, Triangle** second) const
     return first;
 }
 
-// The site last inserted in p's cell, or else in the nearest ring of cells
-// around it that holds one; the newest triangle when none is near.
-Triangle* Triangulator::startTriangle(const MapNode* p) const
+// The literal walk's answer without its list: of the triangles whose closed
+// area holds p, the newest, and when p lies on its boundary the next newest.
+TriangleIndex Triangulator::locateByScan(VertexIndex p, TriangleIndex* second) const
 {
-    if (cellSite_.empty()) return triangleList_;
-    constexpr int side = 32768 >> hintShift;
-    const int cx = p->x >> hintShift, cy = p->y >> hintShift;
-    for (int r = 0; r <= 4; ++r) {
-        for (int y = cy - r; y <= cy + r; ++y) {
-            if (y < 0 || y >= side) continue;
-            for (int x = cx - r; x <= cx + r; ++x) {
-                if (x < 0 || x >= side || (std::abs(x - cx) != r && std::abs(y - cy) != r)) continue;
-                if (const MapNode* near = cellSite_[static_cast<size_t>(y * side + x)])
-                    return cornerOf_[static_cast<size_t>(near - map_.nodeStorage())];
-            }
+    *second = noIndex;
+    TriangleIndex first = noIndex;
+    int firstClass = 0;
+    const Point q = at(p);
+    for (TriangleIndex t = 0; t < static_cast<TriangleIndex>(triangles_.size()); ++t) {
+        const Triangle& n = tri(t);
+        if (n.sequence == 0) continue;
+        const int k = classifyPoint(q, at(n.corners[0]), at(n.corners[1]), at(n.corners[2]));
+        if (k < 0) continue;
+        if (first == noIndex || n.sequence > tri(first).sequence) {
+            *second = first;
+            first = t;
+            firstClass = k;
+        } else if (*second == noIndex || n.sequence > tri(*second).sequence) {
+            *second = t;
         }
     }
-    return triangleList_;
+    if (firstClass == 1) *second = noIndex;
+    return first;
+}
+
+// The start points of the fast walk are kept in a pyramid of grids over the
+// sites' square: level L has 2^L x 2^L cells, each holding the last site
+// inserted in it. Any live triangle gives the same location; a near one only
+// makes the walk short.
+namespace {
+constexpr int hintLevels = 7;
+constexpr size_t hintCells = ((size_t{1} << (2 * hintLevels)) - 1) / 3;
+
+size_t hintCell(int level, Point p)
+{
+    const int shift = 15 - level;
+    const size_t levelStart = ((size_t{1} << (2 * level)) - 1) / 3;
+    return levelStart + (static_cast<size_t>(p.y >> shift) << level) + static_cast<size_t>(p.x >> shift);
+}
+}  // namespace
+
+void Triangulator::startHints()
+{
+    pools_.cellSite.assign(options_.paths == Paths::fast ? hintCells : 0, noIndex);
+}
+
+void Triangulator::rememberSite(VertexIndex p)
+{
+    if (pools_.cellSite.empty()) return;
+    for (int level = 0; level < hintLevels; ++level) pools_.cellSite[hintCell(level, at(p))] = p;
+}
+
+// A corner of the last site inserted in the finest cell around p that holds
+// one; the newest triangle while no site is in.
+TriangleIndex Triangulator::startTriangle(VertexIndex p) const
+{
+    if (pools_.cellSite.empty()) return newest_;
+    for (int level = hintLevels - 1; level >= 0; --level) {
+        const VertexIndex near = pools_.cellSite[hintCell(level, at(p))];
+        if (near != noIndex) return pools_.cornerOf[static_cast<size_t>(near)];
+    }
+    return newest_;
 }
 
 // Walks from a triangle near p towards it, never straight back, turning the
 // edge order at every step; returns a triangle whose closed area holds p, or
-// null when the walk runs too long.
-Triangle* Triangulator::walkTowards(const MapNode* p) const
+// none when the walk runs too long.
+TriangleIndex Triangulator::walkTowards(VertexIndex p) const
 {
-    Triangle* t = startTriangle(p);
-    const Triangle* from = nullptr;
-    const uint64_t limit = 4 * trianglesMade_ + 64;
+    static constexpr int following[5] = {1, 2, 0, 1, 2};  // following[i] = (i + 1) % 3, following[i + 1] = (i + 2) % 3
+    TriangleIndex t = startTriangle(p);
+    TriangleIndex from = noIndex;
+    const Point q = at(p);
+    const uint64_t limit = 4 * uint64_t{trianglesMade_} + 64;
+    int turn = 0;  // step % 3: the first edge tried
     for (uint64_t step = 0; step < limit; ++step) {
-        Triangle* next = nullptr;
-        for (int k = 0; k < 3 && !next; ++k) {
-            const int i = static_cast<int>((k + step) % 3);
-            Triangle* n = t->neighbours[i];
-            if (n && n != from && beyondEdge(t, i, p)) next = n;
+        const Triangle& n = tri(t);
+        const Point c[3] = {at(n.corners[0]), at(n.corners[1]), at(n.corners[2])};
+        TriangleIndex next = noIndex;
+        for (int k = 0, i = turn; k < 3 && next == noIndex; ++k, i = following[i]) {
+            const TriangleIndex across = n.neighbours[i];
+            if (across == noIndex || across == from) continue;
+            // Is p strictly on the far side of the edge opposite corner i?
+            const Point a = c[following[i]], b = c[following[i + 1]];
+            const int64_t side = orientation(a, b, q);
+            const int64_t own = orientation(a, b, c[i]);
+            if ((side > 0 && own < 0) || (side < 0 && own > 0)) next = across;
         }
-        if (!next) return t;
+        if (next == noIndex) return t;
         from = t;
         t = next;
+        turn = following[turn];
     }
-    return nullptr;
+    return noIndex;
 }
 
 // Same result as the literal walk: the triangles of a triangulation only meet
 // at their edges, so p lies in one triangle, or on an edge of two; the literal
 // walk meets the newer of the two first.
-Triangle* Triangulator::locateSite(const MapNode* p, Triangle** second) const
+TriangleIndex Triangulator::locateSite(VertexIndex p, TriangleIndex* second) const
 {
     if (options_.paths == Paths::reference) return locateLiteral(p, second);
-    Triangle* t = walkTowards(p);
-    if (!t) return locateLiteral(p, second);
-    *second = nullptr;
-    if (classifyPoint(p, t->corners[0], t->corners[1], t->corners[2]) == 1) return t;
+    TriangleIndex t = walkTowards(p);
+    if (t == noIndex) return locateLiteral(p, second);
+    *second = noIndex;
+    const Point q = at(p);
+    const Point c[3] = {at(tri(t).corners[0]), at(tri(t).corners[1]), at(tri(t).corners[2])};
+    if (classifyPoint(q, c[0], c[1], c[2]) == 1) return t;
     for (int i = 0; i < 3; ++i) {
-        if (orientation(t->corners[(i + 1) % 3], t->corners[(i + 2) % 3], p) != 0) continue;
-        Triangle* other = t->neighbours[i];
-        if (!other) break;
-        if (other->sequence > t->sequence) std::swap(t, other);
+        if (orientation(c[(i + 1) % 3], c[(i + 2) % 3], q) != 0) continue;
+        TriangleIndex other = tri(t).neighbours[i];
+        if (other == noIndex) break;
+        if (tri(other).sequence > tri(t).sequence) std::swap(t, other);
         *second = other;
         return t;
     }

@@ -13,6 +13,8 @@ inline constexpr char colourLetters[] = " RGYB*";
 inline constexpr ColourCode colourCode(int c) { return static_cast<ColourCode>(c); }
 
 struct NodeLink;
+struct BuildPools;
+class Generator;
 
 struct MapNode {
     MapNode* next;           // node list, or deferred list while deferred
@@ -86,7 +88,9 @@ public:
     // leaves no map when n is below 3, a coordinate lies outside 0..32767, two
     // sites coincide or all sites lie on one line.
     bool buildFromSites(const int32_t* xy, int n, BuildOptions options = {});
-    // Frees every node and link; the map is empty afterwards.
+    // Drops every node and link; the map is empty afterwards. The node, border
+    // and builder storage keep their capacity for the next build (a batch
+    // worker builds map after map without allocating); the destructor frees it.
     void release();
 
     bool empty() const { return nodeList == nullptr; }
@@ -99,7 +103,7 @@ public:
 
     // Every node, deferred ones included, by storage slot (slot k holds the
     // (k+1)-th site drawn).
-    MapNode* nodeStorage() const { return storage_.get(); }
+    MapNode* nodeStorage() const { return storageCount_ ? storage_.get() : nullptr; }
     int nodeStorageCount() const { return storageCount_; }
     // The node numbered `number` (1..N), deferred or not; null when none.
     MapNode* numbered(int number) const;
@@ -124,16 +128,25 @@ public:
     MapNode* outerStart = nullptr;    // start of the outer boundary cycle
 
 private:
+    friend class Triangulator;
+    friend void scatterSites(Map& map, Generator& generator, int n, Paths paths);
+
     struct LinkBlock {
         std::unique_ptr<NodeLink[]> links;
         size_t size;
     };
     void triangulate(BuildOptions options);
+    BuildPools& pools();
+    // The border records of a built map, all in one block; newLink adds blocks.
+    NodeLink* builtLinks(size_t count);
 
     std::unique_ptr<MapNode[]> storage_;
     int storageCount_ = 0;
+    int storageCapacity_ = 0;
+    std::vector<NodeLink> builtLinks_;
     std::vector<LinkBlock> linkBlocks_;
     size_t usedInLastBlock_ = 0;
+    std::unique_ptr<BuildPools> pools_;
     uint32_t seed_ = 0;
     uint64_t generation_ = 0;
     BuildCounts counts_;

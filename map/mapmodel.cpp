@@ -1,5 +1,5 @@
 // The map object: its node storage, border record blocks, release and reads.
-#include "map/map.h"
+#include "map/builder.h"
 #include <algorithm>
 
 namespace orvane {
@@ -13,13 +13,12 @@ Map::~Map() = default;
 
 void Map::release()
 {
-    // Border records live in the map's blocks and nodes in its storage: both go at once.
+    // Nodes and border records go at once; their storage stays for the next build.
     nodeList = nullptr;
     deferredList = nullptr;
     outerStart = nullptr;
     linkBlocks_.clear();
     usedInLastBlock_ = 0;
-    storage_.reset();
     storageCount_ = 0;
     ++generation_;
 }
@@ -27,9 +26,27 @@ void Map::release()
 MapNode* Map::allocateNodes(int n)
 {
     release();
-    storage_ = std::make_unique<MapNode[]>(static_cast<size_t>(n));
+    if (n > storageCapacity_) {
+        storage_ = std::make_unique<MapNode[]>(static_cast<size_t>(n));
+        storageCapacity_ = n;
+    } else {
+        std::fill(storage_.get(), storage_.get() + n, MapNode{});
+    }
     storageCount_ = n;
     return storage_.get();
+}
+
+BuildPools& Map::pools()
+{
+    if (!pools_) pools_ = std::make_unique<BuildPools>();
+    return *pools_;
+}
+
+// No node refers to the records of an earlier map, so they are simply written over.
+NodeLink* Map::builtLinks(size_t count)
+{
+    if (builtLinks_.size() < count) builtLinks_.resize(count);
+    return builtLinks_.data();
 }
 
 NodeLink* Map::newLink()

@@ -51,12 +51,24 @@ void linkRing(std::span<NeighbourEntry> e)
         b->aroundPrev = a;
     }
 }
+
+// num / den for 0 <= num < 2^62 and 0 < den < 2^31: a floating-point estimate,
+// off by at most one, put right with exact products (a 64-bit division is
+// several times slower, and every border's key needs one).
+int64_t wholeQuotient(int64_t num, int64_t den)
+{
+    int64_t q = static_cast<int64_t>(static_cast<double>(num) / static_cast<double>(den));
+    if (q * den > num) --q;
+    else if ((q + 1) * den <= num) ++q;
+    return q;
+}
 }  // namespace
 
 int64_t angleKey(int32_t dx, int32_t dy)
 {
     const int64_t dy2 = int64_t(dy) * dy;
-    const int64_t q = dy2 * 2147483647LL / (int64_t(dx) * dx + dy2);
+    const int64_t r2 = int64_t(dx) * dx + dy2;
+    const int64_t q = r2 > 0 && r2 < (int64_t{1} << 31) ? wholeQuotient(dy2 * 2147483647LL, r2) : dy2 * 2147483647LL / r2;
     if (dy >= 0) return dx >= 0 ? q : 4294967294LL - q;
     return dx < 0 ? 4294967294LL + q : 8589934588LL - q;
 }
@@ -78,7 +90,13 @@ void orderNeighboursOf(MapNode* node)
         const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
         e[k++] = {l, int64_t(dx) * dx + int64_t(dy) * dy, angleKey(dx, dy)};
     }
-    std::sort(e.begin(), e.end(), goesFirst);
+    // Keys and distances never tie together (sites are distinct), so any sort gives this order.
+    if (e.size() <= 16) {
+        for (size_t i = 1; i < e.size(); ++i)
+            for (size_t j = i; j > 0 && goesFirst(e[j], e[j - 1]); --j) std::swap(e[j], e[j - 1]);
+    } else {
+        std::sort(e.begin(), e.end(), goesFirst);
+    }
     orderEqualKeyRuns(e);
     linkRing(e);
 }

@@ -16,14 +16,28 @@ bool tooCloseLiteral(const Map& map, int32_t x, int32_t y)
 }
 
 // Accepted sites bucketed in cells of 128 x 128, chained through slot indices,
-// so the closeness test looks at the few sites of at most four cells.
+// so the closeness test looks at the few sites of at most four cells. The
+// cell heads live in the map's build storage and are left empty after each
+// scattering, so the next one starts without clearing them all.
 struct SiteGrid {
     static constexpr int shift = 7, side = 32768 >> shift;
     const MapNode* sites;
-    std::vector<int> head = std::vector<int>(side * side, -1);
-    std::vector<int> next;
+    int count = 0;
+    std::vector<int>& head;
+    std::vector<int>& next;
 
-    SiteGrid(const MapNode* storage, int n) : sites(storage), next(static_cast<size_t>(n)) {}
+    SiteGrid(const MapNode* storage, int n, BuildPools& pools)
+        : sites(storage), head(pools.scatterHead), next(pools.scatterNext)
+    {
+        if (head.size() != static_cast<size_t>(side * side)) head.assign(static_cast<size_t>(side * side), -1);
+        if (next.size() < static_cast<size_t>(n)) next.resize(static_cast<size_t>(n));
+    }
+    SiteGrid(const SiteGrid&) = delete;
+    SiteGrid& operator=(const SiteGrid&) = delete;
+    ~SiteGrid()
+    {
+        for (int slot = 0; slot < count; ++slot) head[static_cast<size_t>(cell(sites[slot].x, sites[slot].y))] = -1;
+    }
 
     static int cell(int32_t x, int32_t y) { return (y >> shift) * side + (x >> shift); }
 
@@ -32,6 +46,7 @@ struct SiteGrid {
         const int c = cell(sites[slot].x, sites[slot].y);
         next[static_cast<size_t>(slot)] = head[static_cast<size_t>(c)];
         head[static_cast<size_t>(c)] = slot;
+        count = slot + 1;
     }
 
     bool tooClose(int32_t x, int32_t y) const
@@ -64,7 +79,7 @@ int32_t roundedCentreDistance(int32_t x, int32_t y)
 void scatterSites(Map& map, Generator& generator, int n, Paths paths)
 {
     const MapNode* storage = map.allocateNodes(n);
-    SiteGrid grid(storage, n);
+    SiteGrid grid(storage, n, map.pools());
     for (int i = 1; i <= n; ++i) {
         int32_t x, y;
         for (;;) {

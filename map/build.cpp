@@ -55,7 +55,10 @@ BuildCounts Triangulator::run()
     }
     site_ = noIndex;
     writeBorderRecords();
-    orderNeighbours(map_);
+    // A node's ring depends on its own links only: storage order gives the
+    // rings that list order gives, reading memory in sequence.
+    MapNode* storage = map_.nodeStorage();
+    for (VertexIndex v = 0; v < siteCount_; ++v) orderNeighboursOf(&storage[v]);
     linkOuterCycle();
     return counts_;
 }
@@ -81,8 +84,11 @@ bool Map::buildFromSites(const int32_t* xy, int n, BuildOptions options)
 {
     release();
     if (!acceptableSites(xy, n)) return false;
-    allocateNodes(n);
-    for (int slot = 0; slot < n; ++slot) placeSite(*this, slot, xy[2 * (n - 1 - slot)], xy[2 * (n - 1 - slot) + 1]);
+    // The first pair becomes number 1, the head of the list: the last one placed.
+    std::vector<Point>& drawn = pools().drawn;
+    drawn.clear();
+    for (int i = n - 1; i >= 0; --i) drawn.push_back({xy[2 * i], xy[2 * i + 1]});
+    placeSites(*this, pools());
     seed_ = 0;
     triangulate(options);
     return true;

@@ -8,12 +8,11 @@
 
 namespace orvane {
 
-// Draws the n sites of a map from the seeded generator into the map's node
-// storage and node list (the newest site at the head).
+// Draws the n sites of a map from the seeded generator and places them.
 void scatterSites(Map& map, Generator& generator, int n, Paths paths);
-// Puts a site into storage slot `slot` and at the head of the node list, with
-// its distance from the centre.
-void placeSite(Map& map, int slot, int32_t x, int32_t y);
+// Gives the map one node for each site of pools.drawn, with its distance from
+// the centre, on the node list in drawing order (the last drawn at the head).
+void placeSites(Map& map, BuildPools& pools);
 
 // Vertices are numbered by storage slot (0..N-1) and the three frame corners
 // after them (N..N+2); triangles by their place in the pool; noIndex (-1) stands for none.
@@ -44,7 +43,9 @@ struct BuildPools {
     std::vector<Point> points;                 // vertex positions by vertex index
     std::vector<TriangleIndex> cornerOf;       // fast location: a triangle each vertex is a corner of
     std::vector<VertexIndex> cellSite;         // fast location: the last site inserted in each cell of a grid pyramid
+    std::vector<Point> drawn;                  // the sites in drawing order
     std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
+    std::vector<uint32_t> placeCell, placeStart;  // the placement's sort by curve cell
     std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
     std::vector<std::pair<uint32_t, VertexIndex>> borderScratch;
 };

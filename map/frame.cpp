@@ -11,16 +11,17 @@ void Triangulator::makeFrame()
     for (int v = 0; v < 3; ++v) points_[static_cast<size_t>(siteCount_ + v)] = Point{corners[v][0], corners[v][1]};
 }
 
-// Each node's records, packed together in node-list order, list the node's
-// borders from the newest made to the oldest: the order that linking every
-// new record in front (and unlinking the records of flipped borders) gives.
-// The nodes bordering a frame vertex are the outer nodes: visited is 1 there.
+// Each node's records, packed together in storage order (so a node's records
+// lie near those of the nodes near it), list the node's borders from the
+// newest made to the oldest: the order that linking every new record in front
+// (and unlinking the records of flipped borders) gives. The nodes bordering a
+// frame vertex are the outer nodes: visited is 1 there.
 void Triangulator::writeBorderRecords()
 {
     MapNode* storage = map_.nodeStorage();
     std::vector<uint32_t>& offset = pools_.borderOffset;
     offset.assign(static_cast<size_t>(siteCount_) + 1, 0);
-    for (MapNode* n = map_.nodeList; n; n = n->next) n->visited = 0;
+    for (VertexIndex v = 0; v < siteCount_; ++v) storage[v].visited = 0;
     // Every border once: from the triangle with the lower index.
     auto forEachBorder = [&](auto visit) {
         for (TriangleIndex ti = 0; ti < static_cast<TriangleIndex>(triangles_.size()); ++ti) {
@@ -41,10 +42,9 @@ void Triangulator::writeBorderRecords()
         ++offset[static_cast<size_t>(a)];
         ++offset[static_cast<size_t>(b)];
     });
-    // Offsets in node-list order, where each node's records go.
+    // Offsets in storage order, where each node's records go.
     uint32_t total = 0;
-    for (MapNode* n = map_.nodeList; n; n = n->next) {
-        const size_t slot = static_cast<size_t>(n - storage);
+    for (size_t slot = 0; slot < static_cast<size_t>(siteCount_); ++slot) {
         const uint32_t count = offset[slot];
         offset[slot] = total;
         total += count;
@@ -59,8 +59,8 @@ void Triangulator::writeBorderRecords()
         records[fill[static_cast<size_t>(b)]++] = {stamp, a};
     });
     NodeLink* links = map_.builtLinks(total);
-    for (MapNode* n = map_.nodeList; n; n = n->next) {
-        const size_t slot = static_cast<size_t>(n - storage);
+    for (size_t slot = 0; slot < static_cast<size_t>(siteCount_); ++slot) {
+        MapNode* n = &storage[slot];
         const uint32_t first = offset[slot], end = fill[slot];
         for (uint32_t i = first + 1; i < end; ++i)  // newest first; a node has few borders
             for (uint32_t j = i; j > first && records[j].first > records[j - 1].first; --j)

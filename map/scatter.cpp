@@ -1,33 +1,32 @@
-// The scattering of a map's sites from the seeded generator.
+// The scattering of a map's sites from the seeded generator: every site is
+// drawn first, then the nodes are placed (map/placement.cpp).
 #include "map/builder.h"
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 namespace orvane {
 
 namespace {
-bool tooCloseLiteral(const Map& map, int32_t x, int32_t y)
+bool tooCloseLiteral(const std::vector<Point>& drawn, int32_t x, int32_t y)
 {
-    for (const MapNode* n = map.nodeList; n; n = n->next)
-        if (std::abs(x - n->x) <= 1 && std::abs(y - n->y) <= 1) return true;
+    for (const Point& p : drawn)
+        if (std::abs(x - p.x) <= 1 && std::abs(y - p.y) <= 1) return true;
     return false;
 }
 
-// Accepted sites bucketed in cells of 128 x 128, chained through slot indices,
-// so the closeness test looks at the few sites of at most four cells. The
-// cell heads live in the map's build storage and are left empty after each
-// scattering, so the next one starts without clearing them all.
+// Accepted sites bucketed in cells of 128 x 128, chained through their draw
+// indices, so the closeness test looks at the few sites of at most four cells.
+// The cell heads live in the map's build storage and are left empty after
+// each scattering, so the next one starts without clearing them all.
 struct SiteGrid {
     static constexpr int shift = 7, side = 32768 >> shift;
-    const MapNode* sites;
-    int count = 0;
+    const std::vector<Point>& sites;
     std::vector<int>& head;
     std::vector<int>& next;
 
-    SiteGrid(const MapNode* storage, int n, BuildPools& pools)
-        : sites(storage), head(pools.scatterHead), next(pools.scatterNext)
+    SiteGrid(const std::vector<Point>& drawn, int n, BuildPools& pools)
+        : sites(drawn), head(pools.scatterHead), next(pools.scatterNext)
     {
         if (head.size() != static_cast<size_t>(side * side)) head.assign(static_cast<size_t>(side * side), -1);
         if (next.size() < static_cast<size_t>(n)) next.resize(static_cast<size_t>(n));
@@ -36,17 +35,18 @@ struct SiteGrid {
     SiteGrid& operator=(const SiteGrid&) = delete;
     ~SiteGrid()
     {
-        for (int slot = 0; slot < count; ++slot) head[static_cast<size_t>(cell(sites[slot].x, sites[slot].y))] = -1;
+        for (const Point& p : sites) head[static_cast<size_t>(cell(p.x, p.y))] = -1;
     }
 
     static int cell(int32_t x, int32_t y) { return (y >> shift) * side + (x >> shift); }
 
-    void add(int slot)
+    // Call right after the site was appended to the drawn sites.
+    void add()
     {
-        const int c = cell(sites[slot].x, sites[slot].y);
-        next[static_cast<size_t>(slot)] = head[static_cast<size_t>(c)];
-        head[static_cast<size_t>(c)] = slot;
-        count = slot + 1;
+        const int index = static_cast<int>(sites.size()) - 1;
+        const int c = cell(sites.back().x, sites.back().y);
+        next[static_cast<size_t>(index)] = head[static_cast<size_t>(c)];
+        head[static_cast<size_t>(c)] = index;
     }
 
     bool tooClose(int32_t x, int32_t y) const
@@ -55,53 +55,44 @@ struct SiteGrid {
         const int y0 = std::max(y - 1, 0) >> shift, y1 = std::min(y + 1, 32767) >> shift;
         for (int cy = y0; cy <= y1; ++cy)
             for (int cx = x0; cx <= x1; ++cx)
-                for (int s = head[static_cast<size_t>(cy * side + cx)]; s >= 0; s = next[static_cast<size_t>(s)])
-                    if (std::abs(x - sites[s].x) <= 1 && std::abs(y - sites[s].y) <= 1) return true;
+                for (int s = head[static_cast<size_t>(cy * side + cx)]; s >= 0; s = next[static_cast<size_t>(s)]) {
+                    const Point& p = sites[static_cast<size_t>(s)];
+                    if (std::abs(x - p.x) <= 1 && std::abs(y - p.y) <= 1) return true;
+                }
         return false;
     }
 };
 
-// The first three sites must not be collinear.
-bool collinearWithFirstTwo(const Map& map, int32_t x, int32_t y)
+// The third site must not lie on the line through the first two.
+bool collinearWithFirstTwo(const std::vector<Point>& drawn, int32_t x, int32_t y)
 {
-    const MapNode* h = map.nodeList;
-    const MapNode* t = h->next;
-    return (y - t->y) * (x - h->x) == (x - t->x) * (y - h->y);
-}
-
-int32_t roundedCentreDistance(int32_t x, int32_t y)
-{
-    const int32_t dx = x - 16383, dy = y - 16383;
-    return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5);
+    const Point h = drawn[1], t = drawn[0];
+    return (y - t.y) * (x - h.x) == (x - t.x) * (y - h.y);
 }
 }  // namespace
 
 void scatterSites(Map& map, Generator& generator, int n, Paths paths)
 {
-    const MapNode* storage = map.allocateNodes(n);
-    SiteGrid grid(storage, n, map.pools());
-    for (int i = 1; i <= n; ++i) {
-        int32_t x, y;
-        for (;;) {
-            x = generator.draw();
-            y = generator.draw();
-            if (paths == Paths::reference ? tooCloseLiteral(map, x, y) : grid.tooClose(x, y)) continue;
-            if (i == 3 && collinearWithFirstTwo(map, x, y)) continue;
-            break;
+    BuildPools& pools = map.pools();
+    std::vector<Point>& drawn = pools.drawn;
+    drawn.clear();
+    drawn.reserve(static_cast<size_t>(n));
+    {
+        SiteGrid grid(drawn, n, pools);
+        for (int i = 1; i <= n; ++i) {
+            int32_t x, y;
+            for (;;) {
+                x = generator.draw();
+                y = generator.draw();
+                if (paths == Paths::reference ? tooCloseLiteral(drawn, x, y) : grid.tooClose(x, y)) continue;
+                if (i == 3 && collinearWithFirstTwo(drawn, x, y)) continue;
+                break;
+            }
+            drawn.push_back({x, y});
+            grid.add();
         }
-        placeSite(map, i - 1, x, y);
-        grid.add(i - 1);
     }
-}
-
-void placeSite(Map& map, int slot, int32_t x, int32_t y)
-{
-    MapNode* node = &map.nodeStorage()[slot];
-    node->x = x;
-    node->y = y;
-    node->centreDistance = roundedCentreDistance(x, y);
-    node->next = map.nodeList;
-    map.nodeList = node;
+    placeSites(map, pools);
 }
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include "map/map.h"
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -25,11 +26,11 @@ struct Replay {
     }
 };
 
-// Sites of the node storage in drawing order.
+// The sites in drawing order: the node list holds the newest first.
 std::vector<std::pair<int, int>> storedSites(const Map& map)
 {
     std::vector<std::pair<int, int>> out;
-    for (int i = 0; i < map.nodeStorageCount(); ++i) out.push_back({map.nodeStorage()[i].x, map.nodeStorage()[i].y});
+    for (const MapNode* n = map.nodeList; n; n = n->next) out.insert(out.begin(), {n->x, n->y});
     return out;
 }
 
@@ -146,7 +147,24 @@ TEST_F(MapTest, LargerCountSharesTheFirstSitesDrawn)
     const auto forty = storedSites(map);
     ASSERT_EQ(forty.size(), 40u);
     EXPECT_TRUE(std::equal(five.begin(), five.end(), forty.begin()));
-    EXPECT_EQ(map.nodeList, &map.nodeStorage()[39]);  // the last site drawn heads the list
+    EXPECT_EQ(map.nodeStorageCount(), 40);
+}
+
+// Storage follows the nodes' places, not their numbers: nodes that border
+// each other mostly sit close in storage (drawing order would put them a third
+// of the map apart on average), and every node is stored once.
+TEST_F(MapTest, BorderingNodesSitCloseInStorage)
+{
+    buildSeeded(map, 7, 10000);
+    const MapNode* storage = map.nodeStorage();
+    std::vector<int> seen(10000, 0);
+    for (const MapNode* n = map.nodeList; n; n = n->next) ++seen[static_cast<size_t>(n - storage)];
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 10000);
+    double apart = 0;
+    int borders = 0;
+    for (const MapNode* n = map.nodeList; n; n = n->next)
+        for (const NodeLink* l = n->links; l; l = l->next, ++borders) apart += std::abs(l->node - n);
+    EXPECT_LT(apart / borders, 300.0);
 }
 
 TEST_F(MapTest, CentreDistanceRoundsHalfUp)

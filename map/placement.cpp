@@ -1,0 +1,75 @@
+// Placing drawn sites into the map's node storage. The node list keeps the
+// drawing order (the newest site at its head), while the storage slots follow
+// a Hilbert curve over the square: nodes that border each other mostly sit
+// near each other in memory, so the colouring's chain fills, which spread
+// from node to neighbouring node, stay within a few cache lines at a time.
+#include "map/builder.h"
+#include <cmath>
+
+namespace orvane {
+
+namespace {
+int32_t roundedCentreDistance(int32_t x, int32_t y)
+{
+    const int32_t dx = x - 16383, dy = y - 16383;
+    return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5);
+}
+
+// Position of cell (x, y) along a Hilbert curve through a grid of 2^level
+// cells a side, two bits a level from a table of the curve's four
+// orientations (a table rather than branches: the quadrants of random sites
+// are random to the processor's branch predictor).
+uint32_t hilbertIndex(int level, uint32_t x, uint32_t y)
+{
+    // Indexed by orientation * 4 + quadrant (x bit, y bit).
+    static constexpr uint8_t digit[16] = {0, 1, 3, 2, 0, 3, 1, 2, 2, 3, 1, 0, 2, 1, 3, 0};
+    static constexpr uint8_t turn[16] = {1, 0, 3, 0, 0, 2, 1, 1, 2, 1, 2, 3, 3, 3, 0, 2};
+    uint32_t d = 0, orientation = 0;
+    for (int l = level - 1; l >= 0; --l) {
+        const uint32_t k = orientation * 4 + (((x >> l) & 1u) << 1 | ((y >> l) & 1u));
+        d = d * 4 + digit[k];
+        orientation = turn[k];
+    }
+    return d;
+}
+
+// A grid fine enough for about one site per cell, and at most 2^7 x 2^7.
+int curveLevel(int n)
+{
+    int level = 1;
+    while (level < 7 && (1 << (2 * level)) < n) ++level;
+    return level;
+}
+}  // namespace
+
+void placeSites(Map& map, BuildPools& pools)
+{
+    const std::vector<Point>& drawn = pools.drawn;
+    const int n = static_cast<int>(drawn.size());
+    MapNode* storage = map.allocateNodes(n);
+    const int level = curveLevel(n);
+    const uint32_t side = 1u << level;
+    const int shift = 15 - level;
+    // A counting sort by curve cell; within a cell the drawing order stays.
+    std::vector<uint32_t>& cellOf = pools.placeCell;
+    std::vector<uint32_t>& start = pools.placeStart;
+    cellOf.resize(drawn.size());
+    start.assign(side * side + 1, 0);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        cellOf[i] = hilbertIndex(level, static_cast<uint32_t>(drawn[i].x) >> shift, static_cast<uint32_t>(drawn[i].y) >> shift);
+        ++start[cellOf[i] + 1];
+    }
+    for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    MapNode* newer = nullptr;
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        MapNode* node = storage + start[cellOf[i]]++;
+        node->x = drawn[i].x;
+        node->y = drawn[i].y;
+        node->centreDistance = roundedCentreDistance(drawn[i].x, drawn[i].y);
+        node->next = newer;
+        newer = node;
+    }
+    map.nodeList = newer;
+}
+
+}  // namespace orvane

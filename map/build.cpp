@@ -32,11 +32,11 @@ BuildCounts Triangulator::run()
     const size_t sites = static_cast<size_t>(siteCount_);
     const bool fast = options_.paths == Paths::fast;
     keepList_ = !fast || options_.checkLocation;
-    // A triangulation of V vertices has 2V - 5 triangles; a split makes up to
-    // four before it frees two, so the pool never grows while sites go in.
+    // A triangulation of V vertices has 2V - 5 triangles, all of them in the
+    // pool (splits and flips renew the triangles they replace in place), so
+    // the pool never reallocates while sites go in.
     triangles_.clear();
     triangles_.reserve(2 * sites + 16);
-    pools_.freeTriangles.clear();
     pools_.pending.clear();
     points_.resize(sites + 3);
     for (size_t slot = 0; slot < sites; ++slot) {

@@ -28,7 +28,7 @@ struct Triangle {
     VertexIndex corners[3];
     TriangleIndex neighbours[3];  // across the edge opposite each corner; noIndex on the frame
     uint32_t edgeStamps[3];       // when the edge opposite each corner was made
-    uint32_t sequence;            // creation order: newer triangles have greater values; 0 once freed
+    uint32_t sequence;            // creation order: newer triangles have greater values
     TriangleIndex listNext;       // newest-first list of the literal location walk
     TriangleIndex listPrev;
 };
@@ -38,7 +38,6 @@ struct Triangle {
 // has built its largest map.
 struct BuildPools {
     std::vector<Triangle> triangles;
-    std::vector<TriangleIndex> freeTriangles;  // freed triangles, reused last freed first
     std::vector<TriangleIndex> pending;        // triangles whose edge opposite the new site is checked next
     std::vector<Point> points;                 // vertex positions by vertex index
     std::vector<TriangleIndex> cornerOf;       // fast location: a triangle each vertex is a corner of
@@ -79,7 +78,11 @@ private:
 
     // Triangle pool.
     TriangleIndex newTriangle(VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1, uint32_t s2);
-    void freeTriangle(TriangleIndex t);
+    void renewTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
+                       uint32_t s2);
+    void makeTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
+                      uint32_t s2);
+    void unlistTriangle(TriangleIndex t);
     void rememberCorners(TriangleIndex t);
 
     // Splits and flips, all acting on the site being inserted.

@@ -26,7 +26,6 @@ void Triangulator::writeBorderRecords()
     auto forEachBorder = [&](auto visit) {
         for (TriangleIndex ti = 0; ti < static_cast<TriangleIndex>(triangles_.size()); ++ti) {
             const Triangle& t = tri(ti);
-            if (t.sequence == 0) continue;
             for (int i = 0; i < 3; ++i) {
                 if (t.neighbours[i] != noIndex && t.neighbours[i] < ti) continue;
                 visit(t.corners[(i + 1) % 3], t.corners[(i + 2) % 3], t.edgeStamps[i]);

@@ -1,5 +1,6 @@
 // Inserting one site: the split of the triangle that holds it (three ways, or
-// four when it lies on an edge), then flips of the edges opposite the site
+// four when it lies on an edge; the split triangles become new ones in place),
+// then flips of the edges opposite the site
 // until they are locally Delaunay. Every new edge takes the next stamp, in
 // the order its border records were once linked, so the border lists can be
 // written from the stamps when the triangulation is done.
@@ -75,16 +76,15 @@ void Triangulator::splitInside(TriangleIndex t)
     const Triangle old = tri(t);
     const VertexIndex c0 = old.corners[0], c1 = old.corners[1], c2 = old.corners[2];
     const uint32_t b0 = newBorder(), b1 = newBorder(), b2 = newBorder();
-    const TriangleIndex ta = newTriangle(p, c1, c2, old.edgeStamps[0], b2, b1);
+    const TriangleIndex ta = t;
+    renewTriangle(ta, p, c1, c2, old.edgeStamps[0], b2, b1);
     const TriangleIndex tb = newTriangle(p, c2, c0, old.edgeStamps[1], b0, b2);
     const TriangleIndex tc = newTriangle(p, c0, c1, old.edgeStamps[2], b1, b0);
     setNeighbours(tri(ta), old.neighbours[0], tb, tc);
     setNeighbours(tri(tb), old.neighbours[1], tc, ta);
     setNeighbours(tri(tc), old.neighbours[2], ta, tb);
-    repoint(triangles_, old.neighbours[0], t, ta);
     repoint(triangles_, old.neighbours[1], t, tb);
     repoint(triangles_, old.neighbours[2], t, tc);
-    freeTriangle(t);
     ++counts_.insideSplits;
     pools_.pending.push_back(ta);
     pools_.pending.push_back(tb);
@@ -116,20 +116,18 @@ void Triangulator::splitOnEdge(TriangleIndex i1, TriangleIndex i2)
     const TriangleIndex oppU1 = t1.neighbours[kU];
     const TriangleIndex oppV2 = t2.neighbours[jV];
     const TriangleIndex oppU2 = t2.neighbours[jU];
-    const TriangleIndex n1 = newTriangle(p, w1, u, t1.edgeStamps[kV], up, w1p);
+    const TriangleIndex n1 = i1;
+    renewTriangle(n1, p, w1, u, t1.edgeStamps[kV], up, w1p);
     const TriangleIndex n2 = newTriangle(p, w1, v, t1.edgeStamps[kU], vp, w1p);
-    const TriangleIndex n3 = newTriangle(p, w2, u, t2.edgeStamps[jV], up, w2p);
+    const TriangleIndex n3 = i2;
+    renewTriangle(n3, p, w2, u, t2.edgeStamps[jV], up, w2p);
     const TriangleIndex n4 = newTriangle(p, w2, v, t2.edgeStamps[jU], vp, w2p);
     setNeighbours(tri(n1), oppV1, n3, n2);
     setNeighbours(tri(n2), oppU1, n4, n1);
     setNeighbours(tri(n3), oppV2, n1, n4);
     setNeighbours(tri(n4), oppU2, n2, n3);
     repoint(triangles_, oppU1, i1, n2);
-    repoint(triangles_, oppV1, i1, n1);
     repoint(triangles_, oppU2, i2, n4);
-    repoint(triangles_, oppV2, i2, n3);
-    freeTriangle(i1);
-    freeTriangle(i2);
     ++counts_.edgeSplits;
     pools_.pending.push_back(n1);
     pools_.pending.push_back(n2);
@@ -177,16 +175,14 @@ void Triangulator::flipEdge(TriangleIndex ti, int i)
     const TriangleIndex nH = n.neighbours[iH];
     const TriangleIndex t1n = t.neighbours[1];
     const TriangleIndex t2n = t.neighbours[2];
-    const TriangleIndex t1 = newTriangle(p, d, g, n.edgeStamps[iH], t.edgeStamps[2], pd);
-    const TriangleIndex t2 = newTriangle(p, d, h, n.edgeStamps[iG], t.edgeStamps[1], pd);
+    const TriangleIndex t1 = ti;
+    renewTriangle(t1, p, d, g, n.edgeStamps[iH], t.edgeStamps[2], pd);
+    const TriangleIndex t2 = ni;
+    renewTriangle(t2, p, d, h, n.edgeStamps[iG], t.edgeStamps[1], pd);
     setNeighbours(tri(t1), nH, t2n, t2);
     setNeighbours(tri(t2), nG, t1n, t1);
     repoint(triangles_, t1n, ti, t2);
-    repoint(triangles_, t2n, ti, t1);
-    repoint(triangles_, nG, ni, t2);
     repoint(triangles_, nH, ni, t1);
-    freeTriangle(ti);
-    freeTriangle(ni);
     ++counts_.flips;
     pools_.pending.push_back(t1);
     pools_.pending.push_back(t2);

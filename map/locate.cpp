@@ -51,7 +51,6 @@ TriangleIndex Triangulator::locateByScan(VertexIndex p, TriangleIndex* second) c
     const Point q = at(p);
     for (TriangleIndex t = 0; t < static_cast<TriangleIndex>(triangles_.size()); ++t) {
         const Triangle& n = tri(t);
-        if (n.sequence == 0) continue;
         const int k = classifyPoint(q, at(n.corners[0]), at(n.corners[1]), at(n.corners[2]));
         if (k < 0) continue;
         if (first == noIndex || n.sequence > tri(first).sequence) {

@@ -7,14 +7,26 @@ namespace orvane {
 TriangleIndex Triangulator::newTriangle(VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
                                         uint32_t s2)
 {
-    TriangleIndex t;
-    if (!pools_.freeTriangles.empty()) {
-        t = pools_.freeTriangles.back();
-        pools_.freeTriangles.pop_back();
-    } else {
-        t = static_cast<TriangleIndex>(triangles_.size());
-        triangles_.emplace_back();
-    }
+    const TriangleIndex t = static_cast<TriangleIndex>(triangles_.size());
+    triangles_.emplace_back();
+    makeTriangle(t, a, b, c, s0, s1, s2);
+    return t;
+}
+
+// A triangle that a split or flip replaces becomes one of the new ones in
+// place: the same as dropping it and making a new one, with the neighbours
+// that already point to it left alone. So no triangle is ever freed: the
+// pool holds exactly the live triangles.
+void Triangulator::renewTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
+                                 uint32_t s2)
+{
+    unlistTriangle(t);
+    makeTriangle(t, a, b, c, s0, s1, s2);
+}
+
+void Triangulator::makeTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
+                                uint32_t s2)
+{
     Triangle& n = tri(t);
     n.corners[0] = a;
     n.corners[1] = b;
@@ -33,19 +45,14 @@ TriangleIndex Triangulator::newTriangle(VertexIndex a, VertexIndex b, VertexInde
     }
     newest_ = t;
     rememberCorners(t);
-    return t;
 }
 
-// Takes a triangle off the list and back into the pool.
-void Triangulator::freeTriangle(TriangleIndex t)
+void Triangulator::unlistTriangle(TriangleIndex t)
 {
+    if (!keepList_) return;
     Triangle& n = tri(t);
-    if (keepList_) {
-        if (n.listPrev != noIndex) tri(n.listPrev).listNext = n.listNext; else listHead_ = n.listNext;
-        if (n.listNext != noIndex) tri(n.listNext).listPrev = n.listPrev;
-    }
-    n.sequence = 0;
-    pools_.freeTriangles.push_back(t);
+    if (n.listPrev != noIndex) tri(n.listPrev).listNext = n.listNext; else listHead_ = n.listNext;
+    if (n.listNext != noIndex) tri(n.listNext).listPrev = n.listPrev;
 }
 
 // cornerOf has room for the frame vertices too, so no corner needs a test.

@@ -40,10 +40,10 @@ void setNeighbours(Triangle& t, TriangleIndex n0, TriangleIndex n1, TriangleInde
 }
 
 // The circumcircle of a, b, c. The numerators and the denominator are exact
-// integers; only the division, the radius and later the distance in the
-// circle test are rounded.
+// integers; only the division, the squared radius and later the squared
+// distance in the circle test are rounded.
 struct Circle {
-    double centreX, centreY, radius;
+    double centreX, centreY, radiusSquared;
 };
 
 Circle circumcircle(Point a, Point b, Point c)
@@ -57,15 +57,26 @@ Circle circumcircle(Point a, Point b, Point c)
     k.centreY = static_cast<double>((a.x - c.x) * pb + (b.x - a.x) * pc) / twoD;
     const double rx = b.x - k.centreX;
     const double ry = b.y - k.centreY;
-    k.radius = std::sqrt(rx * rx + ry * ry);
+    k.radiusSquared = rx * rx + ry * ry;
     return k;
 }
 
-double distanceTo(Point d, double cx, double cy)
+double squaredDistanceTo(Point d, double cx, double cy)
 {
     const double dx = d.x - cx;
     const double dy = d.y - cy;
-    return std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy;
+}
+
+// Whether D lies inside the circle: the rounded radius exceeds the rounded
+// distance. A rounded square root never decreases as its argument grows, so
+// when the squared radius does not exceed the squared distance neither does
+// the radius the distance, and both roots are taken only when it does.
+bool insideCircle(const Circle& k, Point d)
+{
+    const double distanceSquared = squaredDistanceTo(d, k.centreX, k.centreY);
+    if (!(k.radiusSquared > distanceSquared)) return false;
+    return std::sqrt(k.radiusSquared) > std::sqrt(distanceSquared);
 }
 }  // namespace
 
@@ -153,8 +164,7 @@ int Triangulator::needsFlip(TriangleIndex ti) const
         const VertexIndex q = f == g ? h : g;
         if (classifyPoint(at(q), at(f), at(site_), at(d)) == -1) return i;
     }
-    const Circle k = circumcircle(at(t.corners[0]), at(g), at(h));
-    return k.radius > distanceTo(at(d), k.centreX, k.centreY) ? i : -1;
+    return insideCircle(circumcircle(at(t.corners[0]), at(g), at(h)), at(d)) ? i : -1;
 }
 
 // The border G-H becomes P-D.

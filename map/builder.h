@@ -33,6 +33,11 @@ struct Triangle {
     TriangleIndex listPrev;
 };
 
+// The two sites of a border; noIndex for a stamp whose border was flipped away.
+struct BorderEnds {
+    VertexIndex a, b;
+};
+
 // Storage of the builder, owned by the map and kept between builds, so a map
 // that is built again and again (a batch worker's) allocates nothing once it
 // has built its largest map.
@@ -46,7 +51,7 @@ struct BuildPools {
     std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
     std::vector<uint32_t> placeCell, placeStart;  // the placement's sort by curve cell
     std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
-    std::vector<std::pair<uint32_t, VertexIndex>> borderScratch;
+    std::vector<BorderEnds> bordersByStamp;          // the border each stamp made, while the lists are written
 };
 
 // 1 strictly inside a, b, c; 0 on its boundary; -1 outside.

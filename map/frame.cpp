@@ -1,7 +1,6 @@
 // The frame triangle around every site, the border records of the finished
 // triangulation (the frame's borders left out) and the outer boundary cycle.
 #include "map/builder.h"
-#include <utility>
 
 namespace orvane {
 
@@ -14,59 +13,50 @@ void Triangulator::makeFrame()
 // Each node's records, packed together in storage order (so a node's records
 // lie near those of the nodes near it), list the node's borders from the
 // newest made to the oldest: the order that linking every new record in front
-// (and unlinking the records of flipped borders) gives. The nodes bordering a
-// frame vertex are the outer nodes: visited is 1 there.
+// (and unlinking the records of flipped borders) gives. Every border carries
+// the stamp of its making, so the borders taken by falling stamp fill every
+// list in its order without a sort. The nodes bordering a frame vertex are the
+// outer nodes: visited is 1 there.
 void Triangulator::writeBorderRecords()
 {
     MapNode* storage = map_.nodeStorage();
-    std::vector<uint32_t>& offset = pools_.borderOffset;
-    offset.assign(static_cast<size_t>(siteCount_) + 1, 0);
+    std::vector<uint32_t>& start = pools_.borderOffset;
+    std::vector<BorderEnds>& byStamp = pools_.bordersByStamp;
+    start.assign(static_cast<size_t>(siteCount_) + 1, 0);
+    byStamp.assign(static_cast<size_t>(bordersMade_) + 1, BorderEnds{noIndex, noIndex});
     for (VertexIndex v = 0; v < siteCount_; ++v) storage[v].visited = 0;
     // Every border once: from the triangle with the lower index.
-    auto forEachBorder = [&](auto visit) {
-        for (TriangleIndex ti = 0; ti < static_cast<TriangleIndex>(triangles_.size()); ++ti) {
-            const Triangle& t = tri(ti);
-            for (int i = 0; i < 3; ++i) {
-                if (t.neighbours[i] != noIndex && t.neighbours[i] < ti) continue;
-                visit(t.corners[(i + 1) % 3], t.corners[(i + 2) % 3], t.edgeStamps[i]);
+    for (TriangleIndex ti = 0; ti < static_cast<TriangleIndex>(triangles_.size()); ++ti) {
+        const Triangle& t = tri(ti);
+        for (int i = 0; i < 3; ++i) {
+            if (t.neighbours[i] != noIndex && t.neighbours[i] < ti) continue;
+            const VertexIndex a = t.corners[(i + 1) % 3], b = t.corners[(i + 2) % 3];
+            if (isFrame(a) || isFrame(b)) {
+                if (!isFrame(a)) storage[a].visited = 1;
+                if (!isFrame(b)) storage[b].visited = 1;
+                continue;
             }
+            ++start[static_cast<size_t>(a) + 1];
+            ++start[static_cast<size_t>(b) + 1];
+            byStamp[t.edgeStamps[i]] = {a, b};
         }
-    };
-    forEachBorder([&](VertexIndex a, VertexIndex b, uint32_t) {
-        if (isFrame(a) || isFrame(b)) {
-            if (!isFrame(a)) storage[a].visited = 1;
-            if (!isFrame(b)) storage[b].visited = 1;
-            return;
-        }
-        ++offset[static_cast<size_t>(a)];
-        ++offset[static_cast<size_t>(b)];
-    });
-    // Offsets in storage order, where each node's records go.
-    uint32_t total = 0;
-    for (size_t slot = 0; slot < static_cast<size_t>(siteCount_); ++slot) {
-        const uint32_t count = offset[slot];
-        offset[slot] = total;
-        total += count;
     }
-    std::vector<std::pair<uint32_t, VertexIndex>>& records = pools_.borderScratch;
-    records.resize(total);
-    std::vector<uint32_t>& fill = pools_.borderFill;
-    fill.assign(offset.begin(), offset.end() - 1);
-    forEachBorder([&](VertexIndex a, VertexIndex b, uint32_t stamp) {
-        if (isFrame(a) || isFrame(b)) return;
-        records[fill[static_cast<size_t>(a)]++] = {stamp, b};
-        records[fill[static_cast<size_t>(b)]++] = {stamp, a};
-    });
+    for (size_t v = 1; v < start.size(); ++v) start[v] += start[v - 1];
+    const uint32_t total = start.back();
     NodeLink* links = map_.builtLinks(total);
-    for (size_t slot = 0; slot < static_cast<size_t>(siteCount_); ++slot) {
-        MapNode* n = &storage[slot];
-        const uint32_t first = offset[slot], end = fill[slot];
-        for (uint32_t i = first + 1; i < end; ++i)  // newest first; a node has few borders
-            for (uint32_t j = i; j > first && records[j].first > records[j - 1].first; --j)
-                std::swap(records[j], records[j - 1]);
-        n->links = first == end ? nullptr : &links[first];
-        for (uint32_t k = first; k < end; ++k)
-            links[k] = NodeLink{k + 1 < end ? &links[k + 1] : nullptr, nullptr, nullptr, &storage[records[k].second]};
+    std::vector<uint32_t>& fill = pools_.borderFill;
+    fill.assign(start.begin(), start.end() - 1);
+    for (size_t stamp = byStamp.size(); stamp-- > 1;) {
+        const BorderEnds e = byStamp[stamp];
+        if (e.a == noIndex) continue;  // a border flipped away
+        const uint32_t ka = fill[static_cast<size_t>(e.a)]++, kb = fill[static_cast<size_t>(e.b)]++;
+        links[ka] = NodeLink{&links[ka + 1], nullptr, nullptr, &storage[e.b]};
+        links[kb] = NodeLink{&links[kb + 1], nullptr, nullptr, &storage[e.a]};
+    }
+    for (size_t v = 0; v < static_cast<size_t>(siteCount_); ++v) {
+        const uint32_t first = start[v], end = start[v + 1];
+        storage[v].links = first == end ? nullptr : &links[first];
+        if (first != end) links[end - 1].next = nullptr;
     }
 }
 

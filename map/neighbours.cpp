@@ -8,18 +8,16 @@
 namespace orvane {
 
 namespace {
+// The angle key (below 2^33) and the squared distance (below 2^31) of a
+// neighbour in one word, so that one comparison gives the order: greater key
+// first, and on equal keys the farther neighbour first.
 struct NeighbourEntry {
+    uint64_t order;
     NodeLink* link;
-    int64_t distance;   // squared
-    int64_t key;
+    int64_t key() const { return static_cast<int64_t>(order >> 31); }
 };
 
-// Greater key first; on equal keys the farther neighbour first.
-bool goesFirst(const NeighbourEntry& a, const NeighbourEntry& b)
-{
-    if (a.key != b.key) return a.key > b.key;
-    return a.distance > b.distance;
-}
+bool goesFirst(const NeighbourEntry& a, const NeighbourEntry& b) { return a.order > b.order; }
 
 bool borders(const MapNode* a, const MapNode* b) { return findLink(a, b) != nullptr; }
 
@@ -31,7 +29,7 @@ void orderEqualKeyRuns(std::span<NeighbourEntry> e)
     size_t i = 0;
     while (i < c) {
         size_t j = i + 1;
-        while (j < c && e[j].key == e[i].key) ++j;
+        while (j < c && e[j].key() == e[i].key()) ++j;
         if (j - i >= 2) {
             const MapNode* m = e[j - 1].link->node;
             const MapNode* a = e[j < c ? j : 0].link->node;
@@ -69,8 +67,13 @@ int64_t angleKey(int32_t dx, int32_t dy)
     const int64_t dy2 = int64_t(dy) * dy;
     const int64_t r2 = int64_t(dx) * dx + dy2;
     const int64_t q = r2 > 0 && r2 < (int64_t{1} << 31) ? wholeQuotient(dy2 * 2147483647LL, r2) : dy2 * 2147483647LL / r2;
-    if (dy >= 0) return dx >= 0 ? q : 4294967294LL - q;
-    return dx < 0 ? 4294967294LL + q : 8589934588LL - q;
+    // By quadrant (dy < 0, dx < 0): q, 4294967294 - q, 8589934588 - q,
+    // 4294967294 + q; from a table, as the quadrant of a neighbour is as good
+    // as random to the processor's branch predictor.
+    static constexpr int64_t base[4] = {0, 4294967294LL, 8589934588LL, 4294967294LL};
+    const unsigned quadrant = (dy < 0 ? 2u : 0u) | (dx < 0 ? 1u : 0u);
+    const int64_t down = ((quadrant ^ (quadrant >> 1)) & 1u) ? -1 : 0;  // -1 where the key falls as q grows
+    return base[quadrant] + ((q ^ down) - down);
 }
 
 void orderNeighboursOf(MapNode* node)
@@ -88,7 +91,8 @@ void orderNeighboursOf(MapNode* node)
     size_t k = 0;
     for (NodeLink* l = node->links; l; l = l->next) {
         const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
-        e[k++] = {l, int64_t(dx) * dx + int64_t(dy) * dy, angleKey(dx, dy)};
+        const uint64_t distance = static_cast<uint64_t>(int64_t(dx) * dx + int64_t(dy) * dy);
+        e[k++] = {static_cast<uint64_t>(angleKey(dx, dy)) << 31 | distance, l};
     }
     // Keys and distances never tie together (sites are distinct), so any sort gives this order.
     if (e.size() <= 16) {

@@ -118,14 +118,15 @@ TriangleIndex Triangulator::walkTowards(VertexIndex p) const
     for (uint64_t step = 0; step < limit; ++step) {
         const Triangle& n = tri(t);
         const Point c[3] = {at(n.corners[0]), at(n.corners[1]), at(n.corners[2])};
+        // The corner opposite each edge lies on the side of the edge that the
+        // triangle's turning sense gives, the same for all three edges.
+        const int64_t own = orientation(c[0], c[1], c[2]);
         TriangleIndex next = noIndex;
         for (int k = 0, i = turn; k < 3 && next == noIndex; ++k, i = following[i]) {
             const TriangleIndex across = n.neighbours[i];
             if (across == noIndex || across == from) continue;
             // Is p strictly on the far side of the edge opposite corner i?
-            const Point a = c[following[i]], b = c[following[i + 1]];
-            const int64_t side = orientation(a, b, q);
-            const int64_t own = orientation(a, b, c[i]);
+            const int64_t side = orientation(c[following[i]], c[following[i + 1]], q);
             if ((side > 0 && own < 0) || (side < 0 && own > 0)) next = across;
         }
         if (next == noIndex) return t;

@@ -49,7 +49,7 @@ struct BuildPools {
     std::vector<VertexIndex> cellSite;         // fast location: the last site inserted in each cell of a grid pyramid
     std::vector<Point> drawn;                  // the sites in drawing order
     std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
-    std::vector<uint32_t> placeCell, placeStart;  // the placement's sort by curve cell
+    std::vector<uint32_t> placeCell, placeStart;  // the placement's sort by curve cell: slots, cell starts
     std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
     std::vector<BorderEnds> bordersByStamp;          // the border each stamp made, while the lists are written
 };

@@ -101,8 +101,8 @@ public:
     uint64_t generation() const { return generation_; }
     const BuildCounts& lastBuild() const { return counts_; }
 
-    // Every node, deferred ones included, by storage slot (the slots follow
-    // the nodes' places in the square, not their numbers).
+    // Every node, deferred ones included, by storage slot (in drawing order
+    // in small maps, along the nodes' places in the square in large ones).
     MapNode* nodeStorage() const { return storageCount_ ? storage_.get() : nullptr; }
     int nodeStorageCount() const { return storageCount_; }
     // The node numbered `number` (1..N), deferred or not; null when none.

@@ -1,8 +1,10 @@
 // Placing drawn sites into the map's node storage. The node list keeps the
-// drawing order (the newest site at its head), while the storage slots follow
-// a Hilbert curve over the square: nodes that border each other mostly sit
-// near each other in memory, so the colouring's chain fills, which spread
-// from node to neighbouring node, stay within a few cache lines at a time.
+// drawing order (the newest site at its head). In a large map the storage
+// slots follow a Hilbert curve over the square: nodes that border each other
+// mostly sit near each other in memory, so the colouring's chain fills, which
+// spread from node to neighbouring node, stay within a few cache lines at a
+// time. A small map fits the processor's caches anyway; there the slots keep
+// the drawing order, so the walks along the node list read memory in sequence.
 #include "map/builder.h"
 #include <cmath>
 
@@ -33,12 +35,36 @@ uint32_t hilbertIndex(int level, uint32_t x, uint32_t y)
     return d;
 }
 
-// A grid fine enough for about one site per cell, and at most 2^7 x 2^7.
+// Measured on the benchmarks: below this count the curve costs more in the
+// list walks than it saves in the chain fills.
+constexpr int leastCurvedMap = 5000;
+
+// A grid fine enough for about one site per cell, and at most 2^7 x 2^7; 0
+// for drawing order.
 int curveLevel(int n)
 {
+    if (n < leastCurvedMap) return 0;
     int level = 1;
     while (level < 7 && (1 << (2 * level)) < n) ++level;
     return level;
+}
+
+// Storage slot of each drawn site: its place along the curve, within a cell
+// in drawing order.
+void slotsAlongCurve(const std::vector<Point>& drawn, int level, BuildPools& pools)
+{
+    const uint32_t side = 1u << level;
+    const int shift = 15 - level;
+    std::vector<uint32_t>& slot = pools.placeCell;
+    std::vector<uint32_t>& start = pools.placeStart;
+    slot.resize(drawn.size());
+    start.assign(side * side + 1, 0);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        slot[i] = hilbertIndex(level, static_cast<uint32_t>(drawn[i].x) >> shift, static_cast<uint32_t>(drawn[i].y) >> shift);
+        ++start[slot[i] + 1];
+    }
+    for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    for (size_t i = 0; i < drawn.size(); ++i) slot[i] = start[slot[i]]++;
 }
 }  // namespace
 
@@ -48,21 +74,10 @@ void placeSites(Map& map, BuildPools& pools)
     const int n = static_cast<int>(drawn.size());
     MapNode* storage = map.allocateNodes(n);
     const int level = curveLevel(n);
-    const uint32_t side = 1u << level;
-    const int shift = 15 - level;
-    // A counting sort by curve cell; within a cell the drawing order stays.
-    std::vector<uint32_t>& cellOf = pools.placeCell;
-    std::vector<uint32_t>& start = pools.placeStart;
-    cellOf.resize(drawn.size());
-    start.assign(side * side + 1, 0);
-    for (size_t i = 0; i < drawn.size(); ++i) {
-        cellOf[i] = hilbertIndex(level, static_cast<uint32_t>(drawn[i].x) >> shift, static_cast<uint32_t>(drawn[i].y) >> shift);
-        ++start[cellOf[i] + 1];
-    }
-    for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    if (level > 0) slotsAlongCurve(drawn, level, pools);
     MapNode* newer = nullptr;
     for (size_t i = 0; i < drawn.size(); ++i) {
-        MapNode* node = storage + start[cellOf[i]]++;
+        MapNode* node = storage + (level > 0 ? pools.placeCell[i] : i);
         node->x = drawn[i].x;
         node->y = drawn[i].y;
         node->centreDistance = roundedCentreDistance(drawn[i].x, drawn[i].y);

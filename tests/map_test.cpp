@@ -150,9 +150,9 @@ TEST_F(MapTest, LargerCountSharesTheFirstSitesDrawn)
     EXPECT_EQ(map.nodeStorageCount(), 40);
 }
 
-// Storage follows the nodes' places, not their numbers: nodes that border
-// each other mostly sit close in storage (drawing order would put them a third
-// of the map apart on average), and every node is stored once.
+// A large map's storage follows the nodes' places, not their numbers: nodes
+// that border each other mostly sit close in storage (drawing order would put
+// them a third of the map apart on average), and every node is stored once.
 TEST_F(MapTest, BorderingNodesSitCloseInStorage)
 {
     buildSeeded(map, 7, 10000);

@@ -146,13 +146,20 @@ void Triangulator::splitOnEdge(TriangleIndex i1, TriangleIndex i2)
     pools_.pending.push_back(n4);
 }
 
-// Index in the neighbour across the edge opposite P of the corner to flip to, or -1.
-int Triangulator::needsFlip(TriangleIndex ti) const
+namespace {
+// Index in the neighbour across the edge opposite P (corner 0 of triangle ti)
+// of the corner to flip to, or -1. Vertices from siteCount on are the frame's.
+// (A function of this file: the insertion loop, its one caller, inlines it.)
+int flipCorner(const std::vector<Triangle>& pool, const std::vector<Point>& points, VertexIndex siteCount,
+               TriangleIndex ti)
 {
-    const Triangle& t = tri(ti);
+    auto at = [&](VertexIndex v) { return points[static_cast<size_t>(v)]; };
+    auto isFrame = [&](VertexIndex v) { return v >= siteCount; };
+    const Triangle& t = pool[static_cast<size_t>(ti)];
     if (t.neighbours[0] == noIndex) return -1;
-    const Triangle& n = tri(t.neighbours[0]);
+    const Triangle& n = pool[static_cast<size_t>(t.neighbours[0])];
     const int i = indexOfNeighbour(n, ti);
+    const VertexIndex p = t.corners[0];
     const VertexIndex d = n.corners[i];
     const VertexIndex g = t.corners[1];
     const VertexIndex h = t.corners[2];
@@ -162,10 +169,11 @@ int Triangulator::needsFlip(TriangleIndex ti) const
     const VertexIndex f = isFrame(g) ? g : isFrame(h) ? h : noIndex;
     if (f != noIndex) {
         const VertexIndex q = f == g ? h : g;
-        if (classifyPoint(at(q), at(f), at(site_), at(d)) == -1) return i;
+        if (classifyPoint(at(q), at(f), at(p), at(d)) == -1) return i;
     }
-    return insideCircle(circumcircle(at(t.corners[0]), at(g), at(h)), at(d)) ? i : -1;
+    return insideCircle(circumcircle(at(p), at(g), at(h)), at(d)) ? i : -1;
 }
+}  // namespace
 
 // The border G-H becomes P-D.
 void Triangulator::flipEdge(TriangleIndex ti, int i)
@@ -214,7 +222,7 @@ void Triangulator::insertSite(VertexIndex p)
     while (!pending.empty()) {
         const TriangleIndex t = pending.back();
         pending.pop_back();
-        const int i = needsFlip(t);
+        const int i = flipCorner(triangles_, points_, siteCount_, t);
         if (i >= 0) flipEdge(t, i);
     }
 }

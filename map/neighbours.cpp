@@ -60,9 +60,9 @@ int64_t wholeQuotient(int64_t num, int64_t den)
     else if ((q + 1) * den <= num) ++q;
     return q;
 }
-}  // namespace
 
-int64_t angleKey(int32_t dx, int32_t dy)
+// The angle key, inlined into the ordering loop.
+inline int64_t keyOfDirection(int32_t dx, int32_t dy)
 {
     const int64_t dy2 = int64_t(dy) * dy;
     const int64_t r2 = int64_t(dx) * dx + dy2;
@@ -75,6 +75,9 @@ int64_t angleKey(int32_t dx, int32_t dy)
     const int64_t down = ((quadrant ^ (quadrant >> 1)) & 1u) ? -1 : 0;  // -1 where the key falls as q grows
     return base[quadrant] + ((q ^ down) - down);
 }
+}  // namespace
+
+int64_t angleKey(int32_t dx, int32_t dy) { return keyOfDirection(dx, dy); }
 
 void orderNeighboursOf(MapNode* node)
 {
@@ -92,7 +95,7 @@ void orderNeighboursOf(MapNode* node)
     for (NodeLink* l = node->links; l; l = l->next) {
         const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
         const uint64_t distance = static_cast<uint64_t>(int64_t(dx) * dx + int64_t(dy) * dy);
-        e[k++] = {static_cast<uint64_t>(angleKey(dx, dy)) << 31 | distance, l};
+        e[k++] = {static_cast<uint64_t>(keyOfDirection(dx, dy)) << 31 | distance, l};
     }
     // Keys and distances never tie together (sites are distinct), so any sort gives this order.
     if (e.size() <= 16) {

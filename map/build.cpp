@@ -88,7 +88,7 @@ bool Map::buildFromSites(const int32_t* xy, int n, BuildOptions options)
     std::vector<Point>& drawn = pools().drawn;
     drawn.clear();
     for (int i = n - 1; i >= 0; --i) drawn.push_back({xy[2 * i], xy[2 * i + 1]});
-    placeSites(*this, pools());
+    placeSites(*this, pools(), options.paths);
     seed_ = 0;
     triangulate(options);
     return true;

@@ -12,7 +12,8 @@ namespace orvane {
 void scatterSites(Map& map, Generator& generator, int n, Paths paths);
 // Gives the map one node for each site of pools.drawn, with its distance from
 // the centre, on the node list in drawing order (the last drawn at the head).
-void placeSites(Map& map, BuildPools& pools);
+// The paths choose the storage order (never the results).
+void placeSites(Map& map, BuildPools& pools, Paths paths);
 
 // Vertices are numbered by storage slot (0..N-1) and the three frame corners
 // after them (N..N+2); triangles by their place in the pool; noIndex (-1) stands for none.

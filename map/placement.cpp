@@ -4,7 +4,9 @@
 // mostly sit near each other in memory, so the colouring's chain fills, which
 // spread from node to neighbouring node, stay within a few cache lines at a
 // time. A small map fits the processor's caches anyway; there the slots keep
-// the drawing order, so the walks along the node list read memory in sequence.
+// the drawing order, so the walks along the node list read memory in sequence,
+// and so do they for the reference paths, which walk the whole list for
+// every clear and search.
 #include "map/builder.h"
 #include <cmath>
 
@@ -68,12 +70,12 @@ void slotsAlongCurve(const std::vector<Point>& drawn, int level, BuildPools& poo
 }
 }  // namespace
 
-void placeSites(Map& map, BuildPools& pools)
+void placeSites(Map& map, BuildPools& pools, Paths paths)
 {
     const std::vector<Point>& drawn = pools.drawn;
     const int n = static_cast<int>(drawn.size());
     MapNode* storage = map.allocateNodes(n);
-    const int level = curveLevel(n);
+    const int level = paths == Paths::fast ? curveLevel(n) : 0;
     if (level > 0) slotsAlongCurve(drawn, level, pools);
     MapNode* newer = nullptr;
     for (size_t i = 0; i < drawn.size(); ++i) {

@@ -92,7 +92,7 @@ void scatterSites(Map& map, Generator& generator, int n, Paths paths)
             grid.add();
         }
     }
-    placeSites(map, pools);
+    placeSites(map, pools, paths);
 }
 
 }  // namespace orvane

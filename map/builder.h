@@ -50,7 +50,7 @@ struct BuildPools {
     std::vector<VertexIndex> cellSite;         // fast location: the last site inserted in each cell of a grid pyramid
     std::vector<Point> drawn;                  // the sites in drawing order
     std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
-    std::vector<uint32_t> placeCell, placeStart;  // the placement's sort by curve cell: slots, cell starts
+    std::vector<uint32_t> placeSlot, placeStart;  // the placement: each drawn site's slot, each curve cell's first
     std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
     std::vector<BorderEnds> bordersByStamp;          // the border each stamp made, while the lists are written
 };
@@ -129,8 +129,8 @@ private:
 
 // The triangle pool: new triangles with their edge stamps and the
 // newest-first list of the literal walk.
-inline TriangleIndex Triangulator::newTriangle(VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
-                                        uint32_t s2)
+inline TriangleIndex Triangulator::newTriangle(VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0,
+                                               uint32_t s1, uint32_t s2)
 {
     const TriangleIndex t = static_cast<TriangleIndex>(triangles_.size());
     triangles_.emplace_back();
@@ -142,15 +142,15 @@ inline TriangleIndex Triangulator::newTriangle(VertexIndex a, VertexIndex b, Ver
 // place: the same as dropping it and making a new one, with the neighbours
 // that already point to it left alone. So no triangle is ever freed: the
 // pool holds exactly the live triangles.
-inline void Triangulator::renewTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
-                                 uint32_t s2)
+inline void Triangulator::renewTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0,
+                                        uint32_t s1, uint32_t s2)
 {
     unlistTriangle(t);
     makeTriangle(t, a, b, c, s0, s1, s2);
 }
 
-inline void Triangulator::makeTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0, uint32_t s1,
-                                uint32_t s2)
+inline void Triangulator::makeTriangle(TriangleIndex t, VertexIndex a, VertexIndex b, VertexIndex c, uint32_t s0,
+                                       uint32_t s1, uint32_t s2)
 {
     Triangle& n = tri(t);
     n.corners[0] = a;

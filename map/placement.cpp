@@ -57,12 +57,13 @@ void slotsAlongCurve(const std::vector<Point>& drawn, int level, BuildPools& poo
 {
     const uint32_t side = 1u << level;
     const int shift = 15 - level;
-    std::vector<uint32_t>& slot = pools.placeCell;
+    std::vector<uint32_t>& slot = pools.placeSlot;
     std::vector<uint32_t>& start = pools.placeStart;
     slot.resize(drawn.size());
     start.assign(side * side + 1, 0);
     for (size_t i = 0; i < drawn.size(); ++i) {
-        slot[i] = hilbertIndex(level, static_cast<uint32_t>(drawn[i].x) >> shift, static_cast<uint32_t>(drawn[i].y) >> shift);
+        const uint32_t x = static_cast<uint32_t>(drawn[i].x) >> shift, y = static_cast<uint32_t>(drawn[i].y) >> shift;
+        slot[i] = hilbertIndex(level, x, y);
         ++start[slot[i] + 1];
     }
     for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
@@ -79,7 +80,7 @@ void placeSites(Map& map, BuildPools& pools, Paths paths)
     if (level > 0) slotsAlongCurve(drawn, level, pools);
     MapNode* newer = nullptr;
     for (size_t i = 0; i < drawn.size(); ++i) {
-        MapNode* node = storage + (level > 0 ? pools.placeCell[i] : i);
+        MapNode* node = storage + (level > 0 ? pools.placeSlot[i] : i);
         node->x = drawn[i].x;
         node->y = drawn[i].y;
         node->centreDistance = roundedCentreDistance(drawn[i].x, drawn[i].y);

@@ -125,6 +125,7 @@ private:
     uint32_t trianglesMade_ = 0;
     uint32_t bordersMade_ = 0;
     TriangleIndex* cornerOf_ = nullptr;  // pools_.cornerOf while the fast location runs
+    int hintFinest_ = 0;                 // the finest level of the start points' pyramid
 };
 
 // The triangle pool: new triangles with their edge stamps and the

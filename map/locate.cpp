@@ -68,10 +68,10 @@ TriangleIndex Triangulator::locateByScan(VertexIndex p, TriangleIndex* second) c
 // The start points of the fast walk are kept in a pyramid of grids over the
 // sites' square: level L has 2^L x 2^L cells, each holding the last site
 // inserted in it. Any live triangle gives the same location; a near one only
-// makes the walk short.
+// makes the walk short. The finest level has about two sites a cell once all
+// are in (finer cells would mostly stay empty and only cost their upkeep).
 namespace {
 constexpr int hintLevels = 7;
-constexpr size_t hintCells = ((size_t{1} << (2 * hintLevels)) - 1) / 3;
 
 size_t hintCell(int level, Point p)
 {
@@ -83,13 +83,17 @@ size_t hintCell(int level, Point p)
 
 void Triangulator::startHints()
 {
-    pools_.cellSite.assign(options_.paths == Paths::fast ? hintCells : 0, noIndex);
+    hintFinest_ = 1;
+    while (hintFinest_ < hintLevels - 1 && (size_t{1} << (2 * hintFinest_)) < static_cast<size_t>(siteCount_) / 2)
+        ++hintFinest_;
+    const size_t cells = ((size_t{1} << (2 * (hintFinest_ + 1))) - 1) / 3;
+    pools_.cellSite.assign(options_.paths == Paths::fast ? cells : 0, noIndex);
 }
 
 void Triangulator::rememberSite(VertexIndex p)
 {
     if (pools_.cellSite.empty()) return;
-    for (int level = 0; level < hintLevels; ++level) pools_.cellSite[hintCell(level, at(p))] = p;
+    for (int level = hintFinest_; level >= 0; --level) pools_.cellSite[hintCell(level, at(p))] = p;
 }
 
 // A corner of the last site inserted in the finest cell around p that holds
@@ -97,7 +101,7 @@ void Triangulator::rememberSite(VertexIndex p)
 TriangleIndex Triangulator::startTriangle(VertexIndex p) const
 {
     if (pools_.cellSite.empty()) return newest_;
-    for (int level = hintLevels - 1; level >= 0; --level) {
+    for (int level = hintFinest_; level >= 0; --level) {
         const VertexIndex near = pools_.cellSite[hintCell(level, at(p))];
         if (near != noIndex) return pools_.cornerOf[static_cast<size_t>(near)];
     }

@@ -82,20 +82,24 @@ int64_t angleKey(int32_t dx, int32_t dy) { return keyOfDirection(dx, dy); }
 void orderNeighboursOf(MapNode* node)
 {
     // Nodes of a triangulation rarely have more than a dozen borders: sort on
-    // the stack and fall back to the heap only for the rare larger ones.
+    // the stack and move to the heap only for the rare larger ones.
     constexpr size_t onStack = 48;
     std::array<NeighbourEntry, onStack> small;
     std::vector<NeighbourEntry> large;
-    const int count = countLinks(node);
-    if (count == 0) return;
-    if (static_cast<size_t>(count) > onStack) large.resize(static_cast<size_t>(count));
-    std::span<NeighbourEntry> e = large.empty() ? std::span<NeighbourEntry>(small.data(), static_cast<size_t>(count))
-                                                : std::span<NeighbourEntry>(large);
-    size_t k = 0;
-    for (NodeLink* l = node->links; l; l = l->next) {
+    auto entryOf = [node](NodeLink* l) {
         const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
         const uint64_t distance = static_cast<uint64_t>(int64_t(dx) * dx + int64_t(dy) * dy);
-        e[k++] = {static_cast<uint64_t>(keyOfDirection(dx, dy)) << 31 | distance, l};
+        return NeighbourEntry{static_cast<uint64_t>(keyOfDirection(dx, dy)) << 31 | distance, l};
+    };
+    size_t count = 0;
+    NodeLink* l = node->links;
+    for (; l && count < onStack; l = l->next) small[count++] = entryOf(l);
+    if (count == 0) return;
+    std::span<NeighbourEntry> e(small.data(), count);
+    if (l) {
+        large.assign(small.begin(), small.end());
+        for (; l; l = l->next) large.push_back(entryOf(l));
+        e = large;
     }
     // Keys and distances never tie together (sites are distinct), so any sort gives this order.
     if (e.size() <= 16) {

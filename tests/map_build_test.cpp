@@ -4,6 +4,8 @@
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cmath>
+#include <numbers>
 #include <thread>
 #include <vector>
 
@@ -185,6 +187,33 @@ TEST_F(MapBuild, EqualKeysInABuiltMap)
     ASSERT_TRUE(findLink(o, nodeNumbered(map, 2)) && findLink(o, nodeNumbered(map, 3)));
     ASSERT_FALSE(findLink(nodeNumbered(map, 3), nodeNumbered(map, 4)));
     EXPECT_EQ(ringNumbers(o, 4), (Numbers{4, 5, 3, 2}));
+}
+
+// A hub with more borders than the ordering keeps on the stack: 60 sites
+// round it. Its ring still runs through all of them by falling angle.
+TEST_F(MapBuild, HubWithSixtyBordersIsOrdered)
+{
+    std::vector<int32_t> xy = {16000, 16000};
+    for (int k = 0; k < 60; ++k) {
+        const double a = 2 * std::numbers::pi * k / 60;
+        xy.push_back(16000 + static_cast<int32_t>(std::lround(9000 * std::cos(a))));
+        xy.push_back(16000 + static_cast<int32_t>(std::lround(9000 * std::sin(a))));
+    }
+    ASSERT_TRUE(map.buildFromSites(xy.data(), 61));
+    ASSERT_EQ(invariantBreach(map), "");
+    const MapNode* hub = nodeNumbered(map, 1);
+    ASSERT_EQ(countLinks(hub), 60);
+    int rises = 0, steps = 0;
+    const NodeLink* l = hub->links;
+    do {
+        const NodeLink* next = l->aroundNext;
+        rises += angleKey(next->node->x - hub->x, next->node->y - hub->y) >
+                 angleKey(l->node->x - hub->x, l->node->y - hub->y);
+        l = next;
+        ++steps;
+    } while (l != hub->links && steps <= 60);
+    EXPECT_EQ(steps, 60);
+    EXPECT_EQ(rises, 1);  // only where the ring closes
 }
 
 TEST_F(MapBuild, UnacceptableSitesGiveNoMap)

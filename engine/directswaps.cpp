@@ -58,11 +58,7 @@ SettledMarking markUntilSettled(Engine& e, ColourCode c, bool eitherSideEnds, si
         const ColourCode mark = pair[1 - q];
         const uint32_t wanted = packedWord({pair[q], colourNone, 0, 0});
         const size_t joined = top;
-        for (uint32_t k = v.first[from], end = v.first[from + 1]; k != end; ++k) {
-            const uint32_t slot = v.around[k];
-            queue[top] = slot;
-            top += (packedWord(v.hot[slot]) & tested) == wanted;
-        }
+        top = queueJoiningNeighbours(v, queue, top, from, tested, wanted);
         for (size_t i = joined; i < top; ++i) {
             const uint32_t slot = queue[i];
             v.hot[slot].chainMark = mark;

@@ -74,11 +74,7 @@ void spreadPacked(Engine& e, MapNode* start)
         const uint32_t from = queue[head++];
         const uint32_t wanted = packedWord({pair[q], colourNone, 0, 0});
         const size_t joined = top;
-        for (uint32_t k = v.first[from], end = v.first[from + 1]; k != end; ++k) {
-            const uint32_t slot = v.around[k];
-            queue[top] = slot;
-            top += (packedWord(v.hot[slot]) & tested) == wanted;
-        }
+        top = queueJoiningNeighbours(v, queue, top, from, tested, wanted);
         for (size_t i = joined; i < top; ++i) treatPacked<kind>(v.nodes[queue[i]], v.hot[queue[i]], pair[1 - q]);
     }
     e.noteQueued(kind == FillKind::mark ? e.markField : e.visitedField, 1, top);

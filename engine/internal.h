@@ -79,6 +79,21 @@ struct PackedView {
     const uint16_t* around;  // to around[first[slot + 1]]
 };
 
+// One step of a packed breadth-first fill: queues behind `top` the neighbours
+// of slot `from` whose tested fields hold `wanted`, and returns the new top.
+// Every neighbour is written behind the last queued one and kept only when it
+// joins, so the test takes no branch.
+inline size_t queueJoiningNeighbours(const PackedView& v, uint32_t* queue, size_t top, uint32_t from, uint32_t tested,
+                                     uint32_t wanted)
+{
+    for (uint32_t k = v.first[from], end = v.first[from + 1]; k != end; ++k) {
+        const uint32_t slot = v.around[k];
+        queue[top] = slot;
+        top += (packedWord(v.hot[slot]) & tested) == wanted;
+    }
+    return top;
+}
+
 // A frame of the trimming search over the nodes themselves.
 struct TrimFrame {
     MapNode* s;

@@ -365,10 +365,13 @@ private:
 };
 
 // The maps of a batch, coloured in a web worker: each with its own map and
-// colouring, timed by the worker's clock.
+// colouring, timed by the worker's clock. For tests, a clock step other than
+// 0 makes the clock move that many milliseconds a reading, as the companion's
+// --clock-step does, so that the engine's time limit strikes after a known
+// number of phases.
 class MapColourer {
 public:
-    MapColourer() : clock_([] { return clockMillis(); }), colouring_(map_, clock_) {}
+    explicit MapColourer(int clockStep) : clock_(clockOf(clockStep)), colouring_(map_, clock_) {}
 
     // `count` consecutive seeds from `firstSeed` (wrapping): three numbers a
     // map (result, map ms, colour ms).
@@ -385,6 +388,12 @@ public:
     }
 
 private:
+    static Clock clockOf(int step)
+    {
+        if (step <= 0) return [] { return clockMillis(); };
+        return [step, now = std::make_shared<uint32_t>(0)] { return *now += static_cast<uint32_t>(step); };
+    }
+
     Map map_;
     Clock clock_;
     Colouring colouring_;
@@ -481,7 +490,7 @@ EMSCRIPTEN_BINDINGS(orvane)
         .function("endBatch", &PageSession::endBatch)
         .function("settingsText", &PageSession::settingsText)
         .function("loadSettingsText", &PageSession::loadSettingsText);
-    class_<MapColourer>("MapColourer").constructor<>().function("colour", &MapColourer::colour);
+    class_<MapColourer>("MapColourer").constructor<int>().function("colour", &MapColourer::colour);
     function("windowTexts", &windowTexts);
     function("drawingTable", &drawingTable);
     function("seedOf", &seedOf);

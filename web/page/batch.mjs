@@ -16,7 +16,9 @@ export class BatchWorkers {
   // worker fails.
   run(run, feed) {
     this.stop();
-    const chunkSize = Math.max(1, Math.min(64, Math.ceil(run.maps / (this.count * 16))));
+    // Chunks of about 20000 nodes' work, a few for each worker at least, so
+    // the counters move several times a second.
+    const chunkSize = Math.max(1, Math.min(64, Math.ceil(run.maps / (this.count * 4)), Math.ceil(20000 / run.nodes)));
     const chunks = Math.ceil(run.maps / chunkSize);
     let sent = 0, next = 0;
     const waiting = new Map();

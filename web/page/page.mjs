@@ -137,9 +137,10 @@ export class Page {
         c.textContent = labels.text(s.text(id));
       }
     }
-    this.control(1002).setAttribute('aria-label', labels.page.seedField);
-    this.control(1004).setAttribute('aria-label', labels.page.nodeField);
-    this.control(1011).setAttribute('aria-label', labels.page.mapCountField);
+    for (const [id, name] of [[1002, labels.page.seedField], [1004, labels.page.nodeField], [1011, labels.page.mapCountField]]) {
+      this.control(id).setAttribute('aria-label', name);
+      this.control(id).placeholder = name;
+    }
   }
 
   refresh() {

@@ -13,7 +13,7 @@ self.onmessage = async (event) => {
         WebAssembly.instantiate(message.module, imports).then((instance) => done(instance));
         return {};
       },
-    }).then((core) => new core.MapColourer());
+    }).then((core) => new core.MapColourer(0));
     return;
   }
   const colourer = await ready;

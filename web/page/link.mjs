@@ -46,12 +46,12 @@ export function readLink(hash, nodeCountOf) {
   let steps = 0;
   const step = params.get('step');
   if (step !== null) {
-    if (/^[0-9]{1,40}$/.test(step)) steps = step.length > 15 ? Infinity : Number(step);
+    if (/^[0-9]{1,40}$/.test(step)) steps = step.length > 15 ? Number.MAX_SAFE_INTEGER : Number(step);
     else link.problems.push(['badStep', step.slice(0, 40)]);
   }
   const full = params.get('full');
   if (full !== null && full !== '1') link.problems.push(['badFull', full.slice(0, 40)]);
-  link.map = { seed: seed.toLowerCase(), nodes: count, steps, full: full === '1' };
+  link.map = { seed: seed.toLowerCase(), nodes: count, steps, stepText: step ?? '0', full: full === '1' };
   return link;
 }
 

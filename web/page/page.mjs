@@ -103,6 +103,8 @@ export class Page {
     if (!key || this.batchRunning) return;
     const focused = focusOf(document.activeElement);
     if (focused === null) return;  // a page input keeps its keys
+    // Tab moves on among the page's own tools as a browser moves it.
+    if (key === 9 && focused === 0 && document.activeElement !== document.body) return;
     const inField = fieldIds.includes(focused);
     if (key === 9 || (key === 13 && inField) || (key >= 37 && key <= 40 && !inField)) event.preventDefault();
     this.afterInput(focused, this.session.keyDown(key, focused, event.shiftKey));
@@ -295,7 +297,7 @@ export class Page {
       s.setText(1004, String(link.map.nodes));
       s.click(idMapRequest, 0);
       const limit = s.stepLimit();
-      if (link.map.steps > limit) problems.push(['cappedStep', String(link.map.steps), limit]);
+      if (link.map.steps > limit) problems.push(['cappedStep', link.map.stepText, limit]);
       s.stepTimes(Math.min(link.map.steps, limit));
       if (link.map.full && s.enabled(idFull)) s.click(idFull, 0);
     }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "runs/batchworkers.h"
 #include "runs/runlog.h"
+#include "runs/runlogwriter.h"
 #include "runs/strings.h"
 #include "runs/texts.h"
 
@@ -55,46 +56,7 @@ private:
     std::unique_ptr<BatchWorkers> workers_;
 };
 
-void showCounter(BatchTexts& texts, BatchListener* listener, int slot, uint32_t value)
-{
-    copyText(texts.counterText[slot], 16, decimalText(static_cast<int32_t>(value)));
-    if (listener) listener->counterChanged(slot);
-}
-
 std::u16string sumText(int64_t ms) { return padded(ms, 8, u' '); }
-
-// The run's side of the loop: the log's lines, the counters and the progress.
-class RunLogWriter : public MapVisitor {
-public:
-    RunLogWriter(const BatchSettings& s, RunLog& log, BatchTexts& texts, BatchListener* listener, const Clock& runClock,
-                 uint32_t start)
-        : settings_(s), log_(log), texts_(texts), listener_(listener), runClock_(runClock), start_(start)
-    {
-    }
-
-    // A map is built only once its line is safely in the log.
-    int mapStarting(uint32_t seed) override { return log_.mapStarted(seed); }
-
-    int mapDone(int64_t index, uint32_t seed, const BatchMap& map, const BatchTally& tally) override
-    {
-        const int slot = map.result == 0 ? 0 : 1;
-        const uint64_t counted = slot == 0 ? tally.successes : tally.failures;
-        showCounter(texts_, listener_, slot, static_cast<uint32_t>(counted));
-        const int error = log_.mapFinished(seed, map.result, index + 1 == settings_.maps);
-        if (listener_)
-            listener_->mapDone({index + 1, settings_.maps, static_cast<uint32_t>(tally.successes),
-                                static_cast<uint32_t>(tally.failures), batchElapsed(start_, runClock_())});
-        return error;
-    }
-
-private:
-    const BatchSettings& settings_;
-    RunLog& log_;
-    BatchTexts& texts_;
-    BatchListener* listener_;
-    const Clock& runClock_;
-    const uint32_t start_;
-};
 }  // namespace
 
 BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock)
@@ -188,22 +150,7 @@ BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& te
                          settings.workerClock};
     RunLogWriter writer(settings, log, texts, listener, runClock, start);
     const MapLoopEnd end = runMapRange(range, writer);
-    out.logError = end.error;
-    out.mapsDone = static_cast<int32_t>(end.mapsDone);
-    out.successes = static_cast<uint32_t>(end.tally.successes);
-    out.failures = static_cast<uint32_t>(end.tally.failures);
-    // The run's sums wrap as 32-bit sums do.
-    out.mapMs = static_cast<uint32_t>(end.tally.mapMs);
-    out.colourMs = static_cast<uint32_t>(end.tally.colourMs);
-    out.elapsedMs = batchElapsed(start, runClock());
-    formatBatchTimes(texts, out.elapsedMs, out.mapMs, out.colourMs);
-    if (out.logError) {
-        log.close();
-        return out;
-    }
-    out.logError = log.summary(settings.maps, texts);
-    out.completed = out.logError == 0;
-    return out;
+    return closeBatchRun(settings, log, texts, end, batchElapsed(start, runClock()), false, out);
 }
 
 }  // namespace orvane

@@ -4,9 +4,9 @@
 # private single-node Slurm cluster, the same tests under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, a program built against the installed library, the Python
-# module with pytest, the fuzz
-# targets for a bounded time, the Windows build's tests under Wine, and the
-# end-to-end window test.
+# module with pytest, the web page (its WebAssembly build in Node and the page
+# in headless Chromium), the fuzz targets for a bounded time, the Windows
+# build's tests under Wine, and the end-to-end window test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +50,9 @@ bash scripts/test-consumer.sh
 
 step "the Python module"
 bash python/run-tests.sh
+
+step "the web page: WebAssembly in Node, the page in Chromium"
+bash scripts/test-web.sh
 
 step "fuzz targets under the sanitizers"
 bash scripts/fuzz.sh

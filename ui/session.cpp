@@ -115,12 +115,17 @@ void Session::applyStepEffects(const StepReport& report)
     }
 }
 
-void Session::stepColouring() { applyStepEffects(colouring.step(false)); }
+void Session::stepColouring()
+{
+    lastStep = colouring.step(false);
+    applyStepEffects(lastStep);
+}
 
 void Session::fullColouring()
 {
     setCommandState(CommandState::allOff);
-    applyStepEffects(colouring.step(true));
+    lastStep = colouring.step(true);
+    applyStepEffects(lastStep);
 }
 
 void Session::clearColouring()
@@ -157,9 +162,8 @@ void Session::endBatchRun(const char16_t* status)
     updateMainWindow();
 }
 
-void Session::batchRun()
+bool Session::beginBatchRun(BatchSettings& s, RunLog& log)
 {
-    BatchSettings s;
     s.nodes = readCountField(idNodeField, fields.nodeCountText, leastNodes, mostNodes);
     s.maps = readCountField(idMapCountField, fields.mapCountText, 1, mostBatchMaps);
     const std::u16string seedField = readField(idSeedField, textBufferUnits);
@@ -169,14 +173,13 @@ void Session::batchRun()
     s.paths = colouring.paths();
 
     // The log comes first: when it cannot be created, the map stays on show.
-    RunLog log;
     lastLogError = log.create(runLogFilePath(localTime(), fields.nodeCountText, fields.mapCountText, runLogParent),
                               s.firstSeed, s.nodes);
     runLogPath = log.path();
     if (lastLogError) {
         runLogPath.clear();
         writeControlText(idStatus, ws::runLogNotCreated);
-        return;
+        return false;
     }
 
     displayMode = DisplayMode::batchRunning;
@@ -187,14 +190,26 @@ void Session::batchRun()
     setCommandState(CommandState::hideAll);
     invalidateView(true);
     updateMainWindow();
+    return true;
+}
 
-    const BatchOutcome out = runBatch(s, log, batch, this);
+void Session::finishBatchRun(const BatchSettings& s, const BatchOutcome& out)
+{
     lastLogError = out.logError;
     if (out.mapsDone > 0)
         copyText(fields.seedText, textBufferUnits, seedDigits(s.firstSeed + static_cast<uint32_t>(out.mapsDone) - 1));
     displayMode = DisplayMode::batchFinished;
     if (out.logError) endBatchRun(ws::runLogNotWritten);
+    else if (!out.completed) endBatchRun(ws::batchStopped);
     else endBatchRun(out.failures == 0 ? ws::successText : ws::failureText);
+}
+
+void Session::batchRun()
+{
+    BatchSettings s;
+    RunLog log;
+    if (!beginBatchRun(s, log)) return;
+    finishBatchRun(s, runBatch(s, log, batch, this));
 }
 
 }  // namespace orvane

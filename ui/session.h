@@ -11,6 +11,8 @@
 
 namespace orvane {
 
+class RunLog;
+
 // The texts of the three fields as the program keeps them between commands.
 struct FieldTexts {
     char16_t seedText[textBufferUnits] = {};
@@ -35,6 +37,16 @@ public:
     void exportMap();
     void batchRun();
 
+    // The batch run in two halves, for a caller that colours the maps itself
+    // (a web page's workers) and feeds their results to a FedBatchRun: the
+    // first reads the fields, creates the run log and shows the batch page
+    // (false: the log could not be created, and the status says so); the
+    // second shows how the run ended. batchRun is the two around runBatch.
+    bool beginBatchRun(BatchSettings& settings, RunLog& log);
+    void finishBatchRun(const BatchSettings& settings, const BatchOutcome& outcome);
+    // Where a batch run reports its counters: the view's counter rectangles.
+    BatchListener& batchListener() { return *this; }
+
     // Applies one row of the enable table.
     void setCommandState(CommandState state);
 
@@ -47,6 +59,8 @@ public:
     uint32_t shownSeed = 0;
     int32_t shownNodeCount = 0;
     BatchTexts batch;
+    // What the last step or full colouring command did.
+    StepReport lastStep;
     int32_t viewWidth = 0;   // the map view's size, from the main window's last size message
     int32_t viewHeight = 0;
 

@@ -20,6 +20,7 @@ inline constexpr char16_t failureText[] = u"失敗（´Д`）";
 inline constexpr char16_t runLogNotCreated[] = u"ログ作成失敗";   // the run log could not be created
 inline constexpr char16_t runLogNotWritten[] = u"ログ書込失敗";   // a write to the run log failed
 inline constexpr char16_t exportFailed[] = u"EXPORT失敗";
+inline constexpr char16_t batchStopped[] = u"バッチ中断";        // the batch run was stopped before its last map
 
 // Batch page labels and the fixed label of the blank and batch pages.
 inline constexpr char16_t successesLabel[] = u"成功 :";

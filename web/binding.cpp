@@ -1,0 +1,500 @@
+// The page's one way into the core. It carries out the window's commands on
+// a Session (the keys through the window's keyboard table), reads back the
+// control texts, enable and show states and the map view's drawing list, and
+// hands over what the window writes to files (the export file, the run log,
+// the settings) as bytes. Every text, enable rule and picture the page shows
+// comes from here; the page's script only puts it on the screen.
+//
+// The headless platform back end holds the controls in memory; its files live
+// in the module's in-memory file system, "beside" /orvane/Orvane.exe.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+#include "platform/headless.h"
+#include "platform/platform.h"
+#include "runs/batch.h"
+#include "runs/export.h"
+#include "runs/fedbatch.h"
+#include "runs/runlog.h"
+#include "runs/strings.h"
+#include "runs/texts.h"
+#include "runs/trace.h"
+#include "text/utf.h"
+#include "ui/controls.h"
+#include "ui/keys.h"
+#include "ui/session.h"
+#include "ui/settings.h"
+#include "ui/strings.h"
+#include "ui/view.h"
+
+namespace orvane::web {
+
+using emscripten::val;
+
+namespace {
+constexpr char16_t programFolder[] = u"/orvane";
+constexpr char16_t programPath[] = u"/orvane/Orvane.exe";
+constexpr int discRadius = 8;  // a click within a country's disc names it
+
+std::u16string utf16(const std::string& s) { return utf8ToUtf16(s); }
+std::string utf8(const std::u16string& s) { return utf16ToUtf8(s); }
+
+// A copy of the bytes as a Uint8Array that outlives the module's memory growth.
+val bytesValue(const std::string& bytes)
+{
+    const val view(emscripten::typed_memory_view(bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data())));
+    return view.call<val>("slice");
+}
+
+std::string readFileBytes(const std::u16string& path)
+{
+    std::string bytes;
+    FILE* f = openFile(path, "rb");
+    if (!f) return bytes;
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+// A file the window would have left on disk, as a download: its name and
+// bytes. The in-memory copy is removed.
+val takeFile(const std::u16string& path)
+{
+    if (path.empty() || fileKind(path) != FileKind::regular) return val::null();
+    val file = val::object();
+    file.set("name", utf8(path.substr(path.find_last_of(u'/') + 1)));
+    file.set("bytes", bytesValue(readFileBytes(path)));
+    removeFile(path);
+    return file;
+}
+
+// UTF-16LE bytes, after a byte-order mark when there is one, as text.
+std::u16string fromUtf16Bytes(const std::string& bytes)
+{
+    std::u16string text;
+    const size_t from = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
+    for (size_t i = from; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+    return text;
+}
+
+std::string toUtf16Bytes(const std::u16string& text)
+{
+    std::string bytes("\xFF\xFE", 2);
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+}  // namespace
+
+// The window program, one per module instance.
+class PageSession {
+public:
+    PageSession()
+    {
+        headlessReset();
+        headlessSetExecutablePath(programPath);
+        createFolder(programFolder);
+        current_ = this;
+        headlessSetCommandHandler([](int id) {
+            if (current_) current_->run(id);
+        });
+        session_.setCommandState(CommandState::allOff);
+        takeEvents();
+    }
+    ~PageSession()
+    {
+        if (current_ == this) current_ = nullptr;
+    }
+    PageSession(const PageSession&) = delete;
+    PageSession& operator=(const PageSession&) = delete;
+
+    // The controls as the window's platform layer keeps them.
+    void setText(int id, const std::string& text) { writeControlText(id, utf16(text).c_str()); }
+    std::string text(int id) const { return utf8(headlessControlText(id)); }
+    bool enabled(int id) const { return headlessControlEnabled(id); }
+    bool shown(int id) const { return headlessControlShown(id); }
+    int displayMode() const { return static_cast<int>(session_.displayMode); }
+
+    // A click on a button, with the keyboard focus where the page has it;
+    // gives where the focus is afterwards (0: the main window).
+    int click(int id, int focused)
+    {
+        headlessSetFocus(focused);
+        run(id);
+        return afterInput();
+    }
+
+    // A key-down through the window's keyboard table.
+    int keyDown(int virtualKey, int focused, bool shift)
+    {
+        headlessSetFocus(focused);
+        headlessSetShift(shift);
+        handleKeyDown(virtualKey);
+        return afterInput();
+    }
+
+    // True once after anything invalidated the view.
+    bool takeRepaint()
+    {
+        takeEvents();
+        const bool r = repaint_;
+        repaint_ = false;
+        return r;
+    }
+
+    // The view's page for its size in CSS pixels: calls of 8 integers each
+    // (operation, a, b, c, d, e, text start, text length) and their texts.
+    void paint(int width, int height)
+    {
+        session_.viewWidth = width;
+        session_.viewHeight = height;
+        paintView(list_, session_);
+    }
+    val drawCalls() const
+    {
+        std::vector<int32_t> flat;
+        flat.reserve(list_.calls.size() * 8);
+        for (const DrawCall& c : list_.calls) {
+            flat.insert(flat.end(), {static_cast<int32_t>(c.op), c.a, c.b, c.c, c.d, c.e,
+                                     static_cast<int32_t>(c.textStart), static_cast<int32_t>(c.textLength)});
+        }
+        return val(emscripten::typed_memory_view(flat.size(), flat.data())).call<val>("slice");
+    }
+    std::string drawTexts() const { return utf8(list_.texts); }
+    bool drawOffscreen() const { return list_.offscreen; }
+
+    // The country whose disc is at (x, y) of the view, with its colour letter
+    // and its neighbours in number order; null when there is none.
+    val countryAt(int x, int y) const
+    {
+        const Map& map = session_.map;
+        if (session_.displayMode != DisplayMode::map || map.empty()) return val::null();
+        // The countries drawn: those in the node list, each with a border in it.
+        std::vector<bool> drawn(static_cast<size_t>(map.nodeCount()) + 1);
+        for (const auto& [a, b] : map.borders()) drawn[static_cast<size_t>(a)] = drawn[static_cast<size_t>(b)] = true;
+        const ViewSize size{session_.viewWidth, session_.viewHeight};
+        int best = 0;
+        int64_t bestDistance = int64_t{discRadius} * discRadius + 1;
+        for (int number = 1; number <= map.nodeCount(); ++number) {
+            if (!drawn[static_cast<size_t>(number)]) continue;
+            const Point p = map.position(number);
+            const ViewPoint v = viewPoint(size, p.x, p.y);
+            const int64_t dx = v.x - x, dy = v.y - y, d = dx * dx + dy * dy;
+            if (d < bestDistance) best = number, bestDistance = d;
+        }
+        if (!best) return val::null();
+        std::vector<int> neighbours = map.neighbours(best);
+        std::sort(neighbours.begin(), neighbours.end());
+        val country = val::object();
+        const int colour = static_cast<int>(map.colourOf(best));
+        country.set("number", best);
+        country.set("colour", std::string(1, colourLetters[colour >= 0 && colour <= 5 ? colour : 0]));
+        val list = val::array();
+        for (int n : neighbours) list.call<void>("push", n);
+        country.set("neighbours", list);
+        return country;
+    }
+
+    // Presses of step colouring since the map was built or cleared.
+    double steps() const { return static_cast<double>(presses_); }
+    bool fullRun() const { return fullRun_; }
+    // The trace line of the engine after the last step or full colouring, as
+    // the companion prints it; empty before the first.
+    std::string traceLine() const
+    {
+        if (session_.map.empty() || (presses_ == 0 && !fullRun_)) return {};
+        const long k = static_cast<long>(presses_) + (fullRun_ ? 1 : 0);
+        return orvane::traceLine(k, before_, session_.lastStep.result, session_.colouring.state(),
+                                 nodesByNumber(session_.map));
+    }
+    // Up to `count` presses of step colouring, while its button is enabled.
+    double stepTimes(double count)
+    {
+        double done = 0;
+        for (; done < count && headlessControlEnabled(idStep); ++done) {
+            run(idStep);
+            takeEvents();
+        }
+        return done;
+    }
+    // The map shown, built again and stepped `count` times: a colouring is a
+    // pure function of seed and node count, so this is the state after that
+    // many presses. The fields keep what they held. False when no map is shown.
+    bool replay(double count)
+    {
+        if (session_.displayMode != DisplayMode::map || session_.map.empty()) return false;
+        const std::u16string seed = headlessControlText(idSeedField), nodes = headlessControlText(idNodeField);
+        writeControlText(idSeedField, seedDigits(session_.shownSeed).c_str());
+        writeControlText(idNodeField, decimalText(session_.shownNodeCount).c_str());
+        run(idMapRequest);
+        writeControlText(idSeedField, seed.c_str());
+        writeControlText(idNodeField, nodes.c_str());
+        stepTimes(count);
+        return true;
+    }
+    // Presses after which no colouring of the map shown is still going on.
+    double stepLimit() const { return session_.map.empty() ? 0 : static_cast<double>(orvane::stepLimit(session_.map)); }
+    std::string shownSeed() const { return utf8(seedDigits(session_.shownSeed)); }
+    int shownNodeCount() const { return session_.shownNodeCount; }
+
+    // The file the last EXPORT wrote, as a download; null when it wrote none.
+    val takeExport()
+    {
+        if (session_.map.empty()) return val::null();
+        return takeFile(exportFilePath(session_.shownSeed, session_.shownNodeCount));
+    }
+
+    // The batch run, its maps coloured by the page's workers. Begins as the
+    // button does; null when the run log could not be created.
+    val beginBatch()
+    {
+        batch_ = std::make_unique<PageBatch>();
+        if (!session_.beginBatchRun(batch_->settings, batch_->log)) {
+            batch_.reset();
+            return val::null();
+        }
+        batch_->run = std::make_unique<FedBatchRun>(batch_->settings, batch_->log, session_.batch,
+                                                    &session_.batchListener());
+        batch_->run->start();
+        val run = val::object();
+        run.set("firstSeed", batch_->settings.firstSeed);
+        run.set("maps", batch_->settings.maps);
+        run.set("nodes", batch_->settings.nodes);
+        return run;
+    }
+    // Results in seed order, three numbers a map (result, map ms, colour ms);
+    // gives the maps done so far.
+    double feedBatch(const val& results)
+    {
+        if (!batch_) return 0;
+        const std::vector<uint32_t> r = emscripten::convertJSArrayToNumberVector<uint32_t>(results);
+        for (size_t i = 0; i + 2 < r.size() && !batch_->run->over(); i += 3)
+            batch_->run->mapDone({static_cast<uint16_t>(r[i]), r[i + 1], r[i + 2]});
+        takeEvents();
+        return static_cast<double>(batch_->run->mapsDone());
+    }
+    bool batchOver() const { return !batch_ || batch_->run->over(); }
+    // Ends the run (before its last map: stopped, the log as a killed run
+    // leaves it); gives the run log as a download.
+    val endBatch()
+    {
+        if (!batch_) return val::null();
+        const BatchOutcome out = batch_->run->finish();
+        session_.finishBatchRun(batch_->settings, out);
+        batch_.reset();
+        return takeFile(out.logPath);
+    }
+
+    // The settings file's text as the window writes it when it closes, and
+    // the fields set from such a text as the window's start-up sets them.
+    std::string settingsText()
+    {
+        Settings settings;
+        settings.path = settingsPathBesideExecutable();
+        saveSettings(settings, session_.fields);
+        const std::string bytes = readFileBytes(settings.path);
+        removeFile(settings.path);
+        return utf8(fromUtf16Bytes(bytes));
+    }
+    void loadSettingsText(const std::string& text)
+    {
+        const std::string bytes = toUtf16Bytes(utf16(text));
+        Settings settings;
+        loadSettingsFromBytes(settings, session_.fields, reinterpret_cast<const unsigned char*>(bytes.data()),
+                              bytes.size());
+        writeControlText(idSeedField, session_.fields.seedText);
+        writeControlText(idNodeField, session_.fields.nodeCountText);
+        writeControlText(idMapCountField, session_.fields.mapCountText);
+    }
+
+private:
+    struct PageBatch {
+        BatchSettings settings;
+        RunLog log;
+        std::unique_ptr<FedBatchRun> run;
+    };
+
+    // One command by control id, as the window's command table runs it, with
+    // the count of presses and the phase before the last one for the trace.
+    void run(int id)
+    {
+        const Phase before = session_.colouring.phase();
+        runCommand(session_, id);
+        if (id == idMapRequest || id == idClear) {
+            presses_ = 0;
+            fullRun_ = false;
+        } else if ((id == idStep || id == idFull) && session_.lastStep.ran) {
+            before_ = before;
+            if (id == idStep) ++presses_;
+            else fullRun_ = true;
+        }
+    }
+
+    int afterInput()
+    {
+        takeEvents();
+        return focusedControl();
+    }
+
+    // The record of the platform's effects: only whether the view wants a repaint.
+    void takeEvents()
+    {
+        for (const HeadlessEvent& e : headlessEvents()) {
+            if (e.kind == HeadlessEvent::invalidate || e.kind == HeadlessEvent::invalidateRect ||
+                e.kind == HeadlessEvent::updateView || e.kind == HeadlessEvent::updateMain)
+                repaint_ = true;
+        }
+        headlessEvents().clear();
+    }
+
+    static inline PageSession* current_ = nullptr;
+    Session session_;
+    DrawList list_;
+    long long presses_ = 0;
+    bool fullRun_ = false;
+    Phase before_ = Phase::prepare;
+    bool repaint_ = true;
+    std::unique_ptr<PageBatch> batch_;
+};
+
+// The maps of a batch, coloured in a web worker: each with its own map and
+// colouring, timed by the worker's clock. For tests, a clock step other than
+// 0 makes the clock move that many milliseconds a reading, as the companion's
+// --clock-step does, so that the engine's time limit strikes after a known
+// number of phases.
+class MapColourer {
+public:
+    explicit MapColourer(int clockStep) : clock_(clockOf(clockStep)), colouring_(map_, clock_) {}
+
+    // `count` consecutive seeds from `firstSeed` (wrapping): three numbers a
+    // map (result, map ms, colour ms).
+    val colour(uint32_t firstSeed, int count, int nodes)
+    {
+        std::vector<uint32_t> out;
+        out.reserve(static_cast<size_t>(count > 0 ? count : 0) * 3);
+        for (int i = 0; i < count; ++i) {
+            const BatchMap m = colourBatchMap(map_, colouring_, firstSeed + static_cast<uint32_t>(i), nodes, clock_);
+            map_.release();
+            out.insert(out.end(), {m.result, m.mapMs, m.colourMs});
+        }
+        return val(emscripten::typed_memory_view(out.size(), out.data())).call<val>("slice");
+    }
+
+private:
+    static Clock clockOf(int step)
+    {
+        if (step <= 0) return [] { return clockMillis(); };
+        return [step, now = std::make_shared<uint32_t>(0)] { return *now += static_cast<uint32_t>(step); };
+    }
+
+    Map map_;
+    Clock clock_;
+    Colouring colouring_;
+};
+
+// The window's own texts, for the page's captions and its English labels.
+val windowTexts()
+{
+    namespace ws = windowstrings;
+    namespace bs = batchstrings;
+    val texts = val::object();
+    val captions = val::array();
+    for (const char16_t* c : ws::controlCaptions) captions.call<void>("push", utf8(c));
+    texts.set("captions", captions);
+    const std::pair<const char*, const char16_t*> named[] = {
+        {"caption", ws::caption}, {"successText", ws::successText}, {"failureText", ws::failureText},
+        {"runLogNotCreated", ws::runLogNotCreated}, {"runLogNotWritten", ws::runLogNotWritten},
+        {"exportFailed", ws::exportFailed}, {"batchStopped", ws::batchStopped},
+        {"successesLabel", ws::successesLabel}, {"failuresLabel", ws::failuresLabel}, {"viewLabel", ws::viewLabel},
+        {"nodesOpen", bs::nodesOpen}, {"mapsOpen", bs::mapsOpen}, {"seedRangeOpen", bs::seedRangeOpen},
+        {"totalTime", bs::totalTime}, {"minutes", bs::minutes}, {"seconds", bs::seconds},
+        {"mapTime", bs::mapTime}, {"colourTime", bs::colourTime},
+    };
+    for (const auto& [name, text] : named) texts.set(name, utf8(text));
+    return texts;
+}
+
+// What a player of the drawing list needs: the operations' codes and the
+// pens and brushes the codes of selectPen and selectBrush name.
+val drawingTable()
+{
+    val table = val::object();
+    val ops = val::object();
+    const std::pair<const char*, DrawOp> named[] = {
+        {"selectPen", DrawOp::selectPen}, {"selectBrush", DrawOp::selectBrush}, {"moveTo", DrawOp::moveTo},
+        {"lineTo", DrawOp::lineTo},       {"ellipse", DrawOp::ellipse},         {"fillRect", DrawOp::fillRect},
+        {"textOut", DrawOp::textOut},     {"textRight", DrawOp::textRight},
+    };
+    for (const auto& [name, op] : named) ops.set(name, static_cast<int>(op));
+    table.set("ops", ops);
+    val pens = val::array();
+    for (const PenStyle& p : penStyles) {
+        val pen = val::object();
+        pen.set("width", p.width);
+        pen.set("colour", p.colour);
+        pens.call<void>("push", pen);
+    }
+    table.set("pens", pens);
+    val brushes = val::array();
+    for (int b = 0; b < brushCount; ++b) brushes.call<void>("push", b == nullBrush ? val::null() : val(brushColours[b]));
+    table.set("brushes", brushes);
+    table.set("blackPen", static_cast<int>(blackPen));
+    table.set("whiteBrush", static_cast<int>(whiteBrush));
+    return table;
+}
+
+// The field rules, for checking a link's texts as the fields would read them.
+std::string seedOf(const std::string& text) { return utf8(seedDigits(parseSeedText(utf16(text).c_str()))); }
+int nodeCountOf(const std::string& text)
+{
+    return clampCount(parseCountText(utf16(text).c_str()), leastNodes, mostNodes);
+}
+
+EMSCRIPTEN_BINDINGS(orvane)
+{
+    using namespace emscripten;
+    class_<PageSession>("Session")
+        .constructor<>()
+        .function("setText", &PageSession::setText)
+        .function("text", &PageSession::text)
+        .function("enabled", &PageSession::enabled)
+        .function("shown", &PageSession::shown)
+        .function("displayMode", &PageSession::displayMode)
+        .function("click", &PageSession::click)
+        .function("keyDown", &PageSession::keyDown)
+        .function("takeRepaint", &PageSession::takeRepaint)
+        .function("paint", &PageSession::paint)
+        .function("drawCalls", &PageSession::drawCalls)
+        .function("drawTexts", &PageSession::drawTexts)
+        .function("drawOffscreen", &PageSession::drawOffscreen)
+        .function("countryAt", &PageSession::countryAt)
+        .function("steps", &PageSession::steps)
+        .function("fullRun", &PageSession::fullRun)
+        .function("traceLine", &PageSession::traceLine)
+        .function("stepTimes", &PageSession::stepTimes)
+        .function("replay", &PageSession::replay)
+        .function("stepLimit", &PageSession::stepLimit)
+        .function("shownSeed", &PageSession::shownSeed)
+        .function("shownNodeCount", &PageSession::shownNodeCount)
+        .function("takeExport", &PageSession::takeExport)
+        .function("beginBatch", &PageSession::beginBatch)
+        .function("feedBatch", &PageSession::feedBatch)
+        .function("batchOver", &PageSession::batchOver)
+        .function("endBatch", &PageSession::endBatch)
+        .function("settingsText", &PageSession::settingsText)
+        .function("loadSettingsText", &PageSession::loadSettingsText);
+    class_<MapColourer>("MapColourer").constructor<int>().function("colour", &MapColourer::colour);
+    function("windowTexts", &windowTexts);
+    function("drawingTable", &drawingTable);
+    function("seedOf", &seedOf);
+    function("nodeCountOf", &nodeCountOf);
+}
+
+}  // namespace orvane::web

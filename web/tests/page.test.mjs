@@ -1,0 +1,341 @@
+// The page in Debian's Chromium, served on 127.0.0.1: it loads alone and
+// cleanly, paints maps, colours them, exports and runs batches with the
+// companion's bytes, answers the window's keys, opens links at a step and
+// steps back, and bad input never breaks it.
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { after, before, test } from 'node:test';
+import {
+  companionRunLog, removeFolder, runCompanion, servePage, startChromium, tempFolder, withoutLastLines,
+} from './support.mjs';
+
+const successText = '成功＼(^o^)／';
+let server, browser;
+
+before(async () => {
+  server = await servePage();
+  browser = await startChromium();
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+// A fresh page at `path`, recording requests to other hosts, console errors,
+// uncaught exceptions and dialogs.
+async function openPage(path = '/', on = browser) {
+  const page = await on.context.newPage();
+  const problems = [];
+  page.on('request', (r) => {
+    const url = r.url();
+    if (!url.startsWith(server.origin + '/') && !url.startsWith('blob:') && !url.startsWith('data:'))
+      problems.push('request to ' + url);
+  });
+  page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
+  page.on('pageerror', (e) => problems.push('exception: ' + e.message));
+  page.on('dialog', (d) => { problems.push('dialog: ' + d.message()); d.dismiss(); });
+  await page.goto(server.origin + path);
+  await page.waitForSelector('body[data-ready=true]');
+  return { page, problems };
+}
+
+async function closePage({ page, problems }) {
+  await page.close();
+  assert.deepEqual(problems, []);
+}
+
+// The trace lines of the companion after `steps` presses.
+function companionTrace(seed, nodes, steps) {
+  return runCompanion(['colour', '--seed', seed, '--nodes', String(nodes), '--steps', String(steps), '--trace'])
+    .trim().split('\n').slice(0, -1);
+}
+
+async function newMap(page, seed, nodes) {
+  await page.fill('#c1002', seed);
+  await page.fill('#c1004', String(nodes));
+  await page.click('#c1005');
+}
+
+// Pixels of the map view that are not white.
+function paintedPixels(page) {
+  return page.evaluate(() => {
+    const canvas = document.getElementById('map');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let n = 0;
+    for (let i = 0; i < data.length; i += 4) if (data[i] < 250 || data[i + 1] < 250 || data[i + 2] < 250) ++n;
+    return n;
+  });
+}
+
+const text = (page, selector) => page.textContent(selector);
+const enabled = (page, id) => page.isEnabled('#c' + id);
+
+async function download(page, click) {
+  const [file] = await Promise.all([page.waitForEvent('download'), click()]);
+  return { name: file.suggestedFilename(), bytes: readFileSync(await file.path()) };
+}
+
+test('the page loads from 127.0.0.1 alone, and its policy stops a request elsewhere', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  assert.equal(await page.title(), 'Orvane (V1.0)');
+  assert.equal(await page.getAttribute('link[rel=icon]', 'href'), 'favicon.svg');
+  assert.match(await page.getAttribute('meta[http-equiv=Content-Security-Policy]', 'content'), /default-src 'self'/);
+  assert.equal(await text(page, '#c1005'), '地図生成');
+  assert.equal(await text(page, '#c1001'), '↓FIX\u3000');
+  for (const id of [1007, 1008, 1009, 1010]) assert.equal(await enabled(page, id), false);
+  assert.ok(await enabled(page, 1012));
+  // Another origin on the loopback: refused by the policy before any request.
+  const refused = await page.evaluate(async () => {
+    let violated = '';
+    document.addEventListener('securitypolicyviolation', (e) => (violated = e.violatedDirective));
+    try {
+      await fetch('http://127.0.0.2:9/stray');
+      return 'fetched';
+    } catch {
+      await new Promise((r) => setTimeout(r, 100));
+      return violated;
+    }
+  });
+  assert.match(refused, /connect-src/);
+  opened.problems = opened.problems.filter((p) => !p.includes('127.0.0.2'));
+  await closePage(opened);
+});
+
+test('a map is painted, coloured to the success text and exported with the companion\'s bytes', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  const blank = await paintedPixels(page);
+  await newMap(page, '1a2b', 300);
+  assert.equal(await text(page, '#c1000'), '00001a2b');
+  assert.ok((await paintedPixels(page)) > blank + 10000, 'discs and borders painted');
+  assert.equal(await enabled(page, 1007), true);
+  assert.equal(await enabled(page, 1009), false);
+  await page.click('#c1008');
+  assert.equal(await text(page, '#c1006'), successText);
+  assert.deepEqual([await enabled(page, 1007), await enabled(page, 1008), await enabled(page, 1009), await enabled(page, 1010)],
+    [false, false, true, true]);
+  const folder = tempFolder();
+  try {
+    const path = join(folder, 'export.txt');
+    runCompanion(['colour', '--seed', '1a2b', '--nodes', '300', '--full', '--export', path]);
+    const file = await download(page, () => page.click('#c1010'));
+    assert.equal(file.name, '00001a2b(300).txt');
+    assert.ok(file.bytes.equals(readFileSync(path)), 'the export file\'s bytes');
+    // A click on a country names it with its neighbours, as the export lists them.
+    const record = readFileSync(path, 'utf16le').split('\r\n').find((l) => /^\[.\]\s+17 /.test(l));
+    const [, x, y, neighbours] = /\((\w+),(\w+)\) (.*)$/.exec(record);
+    const box = await page.$eval('#map', (c) => ({ w: c.clientWidth, h: c.clientHeight }));
+    const at = (v, size) => Math.round((parseInt(v, 16) * (size - 48)) / 32767) + 24;
+    await page.click('#map', { position: { x: at(x, box.w), y: at(y, box.h) } });
+    const said = await text(page, '#country');
+    assert.match(said, /^国 17 ・ 色 [RGYB] \(/);
+    assert.ok(said.endsWith('隣国 ' + neighbours.split(',').join(', ')), said);
+  } finally {
+    removeFolder(folder);
+  }
+  await closePage(opened);
+});
+
+test('the keys run the window\'s keyboard table', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  await page.fill('#c1002', '1a2b');
+  await page.fill('#c1004', '300');
+  // Enter in a field gives the focus to the main window.
+  await page.press('#c1004', 'Enter');
+  assert.equal(await page.evaluate(() => document.activeElement === document.body), true);
+  await page.keyboard.press('ArrowRight');  // no map yet: step is disabled
+  assert.equal(await text(page, '#c1000'), '');
+  await page.keyboard.press('ArrowUp');
+  assert.equal(await text(page, '#c1000'), '00001a2b');
+  for (let i = 0; i < 3; ++i) await page.keyboard.press('ArrowRight');
+  assert.equal(await text(page, '#trace'), companionTrace('1a2b', 300, 3)[2]);
+  await page.keyboard.press('ArrowDown');
+  assert.equal(await text(page, '#c1006'), successText);
+  await page.keyboard.press('ArrowLeft');
+  assert.equal(await text(page, '#c1006'), '');
+  assert.equal(await enabled(page, 1007), true);
+  assert.equal(await text(page, '#trace'), '');
+  // AUTO moves the field's text to the label and empties the field; FIX copies it back.
+  await page.fill('#c1002', '00abcdef');
+  await page.press('#c1002', 'Enter');
+  await page.keyboard.press('a');
+  assert.equal(await text(page, '#c1000'), '00abcdef');
+  assert.equal(await page.inputValue('#c1002'), '');
+  await page.keyboard.press('F');
+  assert.equal(await page.inputValue('#c1002'), '00abcdef');
+  // In a field the letters are typed, not commands.
+  await page.click('#c1002');
+  await page.keyboard.press('End');
+  await page.keyboard.press('Backspace');
+  await page.keyboard.type('a');
+  assert.equal(await page.inputValue('#c1002'), '00abcdea');
+  // Tab cycles the fields, selecting the whole text; Shift+Tab goes back.
+  const focus = () => page.evaluate(() => {
+    const e = document.activeElement;
+    return [e.id, e.selectionStart === 0 && e.selectionEnd === e.value.length];
+  });
+  await page.keyboard.press('Tab');
+  assert.deepEqual(await focus(), ['c1004', true]);
+  await page.keyboard.press('Tab');
+  assert.deepEqual(await focus(), ['c1011', true]);
+  await page.keyboard.press('Shift+Tab');
+  assert.deepEqual(await focus(), ['c1004', true]);
+  await closePage(opened);
+});
+
+test('a link opens its map at its step, step back gives the previous state, and English comes by the link', async () => {
+  const trace = companionTrace('1a2b', 300, 120);
+  const opened = await openPage('/#seed=1a2b&nodes=300&step=120');
+  const { page } = opened;
+  assert.equal(await text(page, '#trace'), trace[119]);
+  assert.equal(await text(page, '#step-count'), '手順 120');
+  assert.equal(await page.getAttribute('#link', 'href'), '#seed=00001a2b&nodes=300&step=120');
+  await page.click('#back');
+  assert.equal(await text(page, '#trace'), trace[118]);
+  assert.equal(await page.getAttribute('#link', 'href'), '#seed=00001a2b&nodes=300&step=119');
+  await page.click('#back');
+  assert.equal(await text(page, '#trace'), trace[117]);
+  // A new link in the address bar opens its map.
+  await page.evaluate(() => (location.hash = '#seed=1&nodes=8&step=4&lang=en'));
+  await page.waitForFunction(() => document.getElementById('c1000').textContent === '00000001');
+  assert.equal(await text(page, '#trace'), companionTrace('1', 8, 4)[3]);
+  assert.equal(await text(page, '#c1005'), 'New map');
+  await page.click('#c1008');
+  assert.equal(await text(page, '#c1006'), 'Success \\(^o^)/');
+  assert.equal(await page.getAttribute('#link', 'href'), '#seed=00000001&nodes=8&step=4&full=1&lang=en');
+  await page.click('#lang');
+  assert.equal(await text(page, '#c1005'), '地図生成');
+  assert.equal(await text(page, '#c1006'), successText);
+  await closePage(opened);
+});
+
+test('the field texts are remembered as the settings file remembers them', async () => {
+  const first = await openPage();
+  await first.page.fill('#c1002', 'beef');
+  await first.page.fill('#c1004', '12');
+  await first.page.fill('#c1011', '345');
+  await closePage(first);
+  const second = await openPage();
+  assert.deepEqual([await second.page.inputValue('#c1002'), await second.page.inputValue('#c1004'),
+    await second.page.inputValue('#c1011')], ['beef', '12', '345']);
+  await closePage(second);
+  // A stored line longer than a field's 15 characters comes in cut. (Stored
+  // from a file of the site that runs no script, so no page saves over it.)
+  const plain = await browser.context.newPage();
+  await plain.goto(server.origin + '/favicon.svg');
+  await plain.evaluate(() => localStorage.setItem('orvane.settings', '0123456789abcdefghij\r\n7\r\n\r\n'));
+  await plain.close();
+  const third = await openPage();
+  assert.equal(await third.page.inputValue('#c1002'), '0123456789abcde');
+  assert.equal(await third.page.inputValue('#c1004'), '7');
+  await closePage(third);
+});
+
+test('a batch runs on workers with the companion\'s run log, times aside', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  await page.fill('#c1002', '1');
+  await page.fill('#c1004', '200');
+  await page.fill('#c1011', '50');
+  await page.click('#c1012');
+  await page.waitForSelector('#c1012:not([hidden])', { timeout: 120000 });
+  assert.equal(await text(page, '#c1006'), successText);
+  const log = await download(page, () => page.click('#save-log'));
+  const folder = tempFolder();
+  try {
+    runCompanion(['batch', '--seed', '1', '--nodes', '200', '--maps', '50', '--dir', folder]);
+    const expected = companionRunLog(folder);
+    assert.match(log.name, /^\(200\)50_@\d{10}\.txt$/);
+    assert.equal(withoutLastLines(log.bytes.toString('utf8'), 3), withoutLastLines(expected.bytes.toString('utf8'), 3));
+  } finally {
+    removeFolder(folder);
+  }
+  await closePage(opened);
+});
+
+test('a long batch counts while the page stays responsive, and stops', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  await page.fill('#c1002', '1');
+  await page.fill('#c1004', '2000');
+  await page.fill('#c1011', '1000000');
+  await page.click('#c1012');
+  await page.waitForSelector('#stop:not([hidden])');
+  assert.equal(await page.isHidden('#c1005'), true, 'the window\'s controls are hidden');
+  const paints = () => page.$eval('#map', (c) => Number(c.dataset.painted));
+  const first = await paints();
+  for (let i = 0; i < 20; ++i) {
+    const asked = Date.now();
+    await page.evaluate(() => 1);
+    assert.ok(Date.now() - asked < 1000, 'the page answers at once');
+    await page.waitForTimeout(100);
+  }
+  assert.ok((await paints()) > first + 2, 'the counters are repainted as maps finish');
+  await page.click('#stop');
+  await page.waitForSelector('#c1012:not([hidden])');
+  assert.equal(await text(page, '#c1006'), 'バッチ中断');
+  const log = await download(page, () => page.click('#save-log'));
+  // As a killed run leaves it: the map in progress named, no summary.
+  assert.match(log.bytes.toString('utf8'), /^(?:[0-9a-f]{8}\(2000\)\t;Error\(-?\d+\)\r\n)*[0-9a-f]{8}\(2000\)\t;最終地図(?:\r\n)?$/);
+  await closePage(opened);
+});
+
+test('bad links and odd field texts never break the page', async () => {
+  const cases = [
+    ['#seed=xyz&nodes=300', /16進数ではありません/, null],
+    ['#seed=1a2b&nodes=-5&step=-3', /3〜10000 の外.*0 以上の整数ではない/, '3'],
+    ['#seed=1a2b&nodes=99999999999999999999&step=99999999999999999999', /3〜10000 の外.*多すぎる/, '10000'],
+    ['#seed=<img src=x onerror=alert(1)>&nodes=<script>alert(2)</script>', /<img src=x onerror=alert\(1\)>/, null],
+    ['#lang=<b>x</b>&seed=1&nodes=5&step=1&full=yes&x="><svg onload=alert(3)>', /「x」.*<b>x<\/b>.*yes/, '5'],
+    ['#%E0%A4%A&seed=%00&nodes=%0A', /16進数ではありません/, null],
+    ['#seed=1&' + 'nodes=5&'.repeat(400), /長すぎます/, null],
+  ];
+  for (const [hash, said, nodes] of cases) {
+    const opened = await openPage('/' + hash);
+    const { page } = opened;
+    assert.match(await text(page, '#notice'), said, hash);
+    assert.equal(await page.isVisible('#notice'), true);
+    const injected = await page.evaluate(() => document.querySelectorAll('img, svg, iframe, object, embed, b, script:not([src])').length);
+    assert.equal(injected, 0, hash);
+    if (nodes) assert.equal(await page.inputValue('#c1004'), nodes, hash);
+    else assert.equal(await text(page, '#c1000'), '', 'no map: the page as it opens');
+    await closePage(opened);
+  }
+  // Odd field texts follow the field rules, as the companion reads them.
+  const opened = await openPage();
+  const { page } = opened;
+  for (const [seed, nodes] of [['-0x1G', 'abc'], ['zz', '-5'], [' 12 ', '99999'], ['<b>1</b>', '1e3']]) {
+    await newMap(page, seed, nodes);
+    const [, want, count] = /seed=(\w+) nodes=(\d+)/.exec(runCompanion(['map', '--seed', seed.slice(0, 8), '--nodes', nodes.slice(0, 5)]));
+    assert.equal(await text(page, '#c1000'), want, seed);
+    assert.equal(await page.inputValue('#c1004'), count, nodes);
+  }
+  await closePage(opened);
+});
+
+test('at phone width the controls sit above the map, drawn sharp on a dense screen', async () => {
+  const phone = await startChromium({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+  try {
+    const opened = await openPage('/#seed=1a2b&nodes=300&step=10', phone);
+    const { page } = opened;
+    const layout = await page.evaluate(() => {
+      const column = document.getElementById('column').getBoundingClientRect();
+      const view = document.getElementById('view').getBoundingClientRect();
+      const canvas = document.getElementById('map');
+      return { columnBottom: column.bottom, viewTop: view.top, viewWidth: view.width,
+        canvasWidth: canvas.width, cssWidth: canvas.clientWidth, page: document.documentElement.scrollWidth };
+    });
+    assert.ok(layout.columnBottom <= layout.viewTop, 'controls above the map');
+    assert.ok(layout.page <= 390, 'nothing wider than the screen');
+    assert.ok(layout.viewWidth > 300);
+    assert.equal(layout.canvasWidth, 2 * layout.cssWidth);
+    assert.ok((await paintedPixels(page)) > 10000);
+    await closePage(opened);
+  } finally {
+    await phone.close();
+  }
+});

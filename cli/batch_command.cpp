@@ -174,8 +174,14 @@ int runWholeBatch(const Arguments& a, const MapOptions& o)
 
     RunLog log;
     if (const int e = log.create(s.logPath, s.firstSeed, s.nodes)) {
-        std::fprintf(stderr, "orvane-cli: cannot create the run log '%s': %s; no map was built\n",
-                     toLocaleEncoding(log.path()).c_str(), errorText(e).c_str());
+        if (log.folderFailed())
+            std::fprintf(stderr,
+                         "orvane-cli: cannot make the folder '%s' for the run log: %s; no map was built "
+                         "(choose another --dir)\n",
+                         toLocaleEncoding(log.path()).c_str(), errorText(e).c_str());
+        else
+            std::fprintf(stderr, "orvane-cli: cannot create the run log '%s': %s; no map was built\n",
+                         toLocaleEncoding(log.path()).c_str(), errorText(e).c_str());
         return 1;
     }
     ProgressPrinter progress(isatty(fileno(stderr)) != 0);
@@ -217,6 +223,13 @@ int runShardBatch(const Arguments& a, const MapOptions& o)
     ProgressPrinter progress(isatty(fileno(stderr)) != 0);
     const ShardOutcome out = runShard(s, &progress);
     if (progressShown) std::fputc('\n', stderr);
+    if (out.folderFailed) {
+        std::fprintf(stderr,
+                     "orvane-cli: cannot make the folder '%s' for the shard file: %s; no map was built "
+                     "(choose another --out)\n",
+                     toLocaleEncoding(out.path).c_str(), errorText(out.error).c_str());
+        return 1;
+    }
     if (out.error) {
         std::fprintf(stderr, "orvane-cli: cannot write the shard file '%s': %s\n", toLocaleEncoding(out.path).c_str(),
                      errorText(out.error).c_str());

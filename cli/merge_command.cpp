@@ -37,6 +37,13 @@ int runMergeCommand(const Arguments& a)
         std::fprintf(stderr, "orvane-cli: merge: no run log written\n");
         return 1;
     }
+    if (out.logError && out.folderFailed) {
+        std::fprintf(stderr,
+                     "orvane-cli: merge: cannot make the folder '%s' for the run log: %s; no run log written "
+                     "(choose another --dir)\n",
+                     toLocaleEncoding(out.logPath).c_str(), errorText(out.logError).c_str());
+        return 1;
+    }
     if (out.logError) {
         std::fprintf(stderr, "orvane-cli: merge: cannot write the run log '%s': %s; no run log written\n",
                      toLocaleEncoding(out.logPath).c_str(), errorText(out.logError).c_str());

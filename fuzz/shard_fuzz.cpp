@@ -1,5 +1,6 @@
 // The shard file reader on arbitrary bytes: no fault, and whatever it accepts
-// is whole and consistent, and written out again gives the very same bytes.
+// is whole and consistent, no longer than its first lines say it can be, and
+// written out again gives the very same bytes.
 // Besides raw text, an input whose first byte is odd edits a good shard file
 // (pairs of position and byte), so that the fuzzer reaches the checks deep
 // inside a file without first finding the whole format by chance.
@@ -56,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     check(shardFileText(record) == text);
+    // Its first lines bound it: the merge never refuses a good file as too long.
+    uint64_t most = 0;
+    std::string why;
+    check(shardFileLimit(text.substr(0, shardHeadBytes), most, why) && text.size() <= most);
     const BatchTally& t = record.tally;
     check(t.successes + t.failures == record.slice.maps);
     check(t.failures == record.failed.size());

@@ -1,7 +1,9 @@
 // File operations of both back ends: creating, writing, seeking, flushing and
-// closing with their errors reported, folders made as mkdir -p makes them,
-// symbolic links followed, and whole-file writes through a side file. Tests
-// can make the Kth write, seek, flush or close fail (platform/headless.h).
+// closing with their errors reported, folders made as mkdir -p makes them
+// (with the error of the making, not of a look afterwards), regular files
+// opened for reading without ever waiting on a pipe, symbolic links followed,
+// and whole-file writes through a side file. Tests can make the Kth write,
+// seek, flush or close fail (platform/headless.h).
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -39,6 +41,9 @@ int plannedFailure(FileOperation op)
 }
 
 int lastError(int fallback = EIO) { return errno ? errno : fallback; }
+
+// One folder; 0 when it exists afterwards, else the error of its making.
+int makeFolder(const std::u16string& path);
 
 std::u16string folderOf(const std::u16string& path)
 {
@@ -125,26 +130,77 @@ int createFolders(const std::u16string& path, std::u16string& failed)
         const std::u16string folder = path.substr(0, at);
         if (folder.size() == 2 && folder[1] == u':') continue;  // a drive
         if (fileKind(folder) == FileKind::folder) continue;
-        if (!createFolder(folder)) {
+        if (const int error = makeFolder(folder)) {
             failed = folder;
-            return fileKind(folder) == FileKind::none ? lastError(ENOENT) : ENOTDIR;
+            return error;
         }
     }
     return 0;
 }
 
+bool createFolder(const std::u16string& path) { return makeFolder(path) == 0; }
+
 #ifdef _WIN32
-bool createFolder(const std::u16string& path)
+namespace {
+int errorOfSystem(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED: return EACCES;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    case ERROR_WRITE_PROTECT: return EROFS;
+    case ERROR_DISK_FULL: return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_INVALID_NAME: return EINVAL;
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    default: return EIO;
+    }
+}
+
+FileKind kindOfMode(unsigned short mode)
+{
+    if (mode & _S_IFDIR) return FileKind::folder;
+    return mode & _S_IFREG ? FileKind::regular : FileKind::other;
+}
+
+int makeFolder(const std::u16string& path)
 {
     const std::wstring p = wide(path);
-    if (CreateDirectoryW(p.c_str(), nullptr)) return true;
+    if (CreateDirectoryW(p.c_str(), nullptr)) return 0;
+    const DWORD error = GetLastError();  // before anything else replaces it
     const DWORD attributes = GetFileAttributesW(p.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return attributes & FILE_ATTRIBUTE_DIRECTORY ? 0 : ENOTDIR;
+    return errorOfSystem(error);
 }
+}  // namespace
 
 FILE* openFile(const std::u16string& path, const char* mode)
 {
     return _wfopen(wide(path).c_str(), std::wstring(mode, mode + std::strlen(mode)).c_str());
+}
+
+int openRegularFile(const std::u16string& path, FILE** file, FileKind& kind, uint64_t& size)
+{
+    *file = nullptr;
+    size = 0;
+    struct _stat64 st;
+    errno = 0;
+    if (_wstat64(wide(path).c_str(), &st) != 0) {
+        kind = FileKind::none;
+        return lastError(ENOENT);
+    }
+    kind = kindOfMode(st.st_mode);
+    if (kind != FileKind::regular) return 0;
+    FILE* f = _wfopen(wide(path).c_str(), L"rb");
+    if (!f) return lastError();
+    if (_fstat64(_fileno(f), &st) != 0 || (kind = kindOfMode(st.st_mode)) != FileKind::regular) {
+        const int error = kind == FileKind::regular ? lastError() : 0;
+        std::fclose(f);
+        return error;
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    *file = f;
+    return 0;
 }
 
 int createFile(const std::u16string& path, bool exclusive, FILE** file)
@@ -180,15 +236,58 @@ FileKind fileKind(const std::u16string& path)
 
 std::u16string linkTarget(const std::u16string& path) { return path; }
 #else
-bool createFolder(const std::u16string& path)
+namespace {
+FileKind kindOfMode(mode_t mode)
 {
-    const std::string p = narrow(path);
-    if (mkdir(p.c_str(), 0777) == 0) return true;
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (S_ISDIR(mode)) return FileKind::folder;
+    return S_ISREG(mode) ? FileKind::regular : FileKind::other;
 }
 
+int makeFolder(const std::u16string& path)
+{
+    const std::string p = narrow(path);
+    if (mkdir(p.c_str(), 0777) == 0) return 0;
+    const int error = errno;  // before the look below replaces it
+    struct stat st;
+    if (stat(p.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    return error ? error : EIO;
+}
+}  // namespace
+
 FILE* openFile(const std::u16string& path, const char* mode) { return std::fopen(narrow(path).c_str(), mode); }
+
+int openRegularFile(const std::u16string& path, FILE** file, FileKind& kind, uint64_t& size)
+{
+    *file = nullptr;
+    size = 0;
+    const std::string p = narrow(path);
+    struct stat st;
+    errno = 0;
+    if (stat(p.c_str(), &st) != 0) {
+        kind = FileKind::none;
+        return lastError(ENOENT);
+    }
+    // A pipe, a device or a folder is never opened: opening one may wait, or do something.
+    kind = kindOfMode(st.st_mode);
+    if (kind != FileKind::regular) return 0;
+    // Without waiting all the same, and checked again once open: the name may
+    // have been given to a pipe in the meantime.
+    const int fd = open(p.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return lastError();
+    if (fstat(fd, &st) != 0 || (kind = kindOfMode(st.st_mode)) != FileKind::regular) {
+        const int error = kind == FileKind::regular ? lastError() : 0;
+        close(fd);
+        return error;
+    }
+    *file = fdopen(fd, "rb");
+    if (!*file) {
+        const int error = lastError();
+        close(fd);
+        return error;
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    return 0;
+}
 
 int createFile(const std::u16string& path, bool exclusive, FILE** file)
 {

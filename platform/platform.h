@@ -46,6 +46,12 @@ bool createFolder(const std::u16string& path);   // one level; true when it exis
 // names the folder that could not be made.
 int createFolders(const std::u16string& path, std::u16string& failed);
 FILE* openFile(const std::u16string& path, const char* mode);  // for reading; binary modes
+enum class FileKind { none, regular, folder, other };
+// Opens `path` for reading (binary) only when it is a regular file, never
+// waiting on a pipe or a device: `kind` says what it is (following links),
+// and `size` its size when it was opened. 0 with no file open when it is no
+// regular file; else the error of the opening.
+int openRegularFile(const std::u16string& path, FILE** file, FileKind& kind, uint64_t& size);
 // Opens a file for writing (binary), truncating it, or only when it does not
 // exist yet (exclusive: EEXIST when it does).
 int createFile(const std::u16string& path, bool exclusive, FILE** file);
@@ -55,7 +61,6 @@ int flushFile(FILE* file);
 int closeFile(FILE* file);  // closes in any case
 bool removeFile(const std::u16string& path);
 int replaceFile(const std::u16string& from, const std::u16string& to);  // rename, over an existing file
-enum class FileKind { none, regular, folder, other };
 FileKind fileKind(const std::u16string& path);  // following symbolic links
 // The file a chain of symbolic links ends at; the path itself when it is no link.
 std::u16string linkTarget(const std::u16string& path);

@@ -95,14 +95,35 @@ void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uin
     formatMergedBatchTimes(texts, elapsedMs, static_cast<int32_t>(mapMs), static_cast<int32_t>(colourMs));
 }
 
-void formatMergedBatchTimes(BatchTexts& texts, uint64_t elapsedMs, int64_t mapMs, int64_t colourMs)
+namespace {
+void formatTimeLines(BatchTexts& texts, uint64_t elapsedMs, const std::u16string& mapSum, const std::u16string& colourSum)
 {
     const uint64_t seconds = elapsedMs / 1000 + (elapsedMs % 1000 >= 500 ? 1 : 0);
     copyText(texts.batchTotalTime, batchTextUnits,
              bs::totalTime + padded(static_cast<int64_t>(seconds / 60), 2, u'0') + bs::minutes +
                  padded(static_cast<int64_t>(seconds % 60), 2, u'0') + bs::seconds);
-    copyText(texts.batchMapTime, batchTextUnits, bs::mapTime + sumText(mapMs) + bs::milliseconds);
-    copyText(texts.batchColourTime, batchTextUnits, bs::colourTime + sumText(colourMs) + bs::milliseconds);
+    copyText(texts.batchMapTime, batchTextUnits, bs::mapTime + mapSum + bs::milliseconds);
+    copyText(texts.batchColourTime, batchTextUnits, bs::colourTime + colourSum + bs::milliseconds);
+}
+
+std::u16string exactSumText(uint64_t ms)
+{
+    std::u16string digits;
+    do digits.insert(digits.begin(), static_cast<char16_t>(u'0' + ms % 10));
+    while ((ms /= 10) != 0);
+    while (digits.size() < 8) digits.insert(digits.begin(), u' ');
+    return digits;
+}
+}  // namespace
+
+void formatMergedBatchTimes(BatchTexts& texts, uint64_t elapsedMs, int64_t mapMs, int64_t colourMs)
+{
+    formatTimeLines(texts, elapsedMs, sumText(mapMs), sumText(colourMs));
+}
+
+void formatExactBatchTimes(BatchTexts& texts, uint64_t elapsedMs, uint64_t mapMs, uint64_t colourMs)
+{
+    formatTimeLines(texts, elapsedMs, exactSumText(mapMs), exactSumText(colourMs));
 }
 
 MapLoopEnd runMapRange(const MapRange& range, MapVisitor& visitor)

@@ -136,6 +136,8 @@ void formatBatchTimes(BatchTexts& texts, uint32_t elapsedMs, uint32_t mapMs, uin
 // 64-bit count and the sums as given (formatBatchTimes shows them as signed
 // 32-bit numbers).
 void formatMergedBatchTimes(BatchTexts& texts, uint64_t elapsedMs, int64_t mapMs, int64_t colourMs);
+// The same with the sums exact, as large as 64 bits unsigned take them.
+void formatExactBatchTimes(BatchTexts& texts, uint64_t elapsedMs, uint64_t mapMs, uint64_t colourMs);
 // The number of worker threads a batch uses when nothing else is said: the cores (at most 64).
 int defaultBatchJobs();
 // Milliseconds from start to now on the wrapping clock.

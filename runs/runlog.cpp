@@ -96,27 +96,34 @@ int RunLog::writeAt(long offset, const std::string& bytes)
     return e;
 }
 
+int createRunLogFile(const std::u16string& path, FILE** file, std::u16string& created, bool& folderFailed)
+{
+    *file = nullptr;
+    created = path;
+    folderFailed = false;
+    if (path.empty()) return ENAMETOOLONG;
+    const size_t cut = path.find_last_of(u"/\\");
+    if (cut != std::u16string::npos && cut > 0) {
+        if (const int e = createFolders(path.substr(0, cut), created)) {
+            folderFailed = true;
+            return e;
+        }
+    }
+    int e = EEXIST;
+    for (int k = 1; k <= mostNameTries && e == EEXIST; ++k) {
+        created = numberedName(path, k);
+        if (created.size() > maxPathUnits) return ENAMETOOLONG;
+        e = createFile(created, true, file);
+    }
+    return e;
+}
+
 int RunLog::create(const std::u16string& path, uint32_t firstSeed, int32_t nodes)
 {
     firstSeed_ = firstSeed;
     nodes_ = nodes;
     position_ = summaryAt_ = 0;
-    path_ = path;
-    if (path.empty()) return error_ = ENAMETOOLONG;
-    std::u16string failedFolder;
-    const size_t cut = path.find_last_of(u"/\\");
-    if (cut != std::u16string::npos && cut > 0) {
-        if (const int e = createFolders(path.substr(0, cut), failedFolder)) {
-            path_ = failedFolder;
-            return error_ = e;
-        }
-    }
-    int e = EEXIST;
-    for (int k = 1; k <= mostNameTries && e == EEXIST; ++k) {
-        path_ = numberedName(path, k);
-        if (path_.size() > maxPathUnits) return error_ = ENAMETOOLONG;
-        e = createFile(path_, true, &file_);
-    }
+    const int e = createRunLogFile(path, &file_, path_, folderFailed_);
     lineBytes_ = static_cast<long>(toLocaleEncoding(inProgressLine(0, nodes)).size());
     return error_ = e;
 }

@@ -15,6 +15,12 @@ namespace orvane {
 std::u16string runLogFilePath(const LocalTime& start, const std::u16string& nodeText, const std::u16string& mapText,
                               const std::u16string& parent);
 
+// Creates a new file at `path` as every run log is created: the missing
+// folders made, never over an existing file (when the name is taken, the first
+// free of NAME_2.txt, NAME_3.txt ...). `created` is the file made; on failure
+// the folder that could not be made (`folderFailed` set) or the name last tried.
+int createRunLogFile(const std::u16string& path, FILE** file, std::u16string& created, bool& folderFailed);
+
 // Every write is flushed at once and leaves the file made of whole lines.
 // Each operation gives 0, or the error number of the write, seek, flush or
 // close that failed; after a failure the log takes no more writes.
@@ -41,6 +47,8 @@ public:
     // The file created, or the one that could not be: the folder that could
     // not be made, or the name last tried.
     const std::u16string& path() const { return path_; }
+    // Creation failed at a folder (path() names it), not at the file.
+    bool folderFailed() const { return folderFailed_; }
 
 private:
     int writeAt(long offset, const std::string& bytes);
@@ -48,6 +56,7 @@ private:
     FILE* file_ = nullptr;
     std::u16string path_;
     int error_ = 0;
+    bool folderFailed_ = false;
     uint32_t firstSeed_ = 0;
     int32_t nodes_ = 0;
     long position_ = 0;   // where the line of the map in progress starts

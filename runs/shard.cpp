@@ -49,6 +49,9 @@ WallTime systemWallTime()
     using namespace std::chrono;
     WallTime t;
     t.local = localTime();
+    // A leap second (23:59:60 where the time zone counts them) is written as
+    // the second before it: no file holds a time a reader must take on trust.
+    if (t.local.second > 59) t.local.second = 59;
     t.epochMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     return t;
 }
@@ -78,7 +81,10 @@ ShardOutcome runShard(const ShardSettings& s, BatchListener* listener)
     r.jobs = s.jobs;
     // The folder first: a shard that has nowhere to go builds no map.
     if (!s.folder.empty()) {
-        if ((out.error = createFolders(s.folder, out.path))) return out;
+        if ((out.error = createFolders(s.folder, out.path))) {
+            out.folderFailed = true;
+            return out;
+        }
     }
     out.path = pathInFolder(s.folder, shardFileName(s.index, s.run.shards));
     if (fileKind(out.path) == FileKind::folder) {

@@ -68,6 +68,13 @@ std::string shardFileText(const ShardRecord& record);
 // Reads a shard file's text: true when it is whole and consistent; otherwise
 // `problem` says what is wrong with it. Reads only what shardFileText writes.
 bool readShardText(const std::string& text, ShardRecord& record, std::string& problem);
+// A shard file's first lines, up to its sums, are never longer than this.
+inline constexpr size_t shardHeadBytes = 1024;
+// From the first lines of a file (its first shardHeadBytes, or all of it):
+// true with the most bytes that a shard file beginning so can hold, the
+// failed maps it counts included; false, with the problem, when it does not
+// begin as a shard file does. No file larger than that needs to be read.
+bool shardFileLimit(const std::string& head, uint64_t& most, std::string& problem);
 
 struct ShardSettings {
     ShardedRun run;
@@ -82,6 +89,7 @@ struct ShardSettings {
 struct ShardOutcome {
     int error = 0;         // the error that kept the file from being written (0: none)
     std::u16string path;   // the shard file, or the folder that could not be made
+    bool folderFailed = false;  // a folder could not be made (no map was built)
     ShardRecord record;
 };
 

@@ -3,6 +3,7 @@
 // way only (seeds as 8 lower-case hexadecimal digits, counts in decimal
 // without leading zeros), and the reader takes nothing else, so a file it
 // accepts is exactly the file the writer makes of what it read.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <string_view>
@@ -14,6 +15,14 @@ namespace {
 constexpr std::string_view versionLine = "orvane shard file 1";
 constexpr std::string_view completeLine = "complete";
 constexpr std::string_view completeEnding = "\ncomplete\n";
+// "failed SEED RESULT" at its longest: the result "-32768".
+constexpr uint64_t longestFailedLine = 23;
+// A map's build or colouring time is the difference of two readings of a
+// 32-bit millisecond clock: a slice's sums can be no more than this per map.
+constexpr uint64_t mostMsPerMap = 0xFFFFFFFFu;
+// Local time runs ahead of or behind UTC by at most 14 hours in any time zone;
+// the two readings of a WallTime are taken a moment apart.
+constexpr int64_t mostZoneOffsetSeconds = 15 * 3600;
 
 std::string hex8(uint32_t value)
 {
@@ -76,7 +85,12 @@ public:
         std::string_view text;
         if (!field(key, text)) return false;
         if (!parseTime(text, t))
-            return fail(std::string(key) + " must be 'YYYY-MM-DD hh:mm:ss SECONDS.mmm', not '" + shown(text) + "'");
+            return fail(std::string(key) + " must be 'YYYY-MM-DD hh:mm:ss SECONDS.mmm' with a real date and time, not '" +
+                        shown(text) + "'");
+        const int64_t offset = localSeconds(t.local) - t.epochMs / 1000;
+        if (offset > mostZoneOffsetSeconds || offset < -mostZoneOffsetSeconds)
+            return fail(std::string(key) + "'s local time and seconds since 1970 are " + std::to_string(offset / 3600) +
+                        " hours apart, more than any time zone's offset, in '" + shown(text) + "'");
         return true;
     }
 
@@ -97,6 +111,7 @@ public:
     }
 
     bool atEnd() const { return at_ == text_.size(); }
+    size_t position() const { return at_; }
     bool fail(const std::string& what)
     {
         problem_ = "line " + std::to_string(line_) + ": " + what;
@@ -159,6 +174,26 @@ private:
         return true;
     }
 
+    static int daysInMonth(int year, int month)
+    {
+        if (month < 1 || month > 12) return 31;  // the month itself is refused
+        static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        return month == 2 && leap ? 29 : days[month - 1];
+    }
+
+    // The local time read as if it were UTC, in seconds since 1970.
+    static int64_t localSeconds(const LocalTime& l)
+    {
+        // Days from 1970-01-01 in the proleptic Gregorian calendar, years from March on.
+        const int64_t y = l.year - (l.month <= 2 ? 1 : 0);
+        const int64_t era = y / 400, yearOfEra = y - era * 400;
+        const int64_t dayOfYear = (153 * (l.month + (l.month > 2 ? -3 : 9)) + 2) / 5 + l.day - 1;
+        const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+        const int64_t days = era * 146097 + dayOfEra - 719468;
+        return days * 86400 + l.hour * 3600 + l.minute * 60 + l.second;
+    }
+
     // Digits of fixed width at `at`, in least..most.
     static bool fixedNumber(std::string_view text, size_t at, size_t width, int least, int most, int& value)
     {
@@ -180,9 +215,10 @@ private:
             if ((pattern[i] == '0') != (text[i] >= '0' && text[i] <= '9') || (pattern[i] != '0' && text[i] != pattern[i]))
                 return false;
         LocalTime& l = t.local;
-        if (!fixedNumber(text, 0, 4, 0, 9999, l.year) || !fixedNumber(text, 5, 2, 1, 12, l.month) ||
-            !fixedNumber(text, 8, 2, 1, 31, l.day) || !fixedNumber(text, 11, 2, 0, 23, l.hour) ||
-            !fixedNumber(text, 14, 2, 0, 59, l.minute) || !fixedNumber(text, 17, 2, 0, 60, l.second))
+        if (!fixedNumber(text, 0, 4, 1, 9999, l.year) || !fixedNumber(text, 5, 2, 1, 12, l.month) ||
+            !fixedNumber(text, 8, 2, 1, daysInMonth(l.year, l.month), l.day) ||
+            !fixedNumber(text, 11, 2, 0, 23, l.hour) || !fixedNumber(text, 14, 2, 0, 59, l.minute) ||
+            !fixedNumber(text, 17, 2, 0, 59, l.second))
             return false;
         const std::string_view epoch = text.substr(pattern.size());
         const size_t dot = epoch.size() - 4;
@@ -230,7 +266,22 @@ bool readTallyLines(ShardReader& in, ShardRecord& r)
     if (t.successes + t.failures != r.slice.maps)
         return in.fail("successes and failures add up to " + std::to_string(t.successes + t.failures) +
                        ", not to the slice's " + std::to_string(r.slice.maps) + " maps");
-    return in.decimal("map-ms", 0, UINT64_MAX, t.mapMs) && in.decimal("colour-ms", 0, UINT64_MAX, t.colourMs);
+    const uint64_t mostMs = r.slice.maps * mostMsPerMap;
+    return in.decimal("map-ms", 0, mostMs, t.mapMs) && in.decimal("colour-ms", 0, mostMs, t.colourMs);
+}
+
+// The first carriage return, as the fault of its line: shard files end their lines with LF alone.
+bool noCarriageReturn(const std::string& text, std::string& problem)
+{
+    const size_t at = text.find('\r');
+    if (at == std::string::npos) return true;
+    const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n')) + 1;
+    const bool crlf = at + 1 < text.size() && text[at + 1] == '\n';
+    problem = "line " + std::to_string(line) +
+              (crlf ? " ends with CR LF, not LF alone: the file was converted to Windows line ends on its way here; "
+                      "copy it again unchanged, or run the shard again"
+                    : " holds a carriage return: not a shard file's line");
+    return false;
 }
 
 // The failed maps: as many as the failures line says, inside the slice, in seed order.
@@ -280,6 +331,7 @@ std::string shardFileText(const ShardRecord& r)
 bool readShardText(const std::string& text, ShardRecord& record, std::string& problem)
 {
     record = ShardRecord{};
+    if (!noCarriageReturn(text, problem)) return false;
     if (!text.ends_with(completeEnding)) {
         problem = "incomplete: it does not end with the line 'complete' (cut short, or still being written)";
         return false;
@@ -289,6 +341,15 @@ bool readShardText(const std::string& text, ShardRecord& record, std::string& pr
         !in.exactLine(completeLine))
         return false;
     if (!in.atEnd()) return in.fail("more lines after 'complete'");
+    return true;
+}
+
+bool shardFileLimit(const std::string& head, uint64_t& most, std::string& problem)
+{
+    ShardRecord r;
+    ShardReader in(head, problem);
+    if (!noCarriageReturn(head, problem) || !readShardLines(in, r) || !readTallyLines(in, r)) return false;
+    most = in.position() + r.tally.failures * longestFailedLine + completeLine.size() + 1;
     return true;
 }
 

@@ -21,6 +21,7 @@ namespace {
 struct ShardFile {
     std::u16string path, name;
     bool complete = false;
+    bool notAFile = false;  // a folder, a pipe, a device: nothing a shard writes replaces it
     ShardRecord record;
     std::string problem;
 };
@@ -33,7 +34,8 @@ bool isShardFileName(const std::u16string& name)
     return name.size() > 10 && name.compare(0, 6, u"shard-") == 0 && name.compare(name.size() - 4, 4, u".txt") == 0;
 }
 
-// The names of the regular files (or links to them) named shard-*.txt, sorted.
+// The names shard-*.txt in the folder, sorted: whatever they name, so that
+// a folder or a pipe under such a name is refused by name, not passed over.
 std::vector<std::u16string> shardFileNames(const std::u16string& folder, std::string& problem)
 {
     std::vector<std::u16string> names;
@@ -41,25 +43,55 @@ std::vector<std::u16string> shardFileNames(const std::u16string& folder, std::st
     fs::directory_iterator it(fs::path(folder), error), end;
     for (; !error && it != end; it.increment(error)) {
         const std::u16string name = it->path().filename().u16string();
-        std::error_code ignored;
-        if (isShardFileName(name) && it->is_regular_file(ignored)) names.push_back(name);
+        if (isShardFileName(name)) names.push_back(name);
     }
     if (error) problem = "cannot read the folder '" + shown(folder) + "': " + error.message();
     std::sort(names.begin(), names.end());
     return names;
 }
 
-int readWholeFile(const std::u16string& path, std::string& bytes)
+// Appends from the file until its end or until `bytes` holds more than `most`.
+int readUpTo(FILE* file, uint64_t most, std::string& bytes)
 {
-    errno = 0;
-    FILE* file = openFile(path, "rb");
-    if (!file) return errno ? errno : EIO;
     char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-    const int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
-    closeFile(file);
-    return error;
+    errno = 0;
+    while (bytes.size() <= most) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof buffer, most + 1 - bytes.size()));
+        const size_t n = std::fread(buffer, 1, want, file);
+        if (n == 0) break;
+        bytes.append(buffer, n);
+    }
+    return std::ferror(file) ? (errno ? errno : EIO) : 0;
+}
+
+// Reads a file no further than a shard file can reach: its first lines say
+// how long the whole can be, so a larger file is refused unread.
+int readShardBytes(FILE* file, uint64_t size, std::string& bytes, std::string& problem)
+{
+    if (const int e = readUpTo(file, shardHeadBytes, bytes)) return e;
+    if (bytes.size() <= shardHeadBytes) return 0;  // all of it
+    const std::string sizeText = "is " + std::to_string(size) + " bytes";
+    uint64_t most = 0;
+    std::string why;
+    if (!shardFileLimit(bytes.substr(0, shardHeadBytes), most, why)) {
+        problem = sizeText + " and does not begin as a shard file does (" + why + "); not read further";
+        return 0;
+    }
+    if (size > most) {
+        problem = sizeText + ", more than a shard file with the failed maps it counts can hold (" + std::to_string(most) +
+                  " bytes); not read";
+        return 0;
+    }
+    bytes.reserve(static_cast<size_t>(size));
+    if (const int e = readUpTo(file, most, bytes)) return e;
+    if (bytes.size() > most) problem = "grew past the " + std::to_string(most) + " bytes a shard file so begun can hold while it was read";
+    return 0;
+}
+
+std::string notAFileReason(FileKind kind)
+{
+    return kind == FileKind::folder ? "is a folder, not a shard file: move it out of the way"
+                                    : "is not a regular file (a pipe, a socket or a device) and is not read: move it out of the way";
 }
 
 ShardFile readShardFile(const std::u16string& folder, const std::u16string& name)
@@ -67,9 +99,29 @@ ShardFile readShardFile(const std::u16string& folder, const std::u16string& name
     ShardFile f;
     f.name = name;
     f.path = pathInFolder(folder, name);
-    std::string bytes;
-    if (const int e = readWholeFile(f.path, bytes)) f.problem = "cannot be read: " + errorText(e);
-    else f.complete = readShardText(bytes, f.record, f.problem);
+    FILE* file = nullptr;
+    FileKind kind = FileKind::none;
+    uint64_t size = 0;
+    if (const int e = openRegularFile(f.path, &file, kind, size)) {
+        f.problem = "cannot be read: " + errorText(e);
+        return f;
+    }
+    if (!file) {
+        f.notAFile = true;
+        f.problem = notAFileReason(kind);
+        return f;
+    }
+    try {
+        std::string bytes;
+        const int e = readShardBytes(file, size, bytes, f.problem);
+        if (e) f.problem = "cannot be read: " + errorText(e);
+        else if (f.problem.empty()) f.complete = readShardText(bytes, f.record, f.problem);
+    } catch (const std::bad_alloc&) {
+        f.complete = false;
+        f.record = ShardRecord{};
+        f.problem = "is " + std::to_string(size) + " bytes: not enough memory to read it";
+    }
+    closeFile(file);
     return f;
 }
 
@@ -158,7 +210,7 @@ void sortIntoSet(ShardSet& set, const std::vector<ShardFile>& files)
     for (const ShardFile* file : order) {
         const ShardFile& f = *file;
         const ShardRecord& r = f.record;
-        if (!f.complete) refuse(set, Kind::unreadable, f, f.problem);
+        if (!f.complete) refuse(set, f.notAFile ? Kind::notAFile : Kind::unreadable, f, f.problem);
         else if (!(r.run == set.run))
             refuse(set, Kind::otherRun, f, "belongs to another run (" + runText(r.run) + "), not to this one (" + runText(set.run) + ")");
         else if (!(r.slice == shardSlice(set.run, r.index))) refuse(set, Kind::wrongSlice, f, wrongSliceReason(set.run, r));
@@ -234,7 +286,7 @@ BatchTexts mergedTimes(const ShardSet& set)
         formatMergedBatchTimes(texts, elapsed, static_cast<int32_t>(static_cast<uint32_t>(mapMs)),
                                static_cast<int32_t>(static_cast<uint32_t>(colourMs)));
     else
-        formatMergedBatchTimes(texts, elapsed, static_cast<int64_t>(mapMs), static_cast<int64_t>(colourMs));
+        formatExactBatchTimes(texts, elapsed, mapMs, colourMs);
     return texts;
 }
 
@@ -265,24 +317,20 @@ const ShardRecord& earliestShard(const ShardSet& set)
 }
 
 // Creates the log as every run log is created (missing folders made, never
-// over an existing file: NAME_2.txt ...), then writes it in one pass.
+// over an existing file: NAME_2.txt ...), then writes it in one pass through
+// the handle that created it: the name is never opened again, so nothing put
+// in its place meanwhile is written to or truncated.
 void writeMergedLog(const ShardSet& set, const std::u16string& logParent, MergeOutcome& out)
 {
     const ShardedRun& run = set.run;
     const std::u16string wanted = runLogFilePath(earliestShard(set).start.local, decimalText(run.nodes),
                                                  decimalText(static_cast<int64_t>(run.maps)), logParent);
-    RunLog created;
-    out.logError = created.create(wanted, run.firstSeed, run.nodes);
-    out.logPath = created.path();
-    if (out.logError) return;
     FILE* file = nullptr;
-    out.logError = created.close();
-    if (!out.logError) out.logError = createFile(out.logPath, false, &file);
-    if (!out.logError) out.logError = writeLogText(file, set);
-    if (file) {
-        const int closed = closeFile(file);
-        if (!out.logError) out.logError = closed;
-    }
+    out.logError = createRunLogFile(wanted, &file, out.logPath, out.folderFailed);
+    if (out.logError) return;
+    out.logError = writeLogText(file, set);
+    const int closed = closeFile(file);
+    if (!out.logError) out.logError = closed;
     if (out.logError) removeFile(out.logPath);
 }
 }  // namespace
@@ -298,7 +346,8 @@ ShardSet readShardSet(const std::u16string& folder, const ShardedRun* run)
     if (!run && !anyComplete) {
         set.folderProblem = files.empty() ? "no shard file (shard-*.txt) in '" + shown(folder) + "'"
                                           : "no complete shard file in '" + shown(folder) + "': the run is unknown";
-        for (const ShardFile& f : files) refuse(set, RefusedShardFile::Kind::unreadable, f, f.problem);
+        for (const ShardFile& f : files)
+            refuse(set, f.notAFile ? RefusedShardFile::Kind::notAFile : RefusedShardFile::Kind::unreadable, f, f.problem);
         return set;
     }
     set.run = run ? *run : commonRun(files);
@@ -343,7 +392,8 @@ PendingShards pendingShards(const std::u16string& folder, const ShardedRun& run)
     if (!set.folderProblem.empty()) pending.problems.push_back(set.folderProblem);
     pending.indices = set.missing;
     for (const RefusedShardFile& f : set.refused) {
-        // A broken file under a pending shard's own name is replaced when that shard runs.
+        // A broken file under a pending shard's own name is replaced when that
+        // shard runs; a folder or a pipe there is not.
         const bool replaced = f.kind == RefusedShardFile::Kind::unreadable &&
                               std::any_of(set.missing.begin(), set.missing.end(), [&](uint32_t i) {
                                   return f.path == pathInFolder(folder, shardFileName(i, run.shards));

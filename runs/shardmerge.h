@@ -11,7 +11,8 @@ namespace orvane {
 
 // A file of the folder that is not a good shard of the run, and why.
 struct RefusedShardFile {
-    enum class Kind { unreadable, otherRun, wrongSlice, duplicate };
+    // notAFile: a folder, a pipe or a device under a shard file's name.
+    enum class Kind { unreadable, notAFile, otherRun, wrongSlice, duplicate };
     Kind kind = Kind::unreadable;
     std::u16string path;
     std::string reason;
@@ -38,6 +39,7 @@ struct MergeOutcome {
     std::vector<std::string> problems;  // when there are any, no log was written
     int logError = 0;                   // the error that kept the log from being written
     std::u16string logPath;             // the log written, or the file or folder that failed
+    bool folderFailed = false;          // a folder of the log could not be made: logPath names it
 };
 
 // Merges the shards of `folder` into the run's log, created in `logParent`

@@ -3,7 +3,9 @@
 # munged, slurmctld and slurmd from Debian's packages, run as root without
 # systemd, with everything (slurm.conf, munge key and socket, state, logs, pid
 # files) inside one folder, the node on 127.0.0.1 with this machine's cores,
-# one default partition, no accounting database and no cgroups.
+# one default partition, no accounting database and no cgroups. Its daemons
+# listen on 127.0.0.1 only (munged on a socket in the folder): the start fails
+# if any of them would be reachable from another machine.
 #
 #   bash scripts/slurm-cluster.sh start DIR    starts it, prints the exports to use
 #   bash scripts/slurm-cluster.sh stop DIR     stops it again by its process ids
@@ -11,14 +13,15 @@
 #
 # or `source scripts/slurm-cluster.sh` and call orvane_slurm_start DIR (which
 # exports SLURM_CONF), orvane_slurm_stop DIR (fine from a trap, and on a folder
-# whose start failed half-way) and orvane_slurm_wait_job JOBID [SECONDS].
+# whose start failed half-way), orvane_slurm_wait_job JOBID [SECONDS] and
+# orvane_slurm_listening DIR (the TCP addresses its processes listen on).
 # DIR/env.sh holds the exports for any other shell.
 #
 # Knobs: ORVANE_SLURM_TIMEOUT (seconds to wait for the node, default 60),
 # ORVANE_SLURM_PORT (first port tried for slurmctld, default 6817; slurmd takes
 # the next free one).
 
-orvane_slurm_packages=(munge slurm-client slurmctld slurmd)
+orvane_slurm_packages=(munge slurm-client slurmctld slurmd iproute2)
 
 # Installs the packages that are not there yet. The packages' own services are
 # kept from starting while they install: this cluster runs its own daemons.
@@ -99,6 +102,42 @@ _orvane_slurm_pid() {
     awk -v n="$2" '$1 == n { p = $2 } END { print p }' "$1/run/pids" 2>/dev/null
 }
 
+# orvane_slurm_listening DIR: one "NAME ADDRESS:PORT" line for each TCP socket
+# that a daemon or a job step of the cluster in DIR listens on.
+orvane_slurm_listening() {
+    local dir pids
+    dir=$(cd "${1:?usage: orvane_slurm_listening DIR}" && pwd) || return 1
+    command -v ss >/dev/null 2>&1 || { echo "slurm-cluster: error: ss not found: apt-get install iproute2" >&2; return 1; }
+    pids=$( (awk '{ print $2 }' "$dir/run/pids" 2>/dev/null; _orvane_slurm_steps "$dir") | tr '\n' ' ')
+    ss -Hltnp 2>/dev/null | awk -v pids="$pids" '
+        BEGIN { n = split(pids, p, " "); for (i = 1; i <= n; i++) ours[p[i]] = 1 }
+        {
+            rest = $0
+            while (match(rest, /"[^"]*",pid=[0-9]+/)) {
+                item = substr(rest, RSTART, RLENGTH)
+                rest = substr(rest, RSTART + RLENGTH)
+                name = item; sub(/^"/, "", name); sub(/",pid=.*/, "", name)
+                pid = item; sub(/.*pid=/, "", pid)
+                if (pid in ours) print name, $4
+            }
+        }'
+}
+
+# Fails, naming them, when any of the cluster's sockets listens beyond this
+# machine (on an address other than 127.x.x.x or ::1).
+_orvane_slurm_only_loopback() {
+    local listening wide
+    listening=$(orvane_slurm_listening "$1") || return 1
+    if [ -z "$listening" ]; then
+        echo "slurm-cluster: error: ss shows no socket of the cluster's daemons listening" >&2
+        return 1
+    fi
+    wide=$(awk '$2 !~ /^(127\.[0-9.]+|\[::1\]):[0-9]+$/' <<<"$listening")
+    [ -z "$wide" ] && return 0
+    echo "slurm-cluster: error: reachable from other machines: $(echo "$wide" | tr '\n' ' ')" >&2
+    return 1
+}
+
 # The daemons run in the foreground, so NAME.out has all that NAME.log has,
 # and the errors from before the log file was opened.
 _orvane_slurm_logs() {
@@ -132,6 +171,9 @@ ClusterName=orvane
 SlurmctldHost=localhost(127.0.0.1)
 SlurmctldPort=$ctld_port
 SlurmdPort=$slurmd_port
+# Every daemon listens on 127.0.0.1 (the address its host entry names), not on
+# all interfaces: the cluster is reachable from this machine only.
+CommunicationParameters=NoCtldInAddrAny,NoInAddrAny
 SlurmUser=root
 SlurmdUser=root
 AuthType=auth/munge
@@ -232,7 +274,12 @@ orvane_slurm_start() {
         fi
         sleep 0.2
     done
-    echo "slurm-cluster: up in $dir (slurmctld :$ctld_port, slurmd :$slurmd_port, $(nproc) CPUs, partition main)" >&2
+    if ! _orvane_slurm_only_loopback "$dir"; then
+        _orvane_slurm_fail "$dir" "the daemons must listen on 127.0.0.1 only: this Slurm ignored CommunicationParameters"
+        return 1
+    fi
+    echo "slurm-cluster: up in $dir (slurmctld 127.0.0.1:$ctld_port, slurmd 127.0.0.1:$slurmd_port, $(nproc) CPUs," \
+        "partition main)" >&2
 }
 
 # orvane_slurm_stop DIR: cancels what is left in the queue and ends the

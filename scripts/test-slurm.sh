@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Sharded batch runs on a private single-node Slurm cluster (scripts/slurm-
-# cluster.sh): runs submitted with scripts/slurm-batch.sh must merge into the
-# run log that `orvane-cli batch --jobs 1` writes for the same seeds; a
+# cluster.sh), which must listen on 127.0.0.1 only: runs submitted with
+# scripts/slurm-batch.sh must merge into the run log that `orvane-cli batch
+# --jobs 1` writes for the same seeds, whatever the folder's name; a
 # cancelled shard, a truncated shard file, a shard of another run and two
 # copies of one shard must each stop the merge, and a second submission must
-# fill the gap. The companion: ORVANE_CLI, else build/default/cli/orvane-cli.
+# fill the gap. The script's failure paths: scripts/test-slurm-batch.sh. The companion: ORVANE_CLI, else build/default/cli/orvane-cli.
 # Ends with "slurm: N passed, N failed"; exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -52,6 +53,15 @@ if ! orvane_slurm_start "$work/cluster"; then
     failed=$((failed + 1))
     finish
 fi
+# The private cluster answers this machine only.
+only_loopback() {
+    local listening
+    listening=$(orvane_slurm_listening "$work/cluster") || return 1
+    echo "  listening: $(echo "$listening" | tr '\n' ' ')"
+    grep -q '^slurmctld ' <<<"$listening" && grep -q '^slurmd ' <<<"$listening" &&
+        ! awk '$2 !~ /^(127\.[0-9.]+|\[::1\]):[0-9]+$/ { found = 1 } END { exit !found }' <<<"$listening"
+}
+check "slurmctld and slurmd listen on 127.0.0.1 only" only_loopback
 
 # The log of one sequential run: batch --jobs 1 with the same options.
 sequential_log() {
@@ -94,9 +104,13 @@ submit_and_wait "$work/plain" --seed 1 --nodes 200 --maps 4000 --tasks 8 >"$work
 submit_and_wait "$work/failing" --seed 2a --nodes 20 --maps 300 --tasks 8 --clock-step 400 >"$work/failing.log" &
 submit_and_wait "$work/last" --seed 2a --nodes 20 --maps "$last_maps" --tasks 8 --clock-step 400 >"$work/last.log" &
 submit_and_wait "$work/wrap" --seed fffffc00 --nodes 100 --maps 2048 --tasks 8 --cpus 2 >"$work/wrap.log" &
-# A shard that cannot write its file (a folder stands in its place) fails
-# its task: the merge never runs and --wait says so.
-mkdir -p "$work/unwritable/shard-00001-of-00002.txt"
+# A folder whose name is data: Slurm's patterns, the script's old markers, quotes.
+odd="$work/-odd @CPUS@ @TASK@ %x%j 'q' \"d\""
+submit_and_wait "$odd" --seed 5 --nodes 30 --maps 300 --tasks 3 --cpus 2 >"$work/odd.log" &
+# A shard that cannot write its file (its name links into a missing folder)
+# fails its task: the merge never runs and --wait says so.
+mkdir -p "$work/unwritable"
+ln -s "$work/missing/shard.txt" "$work/unwritable/shard-00001-of-00002.txt"
 (
     bash scripts/slurm-batch.sh --out "$work/unwritable" --seed 1 --nodes 50 --maps 20 --tasks 2 --wait \
         >"$work/unwritable.submit" 2>&1
@@ -112,12 +126,14 @@ again=$?
 check "a submission while the run's jobs are queued is refused" \
     bash -c '[ "$1" -ne 0 ] && grep -q "still queued or running" "$2"' _ "$again" "$work/gap.again"
 scancel "${gap_array}_3" && scontrol release "$gap_array"
+check "  ... and still on 127.0.0.1 only while jobs run" only_loopback
 
 plain=$(sequential_log --seed 1 --nodes 200 --maps 4000)
 failing=$(sequential_log --seed 2a --nodes 20 --maps 300 --clock-step 400)
 last=$(sequential_log --seed 2a --nodes 20 --maps "$last_maps" --clock-step 400)
 wrap=$(sequential_log --seed fffffc00 --nodes 100 --maps 2048)
 gap=$(sequential_log --seed 3 --nodes 200 --maps 800)
+odd_sequential=$(sequential_log --seed 5 --nodes 30 --maps 300)
 wait
 
 check "8 shards of 4000 maps merge into the log of batch --jobs 1" same_log without_times "$(cat "$work/plain.log")" "$plain"
@@ -127,6 +143,19 @@ check "the last map failing ($last_maps maps): the same log" same_log without_to
 check "  ... and the last map did fail" bash -c '! grep -q "最終地図" "$1"' _ "$last"
 check "seeds wrapping past ffffffff: the same log" same_log without_times "$(cat "$work/wrap.log")" "$wrap"
 check "  ... and the run crosses 00000000" contains "$wrap" '000003ff(100)	;最終地図'
+
+check "a folder named with @CPUS@, %x, quotes and a leading -: the same log" \
+    same_log without_times "$(cat "$work/odd.log")" "$odd_sequential"
+check "  ... its Slurm output files named as the folder is" bash -c '[ -f "$1/slurm/shard-2-$2.out" ]' _ "$odd" \
+    "$(sed -n 's/^shards: job \([0-9]*\) .*/\1/p' "$odd.submit")"
+
+# A folder in a shard file's place would fail its task for good: refused before anything is submitted.
+mkdir -p "$work/folder-in-place/shard-00001-of-00002.txt"
+bash scripts/slurm-batch.sh --out "$work/folder-in-place" --seed 1 --nodes 50 --maps 20 --tasks 2 \
+    >"$work/folder-in-place.submit" 2>&1
+check "a folder in a shard file's place: refused (exit $?)" \
+    contains "$work/folder-in-place.submit" "shard-00001-of-00002.txt: is a folder, not a shard file"
+check "  ... before submitting" bash -c '! grep -q "^shards: job" "$1"' _ "$work/folder-in-place.submit"
 
 check "a failed shard task: --wait exits 1 ($(cat "$work/unwritable.status"))" [ "$(cat "$work/unwritable.status")" = 1 ]
 check "  ... saying that the merge did not run" contains "$work/unwritable.submit" "the merge did not run"

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 install_packages() {
-    local wanted=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev)
+    local wanted=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev strace)
     local missing=()
     for p in "${wanted[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
     if [ ${#missing[@]} -gt 0 ]; then

@@ -41,6 +41,15 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
+    // The exit status of the companion with these arguments, and its output.
+    int status(const std::string& arguments, std::string* printed = nullptr)
+    {
+        const fs::path out = folder / "out.txt";
+        const int s = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2>/dev/null").c_str());
+        if (printed) *printed = readFile(out);
+        return WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+    }
+
     // Standard output of the companion with these arguments; the run must succeed.
     std::string run(const std::string& arguments)
     {
@@ -197,6 +206,65 @@ TEST_F(Companion, BatchPrintsItsPageAndWritesItsLog)
             << logPath;
         EXPECT_EQ(readFile(logPath), expectedLog);
     }
+}
+// Every option with an upper limit is taken at that limit and refused one
+// beyond it (exit 2, nothing printed); likewise at its lower limit.
+TEST_F(Companion, OptionsAreTakenAtTheirLimitsAndRefusedBeyond)
+{
+    const std::string dir = " --dir " + (folder / "logs").string();
+    const std::string batch = "batch --seed 1 --nodes 5 --maps 2" + dir;
+    struct Case {
+        std::string arguments;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {batch + " --jobs 1", 0},              {batch + " --jobs 64", 0},
+        {batch + " --jobs 0", 2},              {batch + " --jobs 65", 2},
+        {batch + " --clock-step 1", 0},        {batch + " --clock-step 100000", 0},
+        {batch + " --clock-step 0", 2},        {batch + " --clock-step 100001", 2},
+        {"colour --seed 1 --nodes 8 --steps 0", 0},
+        {"colour --seed 1 --nodes 8 --steps 9223372036854775808", 2},
+        {"render --seed 1 --nodes 3 --size 16384x1 --svg " + (folder / "wide.svg").string(), 0},
+        {"render --seed 1 --nodes 3 --size 1x16384 --svg " + (folder / "tall.svg").string(), 0},
+        {"render --seed 1 --nodes 3 --size 16385x1 --svg " + (folder / "x.svg").string(), 2},
+        {"render --seed 1 --nodes 3 --size 1x16385 --svg " + (folder / "x.svg").string(), 2},
+        {"render --seed 1 --nodes 3 --size 0x1 --svg " + (folder / "x.svg").string(), 2},
+        {"pending --seed 1 --nodes 3 --maps 1 --shards 0 --out " + (folder / "p").string(), 2},
+        {"pending --seed 1 --nodes 3 --maps 1 --shards 1000001 --out " + (folder / "p").string(), 2},
+        {"pending --seed 1 --nodes 3 --maps 0 --shards 1 --out " + (folder / "p").string(), 2},
+        {"pending --seed 1 --nodes 3 --maps 4294967297 --shards 1 --out " + (folder / "p").string(), 2},
+    };
+    for (const Case& c : cases) {
+        std::string printed;
+        EXPECT_EQ(status(c.arguments, &printed), c.status) << c.arguments;
+        if (c.status == 2) EXPECT_EQ(printed, "") << c.arguments;
+    }
+    EXPECT_FALSE(fs::exists(folder / "x.svg"));
+
+    // Shards: the last of a million over the whole seed space; one more
+    // shard, or one more map, is refused.
+    const std::string shards = " --out " + (folder / "shards").string();
+    std::string printed;
+    ASSERT_EQ(status("batch --seed 0 --nodes 3 --maps 4294967296 --shard 999999/1000000 --jobs 2" + shards, &printed), 0);
+    EXPECT_EQ(printed.substr(0, printed.find('\n')), "shard 999999/1000000: ffffef3a..ffffffff (4294 maps): 4294 ok, 0 failed");
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 1 --shard 0/1" + shards), 0);
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 4294967297 --shard 0/1" + shards), 2);
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 0 --shard 0/1" + shards), 2);
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 10 --shard 1000000/1000000" + shards), 2);
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 10 --shard 0/1000001" + shards), 2);
+    EXPECT_EQ(status("batch --seed 0 --nodes 3 --maps 10 --shard 1/1" + shards), 2);
+    ASSERT_EQ(status("pending --seed 0 --nodes 3 --maps 4294967296 --shards 1000000 --out " + (folder / "none").string(),
+                     &printed), 0);
+    EXPECT_EQ(printed, "0-999999\n");
+
+    // Node counts are clamped, not refused: 3 and 10000 are their ends.
+    EXPECT_EQ(run("map --seed 1 --nodes 10000").substr(0, 29), "seed=00000001 nodes=10000 bor");
+    EXPECT_EQ(run("map --seed 1 --nodes 10001").substr(0, 29), "seed=00000001 nodes=10000 bor");
+    EXPECT_EQ(run("map --seed 1 --nodes 3"), "seed=00000001 nodes=3 borders=3 outer=3\n");
+    EXPECT_EQ(run("map --seed 1 --nodes 2"), "seed=00000001 nodes=3 borders=3 outer=3\n");
+    // A negative seed at the 32-bit limit.
+    EXPECT_EQ(run("map --seed -ffffffff --nodes 5").substr(0, 22), "seed=00000001 nodes=5 ");
+    EXPECT_EQ(run("map --seed -100000000 --nodes 5").substr(0, 22), "seed=ffffffff nodes=5 ");
 }
 }  // namespace
 #endif

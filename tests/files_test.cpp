@@ -14,6 +14,7 @@
 #include "ui/settings.h"
 #include "ui/strings.h"
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -295,6 +296,103 @@ TEST_F(FullDisk, BatchRenderAndExportSayTheDiskIsFullAndKeepOldFiles)
     size_t sideFiles = 0;
     for (const auto& entry : fs::directory_iterator(disk)) sideFiles += entry.path().extension() == ".part";
     EXPECT_EQ(sideFiles, 0u);
+}
+
+// A folder that nobody may write into, root included: a read-only file
+// system where the tests may mount one (as root), else, for a user, a folder
+// without write permission. What cannot be made is named with the error of
+// the making, not with what a look at the missing folder says afterwards.
+class UnwritableFolder : public FileFaults {
+protected:
+    fs::path locked;
+    int expected = 0;  // the error of making a folder in it
+    bool mounted = false;
+
+    void SetUp() override
+    {
+        FileFaults::SetUp();
+        locked = folder / "locked";
+        fs::create_directory(locked);
+        if (geteuid() == 0) {
+            mounted = mount("orvane-test", locked.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+            if (mounted) expected = EROFS;
+        } else {
+            fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+            expected = EACCES;
+        }
+    }
+
+    void TearDown() override
+    {
+        if (mounted) umount(locked.c_str());
+        fs::permissions(locked, fs::perms::owner_all);
+        FileFaults::TearDown();
+    }
+};
+
+TEST_F(UnwritableFolder, FoldersThatCannotBeMadeAreNamedWithTheRealReason)
+{
+    if (!expected) GTEST_SKIP() << "no read-only file system can be mounted here";
+    std::u16string failed;
+    EXPECT_EQ(createFolders((locked / "a" / "b").u16string(), failed), expected);
+    EXPECT_EQ(failed, (locked / "a").u16string());
+    EXPECT_FALSE(createFolder((locked / "c").u16string()));
+    // Through a regular file the reason is that it is no folder.
+    std::ofstream(folder / "plain") << "x";
+    EXPECT_EQ(createFolders((folder / "plain" / "a").u16string(), failed), ENOTDIR);
+    EXPECT_EQ(failed, (folder / "plain").u16string());
+}
+
+// The companion's commands that make folders say which one and why.
+TEST_F(UnwritableFolder, TheCompanionNamesTheFolderAndTheReason)
+{
+    if (!expected) GTEST_SKIP() << "no read-only file system can be mounted here";
+    const std::string below = (locked / "x").string(), reason = ": " + errorText(expected) + "; ";
+    Outcome o = runCompanion(folder, "batch --seed 1 --nodes 5 --maps 2 --dir " + below);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot make the folder '" + below + "' for the run log" + reason + "no map was built"),
+              std::string::npos) << o.err;
+    o = runCompanion(folder, "batch --seed 1 --nodes 5 --maps 2 --shard 0/1 --out " + below);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("cannot make the folder '" + below + "' for the shard file" + reason + "no map was built"),
+              std::string::npos) << o.err;
+    const std::string shards = (folder / "shards").string();
+    ASSERT_EQ(runCompanion(folder, "batch --seed 1 --nodes 5 --maps 2 --shard 0/1 --out " + shards).status, 0);
+    o = runCompanion(folder, "merge " + shards + " --dir " + below);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("merge: cannot make the folder '" + below + "' for the run log" + reason + "no run log written"),
+              std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "");
+}
+
+// Permission denied, for root too: the folder is made by another user.
+TEST_F(FileFaults, AFolderWithoutWritePermissionIsReportedAsSuch)
+{
+    const fs::path locked = folder / "no-write";
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    std::u16string failed;
+    int error = 0;
+    if (geteuid() != 0) {
+        error = createFolders((locked / "x").u16string(), failed);
+    } else {
+        fs::permissions(folder, fs::perms::others_exec, fs::perm_options::add);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const gid_t nobody = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(255);
+            _exit(createFolders((locked / "x").u16string(), failed));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 255) GTEST_SKIP() << "cannot run as another user here";
+        error = WEXITSTATUS(status);
+    }
+    EXPECT_EQ(error, EACCES) << errorText(error);
+    fs::permissions(locked, fs::perms::owner_all);
 }
 #endif
 }  // namespace

@@ -213,6 +213,42 @@ TEST_F(BatchRunTest, MapCountZeroRunsOneMapNamedTwice)
     EXPECT_EQ(log.substr(0, log.find("---")), local("00000abc(3)\t;最終地図\r\n00000abc(3)\t;初期地図\r\n"));
 }
 
+// The count of maps done, at both ends: a run of one map and a whole run
+// count every map (the window's seed text then names the last one); a run
+// stopped by its log counts the maps before the stop.
+TEST_F(BatchRunTest, MapsDoneCountsEveryMapOfAWholeRun)
+{
+    for (const auto& [maps, last] : {std::pair{u"1", u"fffffffe"}, {u"3", u"00000000"}}) {
+        setFields(u"fffffffe", u"5", maps);
+        session.batchRun();
+        EXPECT_EQ(std::u16string(session.fields.seedText), last);
+        EXPECT_EQ(headlessControlText(idSeedField), u"fffffffe");
+    }
+    for (const int jobs : {1, 3}) {
+        SCOPED_TRACE(jobs);
+        BatchSettings s;
+        s.firstSeed = 7;
+        s.nodes = 5;
+        s.maps = 4;
+        s.jobs = jobs;
+        // Clocks of their own that stand still: the test clock is read on one thread only.
+        s.workerClock = [] { return Clock([] { return uint32_t{0}; }); };
+        s.runClock = [] { return uint32_t{0}; };
+        s.logPath = (folder / ("direct-" + std::to_string(jobs) + ".txt")).u16string();
+        BatchTexts texts;
+        BatchOutcome out = runBatch(s, texts, nullptr);
+        EXPECT_TRUE(out.completed);
+        EXPECT_EQ(out.mapsDone, 4);
+        // The third write is the second map's line: one map was done.
+        s.logPath = (folder / ("stopped-" + std::to_string(jobs) + ".txt")).u16string();
+        headlessFailFileOperation(FileOperation::write, 3, ENOSPC);
+        out = runBatch(s, texts, nullptr);
+        headlessClearFileFaults();
+        EXPECT_FALSE(out.completed);
+        EXPECT_EQ(out.mapsDone, 1);
+    }
+}
+
 TEST_F(BatchRunTest, EmptySeedFieldStartsAtTheClockAndStaysEmpty)
 {
     clockNow = 0xfffffff0;

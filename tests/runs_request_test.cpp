@@ -59,6 +59,42 @@ TEST_F(MapRequestTest, SeedTextIsParsedAsHexAndShownNormalised)
     setFields(u"zz", u"50");  // no hexadecimal digit: seed 0
     session.mapRequest();
     EXPECT_EQ(headlessControlText(idSeedField), u"00000000");
+
+    setFields(u"-ffffffff", u"50");
+    session.mapRequest();
+    EXPECT_EQ(headlessControlText(idSeedField), u"00000001");
+    setFields(u"-100000000", u"50");
+    session.mapRequest();
+    EXPECT_EQ(headlessControlText(idSeedField), u"ffffffff");
+}
+
+// The unsigned rules past 32 bits: a sign negates what fits (-ffffffff is 1),
+// and anything beyond 32 bits, negative or not, gives ffffffff.
+TEST(FieldNumbers, SeedsAtTheEndsOfThe32BitRange)
+{
+    const struct { const char16_t* text; uint32_t seed; } seeds[] = {
+        {u"ffffffff", 0xffffffffu},   {u"100000000", 0xffffffffu},  {u"fffffffff", 0xffffffffu},
+        {u"-ffffffff", 1},            {u"-fffffffe", 2},            {u"-100000000", 0xffffffffu},
+        {u"-1", 0xffffffffu},         {u"-0", 0},                   {u"+ffffffff", 0xffffffffu},
+        {u" -0xffffffff", 1},         {u"-0x100000000", 0xffffffffu}, {u"-80000000", 0x80000000u},
+    };
+    for (const auto& c : seeds) EXPECT_EQ(parseSeedText(c.text), c.seed) << utf8(c.text);
+}
+
+// Signed 32 bits, each end taken as it is and one beyond it held at the end.
+TEST(FieldNumbers, CountsAtTheEndsOfThe32BitRange)
+{
+    const struct { const char16_t* text; int32_t count; } counts[] = {
+        {u"2147483647", INT32_MAX},  {u"2147483648", INT32_MAX},  {u"99999999999", INT32_MAX},
+        {u"-2147483647", -INT32_MAX}, {u"-2147483648", INT32_MIN}, {u"-2147483649", INT32_MIN},
+        {u"-99999999999", INT32_MIN},
+    };
+    for (const auto& c : counts) EXPECT_EQ(parseCountText(c.text), c.count) << utf8(c.text);
+    EXPECT_EQ(clampCount(INT32_MIN, 3, 10000), 3);
+    EXPECT_EQ(clampCount(3, 3, 10000), 3);
+    EXPECT_EQ(clampCount(4, 3, 10000), 4);
+    EXPECT_EQ(clampCount(10000, 3, 10000), 10000);
+    EXPECT_EQ(clampCount(10001, 3, 10000), 10000);
 }
 
 TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)

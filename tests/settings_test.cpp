@@ -145,6 +145,16 @@ TEST_F(SettingsTest, TextLinesAreCutToFifteenUnits)
     // A surrogate pair is not cut in half.
     load(utf16le(u"01234567890123\U0001F600x\n"));
     EXPECT_EQ(seedText(), u"01234567890123");
+    // ... at either end of the low range (U+10000, U+10FFFF); a 16th unit just
+    // outside it (a high surrogate, or U+E000) leaves fifteen.
+    load(utf16le(u"01234567890123\U00010000x\n"));
+    EXPECT_EQ(seedText(), u"01234567890123");
+    load(utf16le(u"01234567890123\U0010FFFFx\n"));
+    EXPECT_EQ(seedText(), u"01234567890123");
+    load(utf16le(u"012345678901234\U0010FFFF\n"));
+    EXPECT_EQ(seedText(), u"012345678901234");
+    load(utf16le(u"012345678901234\xE000\n"));
+    EXPECT_EQ(seedText(), u"012345678901234");
 }
 
 // Lines are read as a wide line read with a 32-unit buffer reads them: a line

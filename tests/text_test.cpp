@@ -195,6 +195,31 @@ TEST(MalformedUtf16, LoneLowSurrogateBecomesOneReplacement)
     EXPECT_EQ(utf16ToUtf8(u"a\xDC00z"sv), "a" + replacementBytes + "z");
 }
 
+// Each end of both surrogate ranges, and the units just outside them: D7FF
+// and E000 are characters, D800..DBFF open a pair only before DC00..DFFF.
+TEST(MalformedUtf16, SurrogateRangesAtBothEnds)
+{
+    EXPECT_EQ(utf16ToUtf8(u"\xD7FF"sv), "\xED\x9F\xBF");
+    EXPECT_EQ(utf16ToUtf8(u"\xE000"sv), "\xEE\x80\x80");
+    for (const char16_t lone : {u'\xD800', u'\xDBFF', u'\xDC00', u'\xDFFF'}) {
+        SCOPED_TRACE(static_cast<int>(lone));
+        EXPECT_EQ(utf16ToUtf8(std::u16string{lone}), replacementBytes);
+        EXPECT_EQ(utf16ToUtf8(std::u16string{u'a', lone, u'z'}), "a" + replacementBytes + "z");
+    }
+    // The four corners of a pair: U+10000, U+103FF, U+10FC00, U+10FFFF.
+    EXPECT_EQ(utf16ToUtf8(u"\xD800\xDC00"sv), "\xF0\x90\x80\x80");
+    EXPECT_EQ(utf16ToUtf8(u"\xD800\xDFFF"sv), "\xF0\x90\x8F\xBF");
+    EXPECT_EQ(utf16ToUtf8(u"\xDBFF\xDC00"sv), "\xF4\x8F\xB0\x80");
+    EXPECT_EQ(utf16ToUtf8(u"\xDBFF\xDFFF"sv), "\xF4\x8F\xBF\xBF");
+    // A high unit before a unit just outside the low range stays alone.
+    EXPECT_EQ(utf16ToUtf8(u"\xDBFF\xDBFF"sv), replacementBytes + replacementBytes);
+    EXPECT_EQ(utf16ToUtf8(u"\xD800\xE000"sv), replacementBytes + "\xEE\x80\x80");
+    EXPECT_EQ(utf16ToUtf8(u"\xDBFF\xD7FF"sv), replacementBytes + "\xED\x9F\xBF");
+    // A low unit never opens a pair, even before another low one.
+    EXPECT_EQ(utf16ToUtf8(u"\xDC00\xDC00"sv), replacementBytes + replacementBytes);
+    EXPECT_EQ(utf16ToUtf8(u"\xDFFF\xDFFF"sv), replacementBytes + replacementBytes);
+}
+
 TEST(MalformedUtf16, SwappedPairBecomesTwoReplacements)
 {
     EXPECT_EQ(utf16ToUtf8(u"\xDE00\xD83D"sv), replacementBytes + replacementBytes);

@@ -9,7 +9,9 @@ else()
     target_compile_options(orvane_flags INTERFACE $<BUILD_INTERFACE:-msse2 -mfpmath=sse>)
   endif()
 endif()
-target_include_directories(orvane_flags INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+# The sources' folders, and the generated headers (orvane/version.h).
+target_include_directories(orvane_flags INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+                                                  $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>)
 
 if(ORVANE_TSAN)
   target_compile_options(orvane_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)

@@ -33,10 +33,12 @@ NAME = "orvane"
 
 
 def _version() -> str:
-    header = (ROOT / "include" / "orvane" / "orvane.h").read_text(encoding="utf-8")
-    found = re.search(r'version\s*=\s*"([^"]+)"', header)
+    """The release's version: project(Orvane VERSION ...) in the top CMakeLists.txt,
+    where the library's header and orvane-cli take it from too."""
+    text = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    found = re.search(r"^\s*project\(\s*Orvane\s+VERSION\s+([0-9]+(?:\.[0-9]+)*)[\s)]", text, re.MULTILINE)
     if not found:
-        raise RuntimeError("include/orvane/orvane.h names no version")
+        raise RuntimeError("CMakeLists.txt names no project(Orvane VERSION ...)")
     return found.group(1)
 
 

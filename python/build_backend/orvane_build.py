@@ -95,10 +95,13 @@ def _build_module(build_dir: Path) -> Path:
     cmake = shutil.which("cmake")
     if not cmake:
         raise RuntimeError("building orvane needs CMake (apt-get install cmake)")
+    # A wheel is a release file: an optimised, stripped module whose bytes do
+    # not depend on the folders it was built in.
     configure = [
         cmake, "-S", str(PYTHON_DIR), "-B", str(build_dir),
         f"-DPython_EXECUTABLE={sys.executable}",
-        "-DCMAKE_BUILD_TYPE=" + os.environ.get("ORVANE_BUILD_TYPE", "RelWithDebInfo"),
+        "-DCMAKE_BUILD_TYPE=" + os.environ.get("ORVANE_BUILD_TYPE", "Release"),
+        "-DORVANE_REPRODUCIBLE=ON",
     ]
     subprocess.run(configure, check=True, stdout=sys.stderr)
     jobs = str(os.cpu_count() or 1)

@@ -228,7 +228,9 @@ for name in sorted(set(ea) | set(eb)):
         print("       ", name)
 EOF
             ;;
-            *.deb) for d in 1 2; do
+            *.deb) diff <(dpkg-deb -I "$dist/$f"; dpkg-deb -c "$dist/$f") \
+                        <(dpkg-deb -I "$work/dist2/$f"; dpkg-deb -c "$work/dist2/$f") | sed 's/^/       /'
+                   for d in 1 2; do
                        mkdir -p "$work/deb$d" && dpkg-deb -R "$([ $d = 1 ] && echo "$dist" || echo "$work/dist2")/$f" "$work/deb$d"
                    done
                    diff -r "$work/deb1" "$work/deb2" | sed 's/^/       /' ;;

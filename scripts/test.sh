@@ -19,8 +19,9 @@ install_packages() {
     local missing=()
     for p in "${wanted[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
     if [ ${#missing[@]} -gt 0 ]; then
-        sudo_if_needed apt-get update -qq
-        sudo_if_needed env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        sudo_if_needed apt-get -o DPkg::Lock::Timeout=900 update -qq
+        sudo_if_needed env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+            --no-install-recommends "${missing[@]}"
     fi
 }
 

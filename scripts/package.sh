@@ -33,7 +33,8 @@ version=$(orvane_version)
 [ -n "$version" ] || { echo "package: CMakeLists.txt names no project(Orvane VERSION ...)" >&2; exit 1; }
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-    SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) ||
+    SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || SOURCE_DATE_EPOCH=""
+    [ -n "$SOURCE_DATE_EPOCH" ] ||
         { echo "package: not a git checkout: set SOURCE_DATE_EPOCH to the release's time" >&2; exit 1; }
 fi
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C.UTF-8
@@ -42,9 +43,18 @@ export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C.UTF-8
 orvane_install cmake make g++ zip dpkg-dev file g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
     python3-dev python3-pip python3-venv pybind11-dev python3-numpy
 
+# The output folder: new, empty, or the output of an earlier run (whose files
+# SHA256SUMS lists); a folder holding anything else is left alone.
 dist=${ORVANE_DIST:-$root/dist}
-rm -rf "$dist" && mkdir -p "$dist"
+mkdir -p "$dist"
 dist=$(cd "$dist" && pwd)
+if [ -f "$dist/SHA256SUMS" ]; then
+    (cd "$dist" && awk '{ print $2 }' SHA256SUMS | while read -r f; do rm -f -- "$f"; done && rm -f SHA256SUMS)
+fi
+if [ -n "$(ls -A "$dist")" ]; then
+    echo "package: $dist holds files that no earlier run wrote: give an empty folder (ORVANE_DIST)" >&2
+    exit 1
+fi
 stage=$(mktemp -d /tmp/orvane-package.XXXXXX)
 trap 'rm -rf "$stage"' EXIT
 

@@ -1,6 +1,7 @@
 // orvane-cli: the headless companion. Builds, colours and exports maps exactly
 // as the window program does.
 #include "cli/cli.h"
+#include "orvane/version.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -55,9 +56,10 @@ const char usageText[] =
     "                 engine's 10-second limit strikes after a known number of phases\n"
     "  --reference    map, colour, batch: take the slow reference paths (whole-list walks\n"
     "                 and clears); the results are the same, only slower\n"
-    "  --help         show this text\n";
+    "  --help         show this text\n"
+    "  --version      print the version\n";
 
-const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--reference", "--help", "-h"};
+const std::set<std::string> flagNames = {"--full", "--trace", "--digest", "--reference", "--help", "-h", "--version"};
 
 struct Command {
     const char* name;
@@ -130,6 +132,10 @@ int run(int argc, char** argv)
     if (const int status = parse(argc, argv, a)) return status;
     if (a.flags.count("--help") || a.flags.count("-h")) {
         std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (a.flags.count("--version")) {
+        std::printf("orvane-cli %s\n", orvane::version);
         return 0;
     }
     if (a.command.empty()) return usageError("no command given");

@@ -4,7 +4,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(orvane_include_root ${CMAKE_INSTALL_INCLUDEDIR}/orvane)
-install(FILES include/orvane/orvane.h DESTINATION ${orvane_include_root})
+install(FILES include/orvane/orvane.h ${PROJECT_BINARY_DIR}/include/orvane/version.h DESTINATION ${orvane_include_root})
 install(FILES map/map.h DESTINATION ${orvane_include_root}/map)
 install(FILES engine/colouring.h DESTINATION ${orvane_include_root}/engine)
 install(FILES runs/batch.h runs/export.h runs/trace.h DESTINATION ${orvane_include_root}/runs)

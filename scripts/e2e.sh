@@ -3,6 +3,13 @@
 # display, driven with xdotool like a person would, checked through its files
 # and screenshots. Ends with "e2e: N passed, N failed"; exits non-zero on any
 # failure. Screenshots are kept in build/e2e.
+#
+#   scripts/e2e.sh [PATH/Orvane.exe]
+#
+# Without an argument it builds Orvane.exe (mingw preset) and runs a copy in a
+# scratch folder; given one (an unpacked release zip), it runs that program in
+# its own folder, which must hold no settings file yet. ORVANE_CLI names the
+# companion to compare with (default: the native build's, built here).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,15 +20,29 @@ orvane_install "${orvane_wine_packages[@]}" g++ libgtest-dev libbenchmark-dev xv
 locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 
 jobs=$(nproc)
-cmake --preset mingw >/dev/null && cmake --build --preset mingw -j "$jobs" --target orvane >/dev/null || exit 1
-cmake --preset default >/dev/null && cmake --build --preset default -j "$jobs" --target orvane-cli >/dev/null || exit 1
-cli=$root/build/default/cli/orvane-cli
+exe=${1:-}
+if [ -z "$exe" ]; then
+    cmake --preset mingw >/dev/null && cmake --build --preset mingw -j "$jobs" --target orvane >/dev/null || exit 1
+fi
+cli=${ORVANE_CLI:-}
+if [ -z "$cli" ]; then
+    cmake --preset default >/dev/null && cmake --build --preset default -j "$jobs" --target orvane-cli >/dev/null || exit 1
+    cli=$root/build/default/cli/orvane-cli
+fi
 
 work=$(mktemp -d /tmp/orvane-e2e.XXXXXX)
 shots=$root/build/e2e
 rm -rf "$shots" && mkdir -p "$shots"
-app=$work/app
-mkdir -p "$app" && cp build/mingw/app/Orvane.exe "$app/"
+if [ -n "$exe" ]; then
+    [ -f "$exe" ] || { echo "e2e: no program at $exe"; exit 1; }
+    app=$(cd "$(dirname "$exe")" && pwd)
+    [ "$(basename "$exe")" = Orvane.exe ] || { echo "e2e: the program must be named Orvane.exe"; exit 1; }
+    [ ! -e "$app/Orvane.ini" ] || { echo "e2e: $app already holds a settings file"; exit 1; }
+    echo "e2e: the program in $app"
+else
+    app=$work/app
+    mkdir -p "$app" && cp build/mingw/app/Orvane.exe "$app/"
+fi
 
 passed=0 failed=0
 check() {

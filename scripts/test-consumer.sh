@@ -1,23 +1,44 @@
 #!/usr/bin/env bash
-# Installs the library into a temporary prefix, builds examples/consumer against
-# it with find_package(Orvane), runs it, and checks that its step-trace digests
-# are the companion's for the same maps.
+# Builds examples/consumer with find_package(Orvane) against an installed
+# library, runs it, and checks that its step-trace digests are the companion's
+# for the same maps.
+#
+#   scripts/test-consumer.sh           installs this tree into a temporary prefix
+#   scripts/test-consumer.sh PREFIX    uses what is installed in PREFIX (/usr for
+#                                      the Debian package) and its bin/orvane-cli
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake -S . -B "$work/build" -DORVANE_TESTS=OFF -DORVANE_BENCH=OFF -DCMAKE_INSTALL_PREFIX="$work/prefix" >/dev/null
-cmake --build "$work/build" -j "$(nproc)" >/dev/null
-cmake --install "$work/build" >/dev/null
-cmake -S examples/consumer -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+if [ $# -gt 0 ]; then
+    prefix=$1
+    companion=$prefix/bin/orvane-cli
+else
+    prefix=$work/prefix
+    companion=$work/build/cli/orvane-cli
+    cmake -S . -B "$work/build" -DORVANE_TESTS=OFF -DORVANE_BENCH=OFF -DORVANE_PYTHON=OFF \
+        -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
+    cmake --build "$work/build" -j "$(nproc)" >/dev/null
+    cmake --install "$work/build" >/dev/null
+fi
+# As a user builds it: CMAKE_PREFIX_PATH for a prefix of one's own, nothing for /usr.
+hint=()
+[ "$prefix" = /usr ] || hint=(-DCMAKE_PREFIX_PATH="$prefix")
+cmake -S examples/consumer -B "$work/consumer" "${hint[@]}" >/dev/null
 cmake --build "$work/consumer" >/dev/null
+found=$(sed -n 's/^Orvane_DIR:PATH=//p' "$work/consumer/CMakeCache.txt")
+echo "consumer: find_package(Orvane) found $found"
+case $found in
+    "$prefix"/*) ;;
+    *) echo "consumer: that is not the package installed in $prefix"; exit 1 ;;
+esac
 "$work/consumer/orvane-consumer" > "$work/out.txt"
 cat "$work/out.txt"
 
 status=0
 while read -r seed nodes; do
-    expected=$("$work/build/cli/orvane-cli" colour --seed "$seed" --nodes "$nodes" --digest | awk '{print $2}')
+    expected=$("$companion" colour --seed "$seed" --nodes "$nodes" --digest | awk '{print $2}')
     if ! grep -q "nodes=$nodes .*digest=$expected" "$work/out.txt"; then
         echo "consumer: seed $seed nodes $nodes does not give the companion's digest $expected"
         status=1

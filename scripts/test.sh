@@ -3,10 +3,13 @@
 # what it needs first: the native unit tests, sharded batches merged on a
 # private single-node Slurm cluster, the same tests under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
-# ThreadSanitizer, a program built against the installed library, the Python
-# module with pytest, the web page (its WebAssembly build in Node and the page
-# in headless Chromium), the fuzz targets for a bounded time, the Windows
-# build's tests under Wine, and the end-to-end window test.
+# ThreadSanitizer, the Python module with pytest, the web page (its
+# WebAssembly build in Node and the page in headless Chromium), the fuzz
+# targets for a bounded time, the Windows build's tests under Wine, then the
+# release files (scripts/package.sh) tried as installed: the Windows zip with
+# the end-to-end window test, the Debian package with a program built against
+# it, the wheel, the web folder, and a second packaging run that must give the
+# same bytes. Prints how long each step took and the whole.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,12 +20,22 @@ install_packages() {
     local missing=()
     for p in "${wanted[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
     if [ ${#missing[@]} -gt 0 ]; then
-        sudo_if_needed apt-get update -qq
-        sudo_if_needed env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        sudo_if_needed apt-get -o DPkg::Lock::Timeout=900 update -qq
+        sudo_if_needed env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+            --no-install-recommends "${missing[@]}"
     fi
 }
 
-step() { printf '\n=== %s ===\n' "$*"; }
+# Each step's time, printed at the end (the whole command has a time budget).
+started=$(date +%s)
+step_name="" step_started=$started timings=""
+step() {
+    local now
+    now=$(date +%s)
+    [ -n "$step_name" ] && timings+="$step_name $((now - step_started)) s; "
+    step_name=$1 step_started=$now
+    printf '\n=== %s ===\n' "$*"
+}
 
 install_packages
 jobs=$(nproc)
@@ -45,9 +58,6 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -j "$jobs"
 
-step "a program built against the installed library"
-bash scripts/test-consumer.sh
-
 step "the Python module"
 bash python/run-tests.sh
 
@@ -60,5 +70,16 @@ bash scripts/fuzz.sh
 step "Windows build: unit tests under Wine"
 bash scripts/test-windows.sh
 
-step "end-to-end test of the window under Wine and Xvfb"
-bash scripts/e2e.sh
+# The release files come from the build folders above (build/mingw, whose
+# programs the Windows tests ran, and build/python-wheel of the Python
+# tests' pip install); only the Debian package's Release build is new.
+step "release files (scripts/package.sh)"
+bash scripts/package.sh
+
+step "release files as installed: zip and window test, package, wheel, a second packaging run"
+status=0
+bash scripts/test-release.sh || status=$?
+
+step "done"
+printf 'test.sh: took %d s; steps: %s\n' $((step_started - started)) "$timings"
+exit $status

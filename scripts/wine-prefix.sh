@@ -10,8 +10,10 @@ orvane_install() {
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Another install running on the machine holds the lock for a while: wait for it.
+    $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+        --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 # orvane_wine_env PREFIX: the environment every Wine call of these scripts uses.

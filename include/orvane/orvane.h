@@ -17,9 +17,4 @@
 #include "runs/export.h"
 #include "runs/trace.h"
 #include "ui/view.h"
-
-namespace orvane {
-
-inline constexpr const char* version = "1.0";
-
-}  // namespace orvane
+#include <orvane/version.h>  // orvane::version, generated from the CMake project's version

@@ -33,10 +33,12 @@ NAME = "orvane"
 
 
 def _version() -> str:
-    header = (ROOT / "include" / "orvane" / "orvane.h").read_text(encoding="utf-8")
-    found = re.search(r'version\s*=\s*"([^"]+)"', header)
+    """The release's version: project(Orvane VERSION ...) in the top CMakeLists.txt,
+    where the library's header and orvane-cli take it from too."""
+    text = (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")
+    found = re.search(r"^\s*project\(\s*Orvane\s+VERSION\s+([0-9]+(?:\.[0-9]+)*)[\s)]", text, re.MULTILINE)
     if not found:
-        raise RuntimeError("include/orvane/orvane.h names no version")
+        raise RuntimeError("CMakeLists.txt names no project(Orvane VERSION ...)")
     return found.group(1)
 
 
@@ -93,10 +95,13 @@ def _build_module(build_dir: Path) -> Path:
     cmake = shutil.which("cmake")
     if not cmake:
         raise RuntimeError("building orvane needs CMake (apt-get install cmake)")
+    # A wheel is a release file: an optimised, stripped module whose bytes do
+    # not depend on the folders it was built in.
     configure = [
         cmake, "-S", str(PYTHON_DIR), "-B", str(build_dir),
         f"-DPython_EXECUTABLE={sys.executable}",
-        "-DCMAKE_BUILD_TYPE=" + os.environ.get("ORVANE_BUILD_TYPE", "RelWithDebInfo"),
+        "-DCMAKE_BUILD_TYPE=" + os.environ.get("ORVANE_BUILD_TYPE", "Release"),
+        "-DORVANE_REPRODUCIBLE=ON",
     ]
     subprocess.run(configure, check=True, stdout=sys.stderr)
     jobs = str(os.cpu_count() or 1)

@@ -8,8 +8,8 @@
 #                                   completion, the library's headers, static
 #                                   libraries and CMake package files (CPack)
 #   orvane-VERSION-*.whl            the Python module (pip wheel)
-#   orvane-VERSION-web.zip          the browser edition's built folder, when the
-#                                   tree has one (web/ and a `wasm` preset)
+#   orvane-VERSION-web.zip          the browser edition's built folder (the
+#                                   `wasm` preset's build/wasm/web/site)
 #   SHA256SUMS                      over all of them
 #
 # Two runs from the same commit give the same bytes, from any folder: dates
@@ -108,36 +108,22 @@ ORVANE_PYTHON_BUILD_DIR=$root/build/python-wheel "$python" -m pip wheel --no-bui
 cp "$stage"/wheel/orvane-"$version"-*.whl "$dist/"
 took "the Python wheel"
 
-# --- the web folder, where the browser edition exists -------------------------
+# --- the web folder -------------------------------------------------------------
 step "web folder"
-web_preset=$("$python" -c 'import json, sys
-presets = json.load(open("CMakePresets.json")).get("configurePresets", [])
-print("wasm" if any(p.get("name") == "wasm" for p in presets) else "")')
-if [ -n "${ORVANE_WEB_DIR:-}" ] || { [ -d web ] && [ -n "$web_preset" ]; }; then
-    built=${ORVANE_WEB_DIR:-}
-    if [ -z "$built" ]; then
-        command -v emcc >/dev/null || orvane_install emscripten
-        configured=$(cmake --preset wasm | sed -n 's/^-- Build files have been written to: //p')
-        if "$python" -c 'import json, sys
-sys.exit(not any(p.get("name") == "wasm" for p in json.load(open("CMakePresets.json")).get("buildPresets", [])))'; then
-            cmake --build --preset wasm -j "$jobs"
-        else
-            cmake --build "$configured" -j "$jobs"
-        fi
-        # The built page: the folder of the shallowest index.html the build made.
-        page=$(find "$configured" -name index.html -not -path '*/CMakeFiles/*' -printf '%d %p\n' | sort -n |
-            head -n 1 | cut -d' ' -f2-)
-        [ -n "$page" ] || { echo "package: the wasm build made no index.html under $configured" >&2; exit 1; }
-        built=$(dirname "$page")
-    fi
-    [ -f "$built/index.html" ] || { echo "package: $built holds no index.html" >&2; exit 1; }
-    mkdir -p "$stage/web"
-    cp -r "$built" "$stage/web/orvane-$version-web"
-    orvane_zip "$stage/web/orvane-$version-web" "$dist/orvane-$version-web.zip"
-    took "the web folder"
-else
-    echo "package: no browser edition in this tree (web/ and a wasm preset): no web zip"
+# ORVANE_WEB_DIR names a folder built already (the web tests' build/wasm).
+built=${ORVANE_WEB_DIR:-}
+if [ -z "$built" ]; then
+    command -v emcc >/dev/null || orvane_install emscripten nodejs
+    export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+    cmake --preset wasm >/dev/null
+    cmake --build --preset wasm -j "$jobs"
+    built=$root/build/wasm/web/site
 fi
+[ -f "$built/index.html" ] || { echo "package: $built holds no index.html: is it the built web folder?" >&2; exit 1; }
+mkdir -p "$stage/web"
+cp -r -- "$built" "$stage/web/orvane-$version-web"
+orvane_zip "$stage/web/orvane-$version-web" "$dist/orvane-$version-web.zip"
+took "the web folder"
 
 # --- checksums ------------------------------------------------------------------
 step "SHA256SUMS"

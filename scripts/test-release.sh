@@ -11,6 +11,9 @@
 #     against an unpacked copy elsewhere); dpkg -r removes every file;
 #   - the wheel, installed into a fresh virtual environment, runs the README's
 #     Python example and gives the companion's trace line;
+#   - the web zip, unpacked into an empty folder and served from there: the
+#     page loads in headless Chromium with no request elsewhere, paints,
+#     colours and exports the companion's bytes (web/tests/page.test.mjs);
 #   - a second packaging run, from a copy of the tree in another folder with
 #     build folders of its own, gives the same SHA256SUMS.
 # Ends with "release: N passed, N failed"; exits non-zero on any failure.
@@ -24,8 +27,11 @@ root=$PWD
 source scripts/wine-prefix.sh
 source scripts/release-common.sh
 
+web_tools=(chromium)
+command -v node >/dev/null || web_tools+=(nodejs)
+command -v npm >/dev/null || web_tools+=(npm)
 orvane_install "${orvane_wine_packages[@]}" lintian man-db unzip zip python3-venv python3-pip-whl \
-    python3-setuptools-whl python3-numpy binutils-mingw-w64-x86-64
+    python3-setuptools-whl python3-numpy binutils-mingw-w64-x86-64 "${web_tools[@]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
@@ -61,7 +67,8 @@ trap cleanup EXIT
 zip_file=$dist/Orvane-$version-windows-x64.zip
 deb_file=$dist/orvane_${version}_$(dpkg --print-architecture).deb
 wheel_file=$(ls "$dist"/orvane-"$version"-*.whl 2>/dev/null | head -n 1)
-for f in "$zip_file" "$deb_file" "$wheel_file" "$dist/SHA256SUMS"; do
+web_file=$dist/orvane-$version-web.zip
+for f in "$zip_file" "$deb_file" "$wheel_file" "$web_file" "$dist/SHA256SUMS"; do
     [ -f "$f" ] || { echo "release: ${f:-the wheel} is missing: run scripts/package.sh first"; exit 1; }
 done
 
@@ -195,6 +202,21 @@ check "the module comes from the environment and names $version" equal "$(cd "$w
 import sys, orvane
 from importlib.metadata import version
 print(orvane.__file__.startswith(sys.prefix), orvane.__version__, version("orvane"))')" "True $version $version"
+
+# --- the web folder -----------------------------------------------------------------
+section "$(basename "$web_file") ($(stat -c %s "$web_file") bytes)"
+mkdir -p "$work/web"
+unzip -q "$web_file" -d "$work/web"
+site=$work/web/orvane-$version-web
+check "the zip holds one folder with the page" test -f "$site/index.html" -a -f "$site/orvane.wasm"
+[ -d web/tests/node_modules/playwright-core ] ||
+    (cd web/tests && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+ORVANE_SITE=$site ORVANE_CLI=$companion node --test \
+    --test-name-pattern="loads from 127.0.0.1 alone|painted, coloured to the success text" web/tests/page.test.mjs \
+    >"$work/web.log" 2>&1
+web_status=$?
+check "the unpacked page loads on its own, paints, colours and exports the companion's bytes" test "$web_status" -eq 0 ||
+    tail -n 40 "$work/web.log"
 
 # --- reproducibility ----------------------------------------------------------------
 if [ "${ORVANE_REPRODUCE:-1}" != 0 ]; then

@@ -817,6 +817,7 @@ nodes
 
 positions, borders, neighbours() and outer describe the map as built;
 colours, export_text() and the picture show it as it stands, coloured or not.
+Map.from_sites(points) builds the map of sites of your own instead.
 )doc";
     mapClass
         .def(py::init([](py::object seed, py::object nodes) { return makeMap(seed, nodes); }), py::arg("seed"),

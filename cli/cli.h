@@ -40,8 +40,21 @@ Paths pathsFromArguments(const Arguments& a);
 // The sharded run that --seed (required), --nodes and --maps (a whole number
 // up to 2^32) ask for, cut into `shards`; returns 0 or the usage error status.
 int shardedRunFromArguments(const Arguments& a, uint32_t shards, ShardedRun& run);
-// Writes the export file when --export was given; false (after a message) when it failed.
-bool exportIfAsked(const Arguments& a, const Map& map);
+// The map a command builds: seeded (--seed, --nodes) or from --sites FILE.
+struct RequestedMap {
+    bool fromSites = false;
+    uint32_t seed = 0;
+    int nodes = 0;
+    std::u16string name;  // of a map from sites: after the file
+    // "seed=SSSSSSSS" or "sites=NAME", as the commands print it.
+    std::string label() const;
+};
+// Builds the map that --seed and --nodes, or --sites, ask for; 0, or the exit
+// status after a message (2 for sites that give no map, or a usage error).
+int buildRequestedMap(const Arguments& a, Map& map, RequestedMap& requested);
+// Writes the export file when --export was given (into a folder: under the
+// window's name for the map, NAME(N).txt); false (after a message) when it failed.
+bool exportIfAsked(const Arguments& a, const Map& map, const RequestedMap& requested);
 // Runs the engine as --steps K or --full ask, printing the trace when asked.
 // Returns the exit status; fills verify and calls.
 int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls);
@@ -53,5 +66,6 @@ int runBatchCommand(const Arguments& a);
 int runRenderCommand(const Arguments& a);
 int runMergeCommand(const Arguments& a);
 int runPendingCommand(const Arguments& a);
+int runSitesCommand(const Arguments& a);
 
 }  // namespace orvane::cli

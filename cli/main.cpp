@@ -28,13 +28,25 @@ const char usageText[] =
     "           --out DIR) that have no complete file in DIR yet, as a job array\n"
     "           lists indices (\"0-3,7\"); nothing when all are there\n"
     "  render   build (and colour) a map and write the map page as SVG\n"
+    "  sites    print the sites of the map of --seed and --nodes as a sites file:\n"
+    "           one 'x y' a line, country 1 first (the last site drawn); fed\n"
+    "           back with --sites they build exactly that map\n"
     "\n"
     "options:\n"
     "  --seed TEXT    seed in hexadecimal, read as the seed field reads it (its\n"
     "                 first 15 characters); empty or missing: the millisecond clock\n"
     "  --nodes TEXT   node count, read as the node count field reads it (its first\n"
     "                 7 characters, clamped to 3..10000)\n"
-    "  --export PATH  write the export file of the map (after the last step)\n"
+    "  --sites FILE   map, colour, render: the map of the sites in FILE (- for\n"
+    "                 standard input) instead of --seed and --nodes: one site a\n"
+    "                 line as two whole numbers 'x y' (0..32767), the k-th site\n"
+    "                 country k; '#' starts a comment. Sites that give no map\n"
+    "                 (fewer than 3 or more than 10000, outside the square,\n"
+    "                 repeated, all on one line, or too close in direction for\n"
+    "                 the neighbour order) are named with their lines (exit 2)\n"
+    "  --export PATH  write the export file of the map (after the last step); into\n"
+    "                 a folder PATH as the window names it: SSSSSSSS(N).txt, or\n"
+    "                 NAME(N).txt for a sites file NAME.ext\n"
     "  --steps K      colour: K single steps (as K presses of step colouring)\n"
     "  --full         colour: one run to the end (the default)\n"
     "  --trace        colour: print the engine state after every step\n"
@@ -76,6 +88,7 @@ const std::vector<Command>& commands()
         {"render", runRenderCommand},
         {"merge", runMergeCommand},
         {"pending", runPendingCommand},
+        {"sites", runSitesCommand},
     };
     return table;
 }

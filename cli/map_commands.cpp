@@ -36,14 +36,6 @@ Clock platformClock()
 {
     return [] { return clockMillis(); };
 }
-
-// Builds the map that the options ask for, as a map request builds it.
-void buildRequestedMap(const Arguments& a, Map& map, uint32_t& seed, int& n)
-{
-    seed = seedFromArguments(a);
-    n = nodesFromArguments(a);
-    map.build(seed, n, {pathsFromArguments(a)});
-}
 }  // namespace
 
 std::u16string fieldText(const Arguments& a, const std::string& name, int units)
@@ -66,16 +58,6 @@ int nodesFromArguments(const Arguments& a)
 }
 
 Paths pathsFromArguments(const Arguments& a) { return a.has("--reference") ? Paths::reference : Paths::fast; }
-
-bool exportIfAsked(const Arguments& a, const Map& map)
-{
-    if (!a.has("--export")) return true;
-    const std::string path = a.value("--export");
-    const int error = path.empty() ? ENOENT : writeExportFile(map, utf8ToUtf16(path));
-    if (error == 0) return true;
-    std::fprintf(stderr, "orvane-cli: cannot write the export file '%s': %s\n", path.c_str(), errorText(error).c_str());
-    return false;
-}
 
 int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls)
 {
@@ -113,31 +95,32 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
 
 int runMapCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--reference"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--sites", "--export", "--reference"})) return status;
     Map map;
-    uint32_t seed;
-    int n;
-    buildRequestedMap(a, map, seed, n);
-    std::printf("seed=%08x nodes=%d borders=%d outer=%d\n", static_cast<unsigned>(seed), n,
+    RequestedMap requested;
+    if (const int status = buildRequestedMap(a, map, requested)) return status;
+    std::printf("%s nodes=%d borders=%d outer=%d\n", requested.label().c_str(), requested.nodes,
                 static_cast<int>(map.borders().size()), countOuterNodes(map));
-    return exportIfAsked(a, map) ? 0 : 1;
+    return exportIfAsked(a, map, requested) ? 0 : 1;
 }
 
 int runColourCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace", "--digest", "--reference"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--sites", "--export", "--steps", "--full", "--trace",
+                                         "--digest", "--reference"}))
+        return status;
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
     Map map;
-    uint32_t seed;
-    int n;
-    buildRequestedMap(a, map, seed, n);
+    RequestedMap requested;
+    if (const int status = buildRequestedMap(a, map, requested)) return status;
     Colouring colouring(map, platformClock(), pathsFromArguments(a));
     int verify;
     long calls;
     int status = colourAsAsked(a, colouring, verify, calls);
     if (status == 0) {
-        status = exportIfAsked(a, map) ? 0 : 1;
-        std::printf("result seed=%08x nodes=%d verify=%d steps=%ld\n", static_cast<unsigned>(seed), n, verify, calls);
+        status = exportIfAsked(a, map, requested) ? 0 : 1;
+        std::printf("result %s nodes=%d verify=%d steps=%ld\n", requested.label().c_str(), requested.nodes, verify,
+                    calls);
     }
     return status;
 }

@@ -30,17 +30,16 @@ bool parseSize(const std::string& text, int& w, int& h)
 
 int runRenderCommand(const Arguments& a)
 {
-    if (const int status = allowOnly(a, {"--seed", "--nodes", "--steps", "--full", "--size", "--svg"})) return status;
+    if (const int status = allowOnly(a, {"--seed", "--nodes", "--sites", "--steps", "--full", "--size", "--svg"})) return status;
     if (a.value("--svg").empty()) return usageError("render needs --svg PATH");
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
     int w = 800, h = 600;
     if (a.has("--size") && !parseSize(a.value("--size"), w, h))
         return usageError("--size takes WxH, each side 1.." + std::to_string(largestSide));
 
-    const uint32_t seed = seedFromArguments(a);
-    const int n = nodesFromArguments(a);
     Map map;
-    map.build(seed, n);
+    RequestedMap requested;
+    if (const int status = buildRequestedMap(a, map, requested)) return status;
     Colouring colouring(map, [] { return clockMillis(); });
     int status = 0;
     if (a.has("--steps") || a.has("--full")) {
@@ -51,7 +50,7 @@ int runRenderCommand(const Arguments& a)
     if (status == 0) {
         const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(map, colouring.state(), {w, h}));
         if (error == 0) {
-            std::printf("render seed=%08x nodes=%d size=%dx%d\n", static_cast<unsigned>(seed), n, w, h);
+            std::printf("render %s nodes=%d size=%dx%d\n", requested.label().c_str(), requested.nodes, w, h);
         } else {
             std::fprintf(stderr, "orvane-cli: cannot write the picture '%s': %s\n", a.value("--svg").c_str(),
                          errorText(error).c_str());

@@ -5,9 +5,9 @@ include(CMakePackageConfigHelpers)
 
 set(orvane_include_root ${CMAKE_INSTALL_INCLUDEDIR}/orvane)
 install(FILES include/orvane/orvane.h ${PROJECT_BINARY_DIR}/include/orvane/version.h DESTINATION ${orvane_include_root})
-install(FILES map/map.h DESTINATION ${orvane_include_root}/map)
+install(FILES map/map.h map/sites.h DESTINATION ${orvane_include_root}/map)
 install(FILES engine/colouring.h DESTINATION ${orvane_include_root}/engine)
-install(FILES runs/batch.h runs/export.h runs/trace.h DESTINATION ${orvane_include_root}/runs)
+install(FILES runs/batch.h runs/export.h runs/sitesfile.h runs/trace.h DESTINATION ${orvane_include_root}/runs)
 install(FILES ui/draw.h ui/view.h DESTINATION ${orvane_include_root}/ui)
 
 # What a program links: the whole stack with the headless back end placed

@@ -78,7 +78,9 @@ void Triangulator::linkOuterCycle()
     map_.outerStart = s;
     MapNode* cur = s;
     MapNode* prev = p;
-    for (;;) {
+    // A proper map closes the cycle within N steps; the bound only stops a
+    // walk that broken rings (of given sites) send round without reaching s.
+    for (VertexIndex step = 0; step < siteCount_; ++step) {
         NodeLink* l = findLink(cur, prev)->aroundNext;
         while (l->node->visited != 1) l = l->aroundNext;
         cur->outer = l->node;

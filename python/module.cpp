@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "include/orvane/orvane.h"
+#include "map/sites.h"
 #include "platform/platform.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
@@ -138,6 +139,7 @@ struct MapBox {
     std::atomic<std::thread::id> holder{};  // the thread that holds the mutex
     uint32_t seed = 0;
     int32_t nodes = 0;
+    std::vector<Point> sites;      // of a map from given sites (Map.from_sites); empty for a seeded map
     uint64_t activeColouring = 0;  // the colouring that may change the map
     bool coloured = false;         // a colouring has changed the map since it was built
 
@@ -148,9 +150,11 @@ struct MapBox {
     std::vector<std::vector<int>> rings;
     std::vector<int> outer;
 
+    // Sites that built a map once build it again (the checks hold as before).
     void build()
     {
-        map.build(seed, nodes);
+        if (sites.empty()) map.build(seed, nodes);
+        else buildMapFromSites(map, sites);
         coloured = false;
     }
 
@@ -201,6 +205,35 @@ std::shared_ptr<MapBox> makeMap(py::handle seed, py::handle nodes)
     return box;
 }
 
+// Map.from_sites: the map of an (N, 2) int32 array of sites, the k-th row
+// country k; a ValueError with the library's message, naming the sites by
+// `names` (one text a row) or as points[i], when they give no map.
+std::shared_ptr<MapBox> mapFromSites(py::handle points, py::object names)
+{
+    const auto shape = [&](const py::array& a) {
+        return a.dtype().is(py::dtype::of<int32_t>()) && a.ndim() == 2 && a.shape(1) == 2;
+    };
+    if (!py::isinstance<py::array>(points) || !shape(py::reinterpret_borrow<py::array>(points)))
+        throw py::type_error("points must be an int32 array of shape (N, 2)");
+    const auto rows = py::array_t<int32_t, py::array::c_style | py::array::forcecast>::ensure(points);
+    auto box = std::make_shared<MapBox>();
+    for (py::ssize_t i = 0; i < rows.shape(0); ++i) box->sites.push_back({rows.at(i, 0), rows.at(i, 1)});
+    box->nodes = static_cast<int32_t>(box->sites.size());
+    const std::vector<std::string> named = names.is_none() ? std::vector<std::string>{} : names.cast<std::vector<std::string>>();
+    const SiteProblem problem = withMap(*box, [&] {
+        const SiteProblem p = buildMapFromSites(box->map, box->sites);
+        if (!p) box->takeSnapshot();
+        return p;
+    });
+    if (problem) {
+        const auto name = [&](int i) {
+            return static_cast<size_t>(i) < named.size() ? named[size_t(i)] : "points[" + std::to_string(i) + "]";
+        };
+        throw py::value_error(describeSiteProblem(problem, box->sites, name));
+    }
+    return box;
+}
+
 py::array_t<int32_t> pairArray(const std::vector<int32_t>& flat)
 {
     const py::ssize_t rows = static_cast<py::ssize_t>(flat.size() / 2);
@@ -240,6 +273,7 @@ py::array_t<int8_t> int8Array(const std::vector<int8_t>& v)
 
 std::string mapRepr(const MapBox& box)
 {
+    if (!box.sites.empty()) return "orvane.Map.from_sites(<" + std::to_string(box.nodes) + " sites>)";
     char buf[64];
     std::snprintf(buf, sizeof buf, "orvane.Map(0x%08x, %d)", static_cast<unsigned>(box.seed), box.nodes);
     return buf;
@@ -783,11 +817,15 @@ nodes
 
 positions, borders, neighbours() and outer describe the map as built;
 colours, export_text() and the picture show it as it stands, coloured or not.
+Map.from_sites(points) builds the map of sites of your own instead.
 )doc";
     mapClass
         .def(py::init([](py::object seed, py::object nodes) { return makeMap(seed, nodes); }), py::arg("seed"),
              py::arg("nodes"))
-        .def_property_readonly("seed", [](const MapBox& b) { return b.seed; }, "The seed (an int).")
+        .def_property_readonly(
+            "seed",
+            [](const MapBox& b) { return b.sites.empty() ? py::object(py::int_(b.seed)) : py::object(py::none()); },
+            "The seed (an int); None for a map from given sites.")
         .def_property_readonly("nodes", [](const MapBox& b) { return b.nodes; },
                                "The node count N after clamping to 3..10000.")
         .def_property_readonly("positions", [](const MapBox& b) { return pairArray(b.xy); },
@@ -944,6 +982,8 @@ Map.colouring(). It keeps its map alive.
     m.def("_run_batch", &runBatchInFolder, py::arg("seed"), py::arg("nodes"), py::arg("maps"), py::arg("jobs"),
           py::arg("folder"), py::arg("clock_step"), py::arg("progress"), py::arg("interval_ms"),
           "The library's batch run with its run log in folder (see orvane.batch).");
+    m.def("_map_from_sites", &mapFromSites, py::arg("points"), py::arg("names") = py::none(),
+          "The map of an (N, 2) int32 array of sites (see orvane.Map.from_sites).");
     m.def("_colour_maps", &colourMaps, py::arg("seed"), py::arg("nodes"), py::arg("maps"), py::arg("jobs"),
           py::arg("clock_step"), py::arg("progress"), py::arg("interval_ms"),
           "Every map of a batch with its own result and times, without a run log (see orvane.batch).");

@@ -79,6 +79,8 @@ fi
 step "examples (short runs)"
 PYTHONPATH="$module_dir" MPLBACKEND=Agg "$python" examples/python/step_and_draw.py --out "$work/step.png" --quiet
 PYTHONPATH="$module_dir" MPLBACKEND=Agg "$python" examples/python/scaling.py --quick --out "$work/scaling.svg"
+PYTHONPATH="$module_dir" "$python" examples/python/hard_maps.py --quick --quiet --out "$work/hard.sites"
+"$companion" colour --sites "$work/hard.sites" --full
 # The notebook runs top to bottom in a fresh kernel, in a scratch folder.
 cp examples/python/step_and_draw.ipynb "$work/"
 (cd "$work" && PYTHONPATH="$module_dir" MPLBACKEND=Agg PYDEVD_DISABLE_FILE_VALIDATION=1 timeout 600 \

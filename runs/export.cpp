@@ -62,10 +62,17 @@ int writeExportFile(const Map& map, const std::u16string& path)
     return writeWholeFile(path, exportContent(map));
 }
 
-std::u16string exportFilePath(uint32_t seed, int32_t nodes)
+std::u16string exportFileName(const std::u16string& mapName, int32_t nodes)
+{
+    return mapName + u"(" + decimalText(nodes) + u").txt";
+}
+
+std::u16string exportFilePath(uint32_t seed, int32_t nodes) { return exportFilePath(seedDigits(seed), nodes); }
+
+std::u16string exportFilePath(const std::u16string& mapName, int32_t nodes)
 {
     const std::u16string folder = u"Export";
-    const std::u16string file = folder + pathSeparator + seedDigits(seed) + u"(" + decimalText(nodes) + u").txt";
+    const std::u16string file = folder + pathSeparator + exportFileName(mapName, nodes);
     // Both paths are checked against the platform's path length; too long: no file.
     const std::u16string folderPath = pathBesideExecutable(folder);
     const std::u16string filePath = pathBesideExecutable(file);

@@ -13,8 +13,12 @@ std::string exportText(const Map& map);
 // Writes the export file to `path` whole or not at all (an earlier file there
 // is never damaged); 0, or the error number of the failure.
 int writeExportFile(const Map& map, const std::u16string& path);
-// Export/SSSSSSSS(N).txt beside the executable, its folder made; empty when the
+// The export file's name: "NAME(N).txt", NAME the seed's eight digits for a
+// seeded map or the name of a map from given sites (runs/sitesfile.h).
+std::u16string exportFileName(const std::u16string& mapName, int32_t nodes);
+// Export/NAME(N).txt beside the executable, its folder made; empty when the
 // path is unknown or too long.
+std::u16string exportFilePath(const std::u16string& mapName, int32_t nodes);
 std::u16string exportFilePath(uint32_t seed, int32_t nodes);
 
 }  // namespace orvane

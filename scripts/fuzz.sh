@@ -12,7 +12,7 @@ cmake --build --preset fuzz -j "$(nproc)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in settings_fuzz text_fuzz shard_fuzz; do
+for target in settings_fuzz text_fuzz shard_fuzz sites_fuzz; do
     mkdir -p "$work/$target"
     echo "fuzzing $target for ${seconds}s"
     if ! (cd "$work" && "$OLDPWD/build/fuzz/fuzz/$target" -max_total_time="$seconds" -print_final_stats=0 \

@@ -200,6 +200,35 @@ TEST_F(MapRequestTest, ExportIsNamedAfterTheMapShownAndReplacesItsFile)
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "Export"), fs::directory_iterator()), 1);
 }
 
+// A map of given sites replaces the map shown; its export goes by its name,
+// and sites that give no map leave none, with the colouring commands off.
+TEST_F(MapRequestTest, SitesRequestShowsTheSitesMapAndNamesItsExport)
+{
+    const std::vector<Point> sites = seededSites(0x1a2b3, 5);
+    EXPECT_FALSE(session.sitesRequest(sites, u"lesson"));
+    EXPECT_EQ(session.displayMode, DisplayMode::map);
+    EXPECT_EQ(session.shownNodeCount, 5);
+    EXPECT_EQ(session.shownMapName(), u"lesson");
+    EXPECT_EQ(mapFingerprint(session.map), directMap(0x1a2b3, 5));
+    EXPECT_TRUE(headlessControlEnabled(idStep) && headlessControlEnabled(idFull) && headlessControlEnabled(idExport));
+    session.fullColouring();
+    EXPECT_EQ(headlessControlText(idStatus), ws::successText);
+    session.exportMap();
+    EXPECT_EQ(readFile(folder / "Export" / "lesson(5).txt"), exportContent(session.map));
+
+    const SiteProblem p = session.sitesRequest({{0, 0}, {5, 5}, {9, 9}}, u"line");
+    EXPECT_EQ(p.kind, SiteProblem::Kind::oneLine);
+    EXPECT_TRUE(session.map.empty());
+    EXPECT_EQ(session.shownNodeCount, 0);
+    EXPECT_EQ(headlessControlText(idStatus), u"");
+    for (int id : {idStep, idFull, idClear, idExport}) EXPECT_FALSE(headlessControlEnabled(id)) << id;
+
+    setFields(u"1a2b3", u"5");
+    session.mapRequest();
+    EXPECT_TRUE(session.shownSites.empty());
+    EXPECT_EQ(session.shownMapName(), u"0001a2b3");
+}
+
 TEST_F(MapRequestTest, TooLongExecutablePathWritesNoFileAndRunsNoBatch)
 {
     const std::u16string longFolder = (folder / std::string(5000, 'd')).u16string();

@@ -103,6 +103,22 @@ TEST_F(ViewTest, MapsTheSquareOntoTheViewWithMarginsAndRounding)
     }
 }
 
+// A click's map point is drawn back at the click, and clicks in the margins
+// fall on the square's edge.
+TEST_F(ViewTest, AClickNamesTheMapPointDrawnThere)
+{
+    for (const ViewSize size : {ViewSize{800, 600}, ViewSize{1000, 300}, ViewSize{49, 49}}) {
+        for (int32_t x = 24; x <= size.width - 24; x += 7) {
+            const Point p = mapPointAt(size, x, size.height / 2);
+            EXPECT_EQ(viewPoint(size, p.x, p.y).x, x);
+            EXPECT_EQ(viewPoint(size, p.x, p.y).y, size.height / 2);
+        }
+    }
+    EXPECT_EQ(mapPointAt({800, 600}, 3, 599).x, 0);
+    EXPECT_EQ(mapPointAt({800, 600}, 3, 599).y, 32767);
+    EXPECT_EQ(mapPointAt({40, 40}, 20, 20).x, 0);  // no room between the margins
+}
+
 TEST_F(ViewTest, BlankPageShowsOnlyTheFourteenCharacterLabel)
 {
     session.displayMode = DisplayMode::blank;

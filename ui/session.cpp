@@ -98,9 +98,30 @@ void Session::mapRequest()
     colouring.restart();
     shownSeed = seed;
     shownNodeCount = nodes;
+    shownSites.clear();
+    shownSitesName.clear();
     invalidateView(true);
     setCommandState(CommandState::fresh);
 }
+
+SiteProblem Session::sitesRequest(const std::vector<Point>& sites, const std::u16string& name)
+{
+    displayMode = DisplayMode::map;
+    colouring.restart();
+    writeControlText(idStatus, u"");
+    setCommandState(CommandState::allOff);
+    const SiteProblem problem = buildMapFromSites(map, sites, {colouring.paths()});
+    colouring.restart();
+    shownSeed = 0;
+    shownNodeCount = problem ? 0 : map.nodeCount();
+    shownSites = problem ? std::vector<Point>{} : sites;
+    shownSitesName = problem ? u"" : name;
+    invalidateView(true);
+    if (!problem) setCommandState(CommandState::fresh);
+    return problem;
+}
+
+std::u16string Session::shownMapName() const { return shownSites.empty() ? seedDigits(shownSeed) : shownSitesName; }
 
 // The driver's display rules: the status text after verification unless a
 // batch page is shown; the buttons and a repaint only while the map is shown.
@@ -140,7 +161,7 @@ void Session::exportMap()
 {
     if (map.empty()) return;
     // Named after the map shown, not after seedText, which FIX and AUTO reuse.
-    const std::u16string path = exportFilePath(shownSeed, shownNodeCount);
+    const std::u16string path = exportFilePath(shownMapName(), shownNodeCount);
     if (path.empty() || writeExportFile(map, path) != 0) writeControlText(idStatus, ws::exportFailed);
 }
 
@@ -186,6 +207,8 @@ bool Session::beginBatchRun(BatchSettings& s, RunLog& log)
     copyText(batch.counterText[0], 16, u"0");
     copyText(batch.counterText[1], 16, u"0");
     map.release();
+    shownSites.clear();
+    shownSitesName.clear();
     formatBatchHeader(batch, s.nodes, s.maps, s.firstSeed);
     setCommandState(CommandState::hideAll);
     invalidateView(true);

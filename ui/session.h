@@ -4,8 +4,10 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "engine/colouring.h"
 #include "map/map.h"
+#include "map/sites.h"
 #include "runs/batch.h"
 #include "ui/controls.h"
 
@@ -31,6 +33,11 @@ public:
     void fixSeed();
     void autoSeed();
     void mapRequest();
+    // Shows the map of given sites (a page's clicks, a sites file) instead of
+    // the fields' seed and count; `name` names its export file. Sites that
+    // give no map leave none shown, the colouring commands off, and return
+    // the problem.
+    SiteProblem sitesRequest(const std::vector<Point>& sites, const std::u16string& name);
     void stepColouring();
     void fullColouring();
     void clearColouring();
@@ -58,6 +65,12 @@ public:
     // whatever FIX and AUTO have since put into seedText.
     uint32_t shownSeed = 0;
     int32_t shownNodeCount = 0;
+    // The sites and name of the map shown when it came from sitesRequest;
+    // empty for a seeded map.
+    std::vector<Point> shownSites;
+    std::u16string shownSitesName;
+    // The map shown as its export file is named: the seed's digits or the sites' name.
+    std::u16string shownMapName() const;
     BatchTexts batch;
     // What the last step or full colouring command did.
     StepReport lastStep;

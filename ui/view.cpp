@@ -150,6 +150,16 @@ ViewPoint viewPoint(ViewSize size, int32_t x, int32_t y)
             mulDiv(y, size.height - 2 * viewMargin, 32767) + viewMargin};
 }
 
+Point mapPointAt(ViewSize size, int32_t x, int32_t y)
+{
+    const auto along = [](int32_t v, int32_t side) {
+        const int32_t span = side - 2 * viewMargin;
+        const int32_t p = span > 0 ? mulDiv(v - viewMargin, 32767, span) : 0;
+        return p < 0 ? 0 : p > 32767 ? 32767 : p;
+    };
+    return {along(x, size.width), along(y, size.height)};
+}
+
 void paintMapPage(DrawList& list, const Map& map, const EngineState& engine, ViewSize size)
 {
     list.clear(size.width, size.height);

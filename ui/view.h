@@ -25,6 +25,8 @@ struct ViewPoint {
 };
 // Where a map coordinate pair is drawn: 0 maps to 24, 32767 to the size minus 24.
 ViewPoint viewPoint(ViewSize size, int32_t x, int32_t y);
+// The map point drawn at (x, y) of the view (a click), clamped to 0..32767.
+Point mapPointAt(ViewSize size, int32_t x, int32_t y);
 
 // Records the page that the session's display mode selects into `list` (cleared first).
 void paintView(DrawList& list, const Session& session);

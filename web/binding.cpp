@@ -19,6 +19,7 @@
 #include "runs/export.h"
 #include "runs/fedbatch.h"
 #include "runs/runlog.h"
+#include "runs/sitesfile.h"
 #include "runs/strings.h"
 #include "runs/texts.h"
 #include "runs/trace.h"
@@ -29,6 +30,7 @@
 #include "ui/settings.h"
 #include "ui/strings.h"
 #include "ui/view.h"
+#include "map/sites.h"
 
 namespace orvane::web {
 
@@ -80,6 +82,38 @@ std::u16string fromUtf16Bytes(const std::string& bytes)
     for (size_t i = from; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
     return text;
+}
+
+// x, y pairs from a typed array or an array of numbers.
+std::vector<Point> sitesOf(const val& flat)
+{
+    const std::vector<int32_t> xy = emscripten::convertJSArrayToNumberVector<int32_t>(flat);
+    std::vector<Point> sites;
+    sites.reserve(xy.size() / 2);
+    for (size_t i = 0; i + 1 < xy.size(); i += 2) sites.push_back({xy[i], xy[i + 1]});
+    return sites;
+}
+
+val flatOf(const std::vector<Point>& sites)
+{
+    std::vector<int32_t> xy;
+    xy.reserve(2 * sites.size());
+    for (const Point& p : sites) xy.insert(xy.end(), {p.x, p.y});
+    return val(emscripten::typed_memory_view(xy.size(), xy.data())).call<val>("slice");
+}
+
+// A problem of a site list as the page words it: its kind, the sites it names
+// (by index) and the count.
+val problemValue(const SiteProblem& p)
+{
+    val problem = val::object();
+    problem.set("kind", std::string(siteProblemKey(p.kind)));
+    val named = val::array();
+    for (int s : p.sites)
+        if (s >= 0) named.call<void>("push", s);
+    problem.set("sites", named);
+    problem.set("count", p.count);
+    return problem;
 }
 
 std::string toUtf16Bytes(const std::u16string& text)
@@ -230,6 +264,13 @@ public:
     bool replay(double count)
     {
         if (session_.displayMode != DisplayMode::map || session_.map.empty()) return false;
+        if (!session_.shownSites.empty()) {
+            const std::vector<Point> sites = session_.shownSites;
+            const std::u16string name = session_.shownSitesName;
+            sitesRequest(sites, name);
+            stepTimes(count);
+            return true;
+        }
         const std::u16string seed = headlessControlText(idSeedField), nodes = headlessControlText(idNodeField);
         writeControlText(idSeedField, seedDigits(session_.shownSeed).c_str());
         writeControlText(idNodeField, decimalText(session_.shownNodeCount).c_str());
@@ -248,7 +289,60 @@ public:
     val takeExport()
     {
         if (session_.map.empty()) return val::null();
-        return takeFile(exportFilePath(session_.shownSeed, session_.shownNodeCount));
+        return takeFile(exportFilePath(session_.shownMapName(), session_.shownNodeCount));
+    }
+
+    // ---- Maps of given sites: the page's clicks ----
+
+    // Shows the map of the sites (x, y pairs; the k-th is country k), its
+    // export named `name`; null, or the problem when they give no map.
+    val placeSites(const val& flat, const std::string& name)
+    {
+        const SiteProblem p = sitesRequest(sitesOf(flat), utf16(name));
+        return p ? problemValue(p) : val::null();
+    }
+    // The sites of the map shown in number order (set-aside nodes too),
+    // whether seeded or given; empty when none is shown.
+    val mapSites() const
+    {
+        std::vector<Point> sites;
+        if (session_.displayMode == DisplayMode::map)
+            for (const MapNode* n : nodesByNumber(session_.map)) sites.push_back({n->x, n->y});
+        return flatOf(sites);
+    }
+    bool sitesShown() const { return !session_.shownSites.empty(); }
+    std::string shownMapName() const { return utf8(session_.shownMapName()); }
+    // The map point drawn at (x, y) of the view, clamped to the square.
+    val mapPointAt(int x, int y) const
+    {
+        const Point p = orvane::mapPointAt({session_.viewWidth, session_.viewHeight}, x, y);
+        val point = val::object();
+        point.set("x", p.x);
+        point.set("y", p.y);
+        return point;
+    }
+    // Where the sites are drawn in the view: x, y pairs.
+    val viewPoints(const val& flat) const
+    {
+        std::vector<Point> points;
+        for (const Point& p : sitesOf(flat)) {
+            const ViewPoint v = viewPoint({session_.viewWidth, session_.viewHeight}, p.x, p.y);
+            points.push_back({v.x, v.y});
+        }
+        return flatOf(points);
+    }
+    // The site whose disc is at (x, y) of the view (the nearest one), or -1.
+    int siteAt(const val& flat, int x, int y) const
+    {
+        const std::vector<Point> sites = sitesOf(flat);
+        int best = -1;
+        int64_t bestDistance = int64_t{discRadius} * discRadius + 1;
+        for (size_t i = 0; i < sites.size(); ++i) {
+            const ViewPoint v = viewPoint({session_.viewWidth, session_.viewHeight}, sites[i].x, sites[i].y);
+            const int64_t dx = v.x - x, dy = v.y - y, d = dx * dx + dy * dy;
+            if (d < bestDistance) best = static_cast<int>(i), bestDistance = d;
+        }
+        return best;
     }
 
     // The batch run, its maps coloured by the page's workers. Begins as the
@@ -335,6 +429,15 @@ private:
             if (id == idStep) ++presses_;
             else fullRun_ = true;
         }
+    }
+
+    SiteProblem sitesRequest(const std::vector<Point>& sites, const std::u16string& name)
+    {
+        const SiteProblem p = session_.sitesRequest(sites, name);
+        presses_ = 0;
+        fullRun_ = false;
+        takeEvents();
+        return p;
     }
 
     int afterInput()
@@ -484,6 +587,13 @@ EMSCRIPTEN_BINDINGS(orvane)
         .function("shownSeed", &PageSession::shownSeed)
         .function("shownNodeCount", &PageSession::shownNodeCount)
         .function("takeExport", &PageSession::takeExport)
+        .function("placeSites", &PageSession::placeSites)
+        .function("mapSites", &PageSession::mapSites)
+        .function("sitesShown", &PageSession::sitesShown)
+        .function("shownMapName", &PageSession::shownMapName)
+        .function("mapPointAt", &PageSession::mapPointAt)
+        .function("viewPoints", &PageSession::viewPoints)
+        .function("siteAt", &PageSession::siteAt)
         .function("beginBatch", &PageSession::beginBatch)
         .function("feedBatch", &PageSession::feedBatch)
         .function("batchOver", &PageSession::batchOver)

@@ -1,7 +1,10 @@
 // Builds and colours a few maps through the installed library and prints, for
 // each, what the companion's colour command prints, plus the first export
-// record and the size of the map picture.
+// record and the size of the map picture; then builds a seeded map again from
+// its sites, and refuses sites that give no map.
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <orvane/orvane.h>
 
 int main()
@@ -23,5 +26,13 @@ int main()
                     svg.size(), map.neighbours(1).size());
         if (trace.verify != 0 || colouring.verify() != 0) return 1;
     }
-    return 0;
+    orvane::Map seeded, given;
+    seeded.build(0x1a2b, 300);
+    if (orvane::buildMapFromSites(given, orvane::seededSites(0x1a2b, 300))) return 1;
+    if (orvane::exportText(given) != orvane::exportText(seeded)) return 1;
+    const std::vector<orvane::Point> line = {{0, 0}, {10, 10}, {20, 20}};
+    const orvane::SiteProblem p = orvane::buildMapFromSites(given, line);
+    std::printf("sites of 00001a2b(300): the same map; three on a line: %s\n",
+                orvane::describeSiteProblem(p, line, [](int i) { return "site " + std::to_string(i + 1); }).c_str());
+    return p ? 0 : 1;
 }

@@ -1,4 +1,5 @@
-// Orvane as a library: build a map from (seed, N), step or run its colouring,
+// Orvane as a library: build a map from (seed, N) or from sites of your own
+// (buildMapFromSites, with the reasons a site list gives no map), step or run its colouring,
 // read its nodes, positions, borders in ring order, colours and the engine's
 // visible state, and produce the export text, trace lines and the map picture.
 //
@@ -13,8 +14,10 @@
 #pragma once
 #include "engine/colouring.h"
 #include "map/map.h"
+#include "map/sites.h"
 #include "runs/batch.h"
 #include "runs/export.h"
+#include "runs/sitesfile.h"
 #include "runs/trace.h"
 #include "ui/view.h"
 #include <orvane/version.h>  // orvane::version, generated from the CMake project's version

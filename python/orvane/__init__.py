@@ -11,6 +11,7 @@ ring growth and Kempe-chain swaps, one visible phase at a time or in one go::
     print(c.run())                         # 0: a correct four-colouring
     r = orvane.batch(1, 1000, 100)         # 100 maps from seed 1
     print(r.successes, r.failures, r.failed)
+    g = orvane.Map.from_sites([(1000, 1000), (31000, 2000), (16000, 30000), (16000, 12000)])
 
 Maps, colourings and batch runs release the interpreter lock while they work,
 so threads colouring different maps run in parallel.
@@ -27,6 +28,8 @@ import sys
 import tempfile
 from typing import Callable, List, Optional, Tuple, Union
 
+import numpy as np
+
 from ._orvane import (  # noqa: F401  (re-exported)
     Colouring,
     ColouringFinishedError,
@@ -40,6 +43,7 @@ from ._orvane import (  # noqa: F401  (re-exported)
     time_limit_ms,
 )
 from . import _orvane
+from . import sites as _sites
 
 __all__ = [
     "Map",
@@ -52,6 +56,7 @@ __all__ = [
     "ColouringFinishedError",
     "ColouringReplacedError",
     "read_run_log_failures",
+    "write_sites",
     "__version__",
 ]
 
@@ -99,6 +104,23 @@ def _to_networkx(self):
 
 
 Map.to_networkx = _to_networkx
+Map.from_sites = staticmethod(_sites.from_sites)
+Map.from_networkx = staticmethod(_sites.from_networkx)
+
+
+def write_sites(path: Union[str, os.PathLike], points, comment: Optional[str] = None) -> None:
+    """Writes points (an (N, 2) array of whole numbers, or a Map's positions) as
+    a sites file: one "x y" a line, country 1 first, after the comment's lines
+    as '#' lines. ``orvane-cli colour --sites PATH`` reads it back."""
+    array = np.asarray(points.positions if isinstance(points, Map) else points)
+    if array.size == 0:
+        array = array.reshape(0, 2)
+    if array.ndim != 2 or array.shape[1] != 2 or not np.issubdtype(array.dtype, np.integer):
+        raise ValueError("points must be whole numbers of shape (N, 2)")
+    lines = [f"# {line}" for line in (comment or "").splitlines()]
+    lines += [f"{int(x)} {int(y)}" for x, y in array.tolist()]
+    with open(path, "w", encoding="ascii", newline="\n") as f:
+        f.write("".join(line + "\n" for line in lines))
 
 
 def _iterate(self, limit: Optional[int] = None):

@@ -1,6 +1,6 @@
 // The page: the window's thirteen controls and map view over the core's
-// Session, and the page's own tools (step back, play, links, countries, the
-// language, the batch's workers). Every text, enable state and picture of the
+// Session, and the page's own tools (step back, play, links, countries,
+// placing countries by clicks, the language, the batch's workers). Every text, enable state and picture of the
 // window comes from the core after each command; this only carries it to the
 // screen and carries clicks and keys to the core.
 import { BatchWorkers } from './batch.mjs';
@@ -8,6 +8,8 @@ import { fieldIds, focusOf, virtualKey } from './keys.mjs';
 import { Labels } from './labels.mjs';
 import { linkOf, readLink } from './link.mjs';
 import { CanvasPlayer } from './player.mjs';
+import { decodeSites, encodeSites } from './sites-link.mjs';
+import { SitePlacer } from './sites.mjs';
 
 const controlIds = Array.from({ length: 13 }, (_, i) => 1000 + i);
 const idStep = 1007, idFull = 1008, idExport = 1010, idBatch = 1012, idMapRequest = 1005;
@@ -46,6 +48,10 @@ export class Page {
     this.clickedAt = null;
     this.paintPending = false;
     this.shownLink = '';
+    this.placer = new SitePlacer(this);
+    this.sitesCode = '';     // the link code of the placed countries shown
+    this.codeRound = 0;      // the placement the code is being made for
+    this.linksOpened = 0;
   }
 
   start() {
@@ -68,7 +74,11 @@ export class Page {
     }
     for (const id of fieldIds) this.control(id).addEventListener('input', (e) => this.session.setText(id, e.target.value));
     document.addEventListener('keydown', (e) => this.keyDown(e));
-    this.el('map').addEventListener('click', (e) => this.countryClicked(e));
+    this.el('map').addEventListener('click', (e) => this.mapClicked(e));
+    this.el('place').addEventListener('click', () => this.placer.toggle());
+    this.el('clear-sites').addEventListener('click', () => {
+      if (!this.batchRunning) this.placer.clear();
+    });
     this.el('back').addEventListener('click', () => this.stepBack());
     this.el('play').addEventListener('click', () => (this.playTimer ? this.pause() : this.play()));
     this.el('copy').addEventListener('click', () => this.copyLink());
@@ -146,6 +156,7 @@ export class Page {
   }
 
   refresh() {
+    this.placer.follow();
     this.syncControls();
     this.syncTools();
     if (this.session.takeRepaint()) this.schedulePaint();
@@ -177,6 +188,7 @@ export class Page {
     const s = this.session;
     s.paint(this.player.width, this.player.height);
     this.player.play(s.drawCalls(), s.drawTexts());
+    if (s.displayMode() === displayMap) this.placer.drawPending(this.player);
     this.el('map').dataset.painted = String(Number(this.el('map').dataset.painted || 0) + 1);
   }
 
@@ -194,7 +206,9 @@ export class Page {
     this.el('play').disabled = this.batchRunning || (!this.playTimer && !s.enabled(idStep));
     this.el('pace-label').textContent = text.pace + ' ';
     this.el('pace-unit').textContent = ' ' + text.perSecond;
-    this.shownLink = mapShown ? linkOf({ seed: s.shownSeed(), nodes: s.shownNodeCount(), steps, full, lang: this.labels.lang }) : '';
+    const placed = mapShown && s.sitesShown();
+    this.shownLink = !mapShown || (placed && !this.sitesCode) ? ''
+      : linkOf({ seed: s.shownSeed(), nodes: s.shownNodeCount(), sites: placed ? this.sitesCode : '', steps, full, lang: this.labels.lang });
     this.el('link').hidden = this.el('copy').hidden = !this.shownLink;
     this.el('link').href = this.shownLink || '#';
     this.el('link').textContent = text.link;
@@ -206,6 +220,14 @@ export class Page {
     this.el('lang').textContent = text.language;
     this.el('lang').lang = this.labels.lang === 'en' ? 'ja' : 'en';
     document.documentElement.lang = this.labels.lang;
+    this.el('place').textContent = text.place;
+    this.el('place').setAttribute('aria-pressed', String(this.placer.on));
+    this.el('place').disabled = this.batchRunning;
+    this.el('clear-sites').textContent = text.clearSites;
+    this.el('clear-sites').hidden = !this.placer.on;
+    this.el('clear-sites').disabled = this.batchRunning;
+    this.el('sites-status').textContent = this.placer.status();
+    this.el('map').classList.toggle('placing', this.placer.on);
     this.el('trace-label').textContent = text.trace;
     this.el('trace').textContent = mapShown ? s.traceLine() : '';
     this.showCountry();
@@ -222,10 +244,34 @@ export class Page {
     out.textContent = c ? text.country(c, text.colours[c.colour] ?? c.colour) : text.noCountry;
   }
 
-  countryClicked(event) {
+  mapClicked(event) {
     const box = this.el('map').getBoundingClientRect();
-    this.clickedAt = { x: Math.round(event.clientX - box.left), y: Math.round(event.clientY - box.top) };
+    const at = { x: Math.round(event.clientX - box.left), y: Math.round(event.clientY - box.top) };
+    if (this.batchRunning) return;
+    if (this.placer.on) {
+      this.placer.click(at.x, at.y);
+      return;
+    }
+    this.clickedAt = at;
     this.showCountry();
+  }
+
+  // After countries were placed (or refused): a fresh colouring, and the
+  // link's code made anew.
+  afterPlacing() {
+    this.pause();
+    this.clickedAt = null;
+    this.sitesCode = '';
+    const round = ++this.codeRound;
+    if (this.session.sitesShown()) {
+      encodeSites(this.session.mapSites()).then((code) => {
+        if (round !== this.codeRound) return;
+        this.sitesCode = code;
+        this.syncTools();
+      });
+    }
+    this.refresh();
+    this.schedulePaint();
   }
 
   stepBack() {
@@ -284,22 +330,35 @@ export class Page {
     this.paint();
   }
 
-  // Opens what a link asks for: the map rebuilt and stepped to its step. A
-  // bad link says what was wrong and leaves the page as it opens.
-  openLink(hash) {
+  // Opens what a link asks for: the map rebuilt (from its seed or its
+  // countries) and stepped to its step. A bad link says what was wrong and
+  // leaves the page as it opens.
+  async openLink(hash) {
     const s = this.session;
     const link = readLink(hash, (t) => this.core.nodeCountOf(t));
     if (link.lang) this.labels.lang = link.lang;
     const problems = [...link.problems];
+    const stepAsLinked = (asked) => {
+      const limit = s.stepLimit();
+      if (asked.steps > limit) problems.push(['cappedStep', asked.stepText, limit]);
+      s.stepTimes(Math.min(asked.steps, limit));
+      if (asked.full && s.enabled(idFull)) s.click(idFull, 0);
+    };
     if (link.map) {
       this.pause();
       s.setText(1002, link.map.seed);
       s.setText(1004, String(link.map.nodes));
       s.click(idMapRequest, 0);
-      const limit = s.stepLimit();
-      if (link.map.steps > limit) problems.push(['cappedStep', link.map.stepText, limit]);
-      s.stepTimes(Math.min(link.map.steps, limit));
-      if (link.map.full && s.enabled(idFull)) s.click(idFull, 0);
+      stepAsLinked(link.map);
+    } else if (link.sites) {
+      const decoded = await decodeSites(link.sites.code);
+      if (decoded.problem) {
+        problems.push([decoded.problem], ['opened']);
+      } else {
+        const problem = this.placer.place(decoded.sites);
+        if (problem) problems.push(['sites', this.placer.problemText(problem, decoded.sites)]);
+        else stepAsLinked(link.sites);
+      }
     }
     const notice = this.el('notice');
     const words = this.labels.page.problems;
@@ -309,6 +368,7 @@ export class Page {
     notice.hidden = problems.length === 0;
     this.refresh();
     this.schedulePaint();
+    document.body.dataset.linksOpened = String(++this.linksOpened);
   }
 
   // ---- The batch run on workers ----

@@ -4,7 +4,7 @@
 // to 10000 nodes. The core is driven through the page's binding, as the page
 // drives it.
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
+import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import {
@@ -157,4 +157,94 @@ test('odd field texts are read as the companion reads its options', () => {
     assert.equal(session.text(idNodeField), nodes, `count text ${JSON.stringify(counts[i])}`);
     session.delete();
   }
+});
+
+// ---- Maps of given sites, as the page places them ----
+
+// The companion's sites of a seeded map, as a file and as x, y pairs.
+function seededSitesFile(folder, seed, nodes) {
+  const text = runCompanion(['sites', '--seed', seed, '--nodes', String(nodes)]);
+  const path = join(folder, `${seed}-${nodes}.sites`);
+  writeFileSync(path, text);
+  return { path, flat: Int32Array.from(text.trim().split(/\s+/).map(Number)) };
+}
+
+test('a map of placed sites traces and exports as the companion\'s map of that sites file', () => {
+  const folder = tempFolder();
+  try {
+    for (const [seed, nodes] of [['1', 8], ['1a2b', 300], ['5eed', 10000]]) {
+      const { path, flat } = seededSitesFile(folder, seed, nodes);
+      const session = new core.Session();
+      assert.equal(session.placeSites(flat, 'lesson'), null);
+      assert.ok(session.sitesShown());
+      assert.deepEqual(session.mapSites(), flat);
+      const exported = join(folder, 'e.txt');
+      if (nodes <= 300) {
+        const expected = runCompanion(['colour', '--sites', path, '--steps', '1000000', '--trace', '--export', exported])
+          .trim().split('\n');
+        assert.match(expected.pop(), /^result sites=/);
+        const lines = [];
+        stepToEnd(session, (line) => lines.push(line));
+        assert.deepEqual(lines, expected, `seed ${seed}, ${nodes} nodes`);
+      } else {
+        const expected = runCompanion(['colour', '--sites', path, '--digest']).split('\n')[0];
+        runCompanion(['colour', '--sites', path, '--steps', '1000000', '--export', exported]);
+        const digest = new Fnv1a64();
+        let steps = 0;
+        stepToEnd(session, (line) => {
+          digest.addLine(line);
+          ++steps;
+        });
+        assert.equal(`digest ${digest.hex()} steps ${steps}`, expected.replace(/ verify.*/, ''));
+      }
+      session.click(idExport, 0);
+      const file = session.takeExport();
+      assert.equal(file.name, `lesson(${nodes}).txt`);
+      assert.ok(Buffer.from(file.bytes).equals(readFileSync(exported)), `export of ${nodes} placed sites`);
+      // Step back rebuilds the placed map, not a seeded one.
+      assert.ok(session.replay(3));
+      assert.equal(session.steps(), 3);
+      assert.deepEqual(session.mapSites(), flat);
+      session.delete();
+    }
+  } finally {
+    removeFolder(folder);
+  }
+});
+
+test('placed sites that give no map come back as the problem, with no map shown', () => {
+  const session = new core.Session();
+  const cases = [
+    [[0, 0, 10, 10, 20, 20], { kind: 'one-line', sites: [0, 1], count: 3 }],
+    [[0, 0, 10, 0, 5, 5, 10, 0], { kind: 'duplicate', sites: [1, 3], count: 4 }],
+    [[1, 1, 2, 2], { kind: 'too-few', sites: [0, 1], count: 2 }],
+    [[0, 19688, 1, 18018, 2, 1538, 32767, 23750, 2, 1756], { kind: 'unclear-order', sites: [0, 2, 4], count: 5 }],
+    [[0, 0, 40000, 0, 5, 5], { kind: 'outside', sites: [1], count: 3 }],
+  ];
+  for (const [flat, problem] of cases) {
+    assert.equal(session.placeSites(Int32Array.from([5, 5, 900, 40, 300, 700]), 'ok'), null);
+    assert.ok(session.enabled(idStep));
+    assert.deepEqual(session.placeSites(Int32Array.from(flat), 'sites'), problem);
+    assert.equal(session.enabled(idStep), false);
+    assert.equal(session.enabled(idExport), false);
+    assert.equal(session.shownNodeCount(), 0);
+    assert.equal(session.mapSites().length, 0);
+    assert.equal(session.sitesShown(), false);
+  }
+  session.delete();
+});
+
+test('a click names the map point drawn under it, and the disc there', () => {
+  const session = new core.Session();
+  session.paint(700, 500);
+  const flat = [];
+  for (const [x, y] of [[24, 24], [676, 476], [350, 250], [101, 333]]) {
+    const p = session.mapPointAt(x, y);
+    flat.push(p.x, p.y);
+  }
+  assert.deepEqual(Array.from(session.viewPoints(Int32Array.from(flat))), [24, 24, 676, 476, 350, 250, 101, 333]);
+  assert.deepEqual(session.mapPointAt(0, 1000), { x: 0, y: 32767 });
+  assert.equal(session.siteAt(Int32Array.from(flat), 353, 247), 2);
+  assert.equal(session.siteAt(Int32Array.from(flat), 380, 250), -1);
+  session.delete();
 });

@@ -3,12 +3,13 @@
 // companion's bytes, answers the window's keys, opens links at a step and
 // steps back, and bad input never breaks it.
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
+import { readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import {
   companionRunLog, removeFolder, runCompanion, servePage, startChromium, tempFolder, withoutLastLines,
 } from './support.mjs';
+import { decodeSites, encodeSites } from '../page/sites-link.mjs';
 
 const successText = '成功＼(^o^)／';
 let server, browser;
@@ -58,9 +59,10 @@ async function newMap(page, seed, nodes) {
   await page.click('#c1005');
 }
 
-// Pixels of the map view that are not white.
+// Pixels of the map view that are not white, once the next frame is painted.
 function paintedPixels(page) {
-  return page.evaluate(() => {
+  return page.evaluate(async () => {
+    await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
     const canvas = document.getElementById('map');
     const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
     let n = 0;
@@ -337,5 +339,138 @@ test('at phone width the controls sit above the map, drawn sharp on a dense scre
     await closePage(opened);
   } finally {
     await phone.close();
+  }
+});
+
+// ---- Countries placed by clicks ----
+
+// The sites of the page's link as a sites file in `folder`.
+async function linkedSitesFile(page, folder) {
+  const href = await page.getAttribute('#link', 'href');
+  const code = new URLSearchParams(href.slice(1)).get('sites');
+  const { sites } = await decodeSites(code);
+  let text = '';
+  for (let i = 0; i < sites.length; i += 2) text += `${sites[i]} ${sites[i + 1]}\n`;
+  const path = join(folder, 'placed.txt');
+  writeFileSync(path, text);
+  return path;
+}
+
+const sitesTrace = (path, steps) =>
+  runCompanion(['colour', '--sites', path, '--steps', String(steps), '--trace']).trim().split('\n').slice(0, -1);
+const linked = (page) => page.waitForFunction(() => /^#sites=/.test(document.getElementById('link').getAttribute('href')));
+
+test('countries placed by clicks make a map that steps, colours, exports and links as the companion has it', async () => {
+  const opened = await openPage('/#lang=en');
+  const { page } = opened;
+  const blank = await paintedPixels(page);
+  await page.click('#place');
+  assert.equal(await page.getAttribute('#place', 'aria-pressed'), 'true');
+  const spots = [[100, 80], [520, 120], [300, 420], [140, 360], [470, 390], [330, 230], [600, 300]];
+  for (const [x, y] of spots) await page.click('#map', { position: { x, y } });
+  assert.match(await text(page, '#sites-status'), /7 placed$/);
+  // A click on a country takes it away.
+  await page.click('#map', { position: { x: 600, y: 300 } });
+  assert.equal(await enabled(page, 1007), true);
+  assert.ok((await paintedPixels(page)) > blank + 1000, 'the map is painted');
+  await linked(page);
+  const folder = tempFolder();
+  try {
+    const path = await linkedSitesFile(page, folder);
+    for (let i = 0; i < 3; ++i) await page.click('#c1007');
+    const trace = sitesTrace(path, 3);
+    assert.equal(await text(page, '#trace'), trace[2]);
+    assert.match(await page.getAttribute('#link', 'href'), /^#sites=p[\w-]+&step=3&lang=en$/);
+    await page.click('#back');
+    assert.equal(await text(page, '#trace'), trace[1]);
+    await page.click('#c1008');
+    assert.equal(await text(page, '#c1006'), 'Success \\(^o^)/');
+    const exported = join(folder, 'e.txt');
+    runCompanion(['colour', '--sites', path, '--full', '--export', exported]);
+    const file = await download(page, () => page.click('#c1010'));
+    assert.equal(file.name, 'sites(6).txt');
+    assert.ok(file.bytes.equals(readFileSync(exported)), 'the export file\'s bytes');
+  } finally {
+    removeFolder(folder);
+  }
+  // Another country: the colouring starts afresh.
+  await page.click('#map', { position: { x: 20, y: 20 } });
+  assert.match(await text(page, '#sites-status'), /7 placed$/);
+  assert.equal(await text(page, '#step-count'), 'Step 0');
+  assert.equal(await text(page, '#c1006'), '');
+  // Out of the mode a click names a country again.
+  await page.click('#place');
+  await page.click('#map', { position: { x: 20, y: 20 } });
+  assert.match(await text(page, '#country'), /^Country 7 · colour none · neighbours /);
+  assert.equal(await text(page, '#sites-status'), '');
+  await closePage(opened);
+});
+
+test('placed countries that give no map are drawn and the reason shown, in either language', async () => {
+  const opened = await openPage();
+  const { page } = opened;
+  await page.click('#place');
+  for (const x of [100, 250, 400]) await page.click('#map', { position: { x, y: 200 } });
+  assert.match(await text(page, '#sites-status'), /^すべての国が 国 1 \(\d+, \d+\) と 国 2 \(\d+, \d+\) を通る一直線上にあります/);
+  assert.equal(await enabled(page, 1007), false);
+  assert.equal(await enabled(page, 1010), false);
+  assert.equal(await page.isHidden('#link'), true);
+  assert.ok((await paintedPixels(page)) > 50, 'the countries placed are drawn (on an empty map page)');
+  await page.click('#lang');
+  assert.match(await text(page, '#sites-status'), /^all countries lie on the line through country 1 \(/);
+  await page.click('#map', { position: { x: 250, y: 350 } });
+  assert.match(await text(page, '#sites-status'), /4 placed$/);
+  assert.equal(await enabled(page, 1007), true);
+  await page.click('#clear-sites');
+  assert.equal(await text(page, '#sites-status'), '0 placed: a map needs at least 3');
+  // A new map from the fields: its countries are the ones placed on from.
+  await newMap(page, '1a2b', 12);
+  assert.match(await text(page, '#sites-status'), /12 placed$/);
+  await page.click('#map', { position: { x: 5, y: 5 } });
+  assert.match(await text(page, '#sites-status'), /13 placed$/);
+  await closePage(opened);
+});
+
+test('links carry placed countries, long lists compressed; bad ones are refused as text', async () => {
+  const grid = [];
+  for (let i = 0; i < 50; ++i) for (let j = 0; j < 50; ++j) grid.push(200 + i * 640, 200 + j * 640);
+  const code = await encodeSites(Int32Array.from(grid));
+  assert.equal(code[0], 'z');
+  const folder = tempFolder();
+  try {
+    const path = join(folder, 'grid.txt');
+    let text_ = '';
+    for (let i = 0; i < grid.length; i += 2) text_ += `${grid[i]} ${grid[i + 1]}\n`;
+    writeFileSync(path, text_);
+    const exported = join(folder, 'e.txt');
+    runCompanion(['colour', '--sites', path, '--full', '--export', exported]);
+    const opened = await openPage(`/#sites=${code}&step=0&full=1&lang=en`);
+    const { page } = opened;
+    await page.waitForFunction(() => document.body.dataset.linksOpened === '1');
+    assert.equal(await text(page, '#c1006'), 'Success \\(^o^)/');
+    const file = await download(page, () => page.click('#c1010'));
+    assert.equal(file.name, 'sites(2500).txt');
+    assert.ok(file.bytes.equals(readFileSync(exported)));
+    await linked(page);
+    assert.equal(await page.getAttribute('#link', 'href'), `#sites=${code}&step=0&full=1&lang=en`);
+    await closePage(opened);
+  } finally {
+    removeFolder(folder);
+  }
+  const cases = [
+    ['#sites=<img src=x onerror=alert(1)>&step=2', /not valid/],
+    ['#sites=zAAAA', /not valid/],
+    ['#sites=pAAAAAAAAAAAAAAAA', /country 2 \(0, 0\) is at the same place as country 1 \(0, 0\)/],
+    ['#sites=pAAAAAH__f_8D6HUw&seed=1', /cannot come with seed/],
+  ];
+  for (const [hash, said] of cases) {
+    const opened = await openPage('/' + hash + '&lang=en');
+    const { page } = opened;
+    await page.waitForFunction(() => document.body.dataset.linksOpened === '1');
+    assert.match(await text(page, '#notice'), said, hash);
+    const injected = await page.evaluate(() => document.querySelectorAll('img, svg, iframe, object, embed, b, script:not([src])').length);
+    assert.equal(injected, 0, hash);
+    assert.equal(await enabled(page, 1007), false);
+    await closePage(opened);
   }
 });

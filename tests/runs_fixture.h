@@ -4,6 +4,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include "map/map.h"
+#include "platform/filefaults.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "runs/batch.h"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "platform/platform.h"
 
 namespace orvane {
 
@@ -38,6 +39,6 @@ using CommandHandler = void (*)(int id);
 void headlessSetCommandHandler(CommandHandler handler);
 
 // The placement readWindowPlacement gives (all zeros after headlessReset).
-void headlessSetWindowPlacement(const int32_t placement[11]);
+void headlessSetWindowPlacement(const WindowPlacement& placement);
 
 }  // namespace orvane

@@ -8,7 +8,6 @@
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
-#include "runs/maprequest.h"
 #include "runs/runlog.h"
 #include "runs/shard.h"
 #include "runs/texts.h"

@@ -6,7 +6,6 @@
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "runs/export.h"
-#include "runs/maprequest.h"
 #include "runs/texts.h"
 #include "runs/trace.h"
 #include "text/utf.h"

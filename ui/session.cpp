@@ -3,7 +3,6 @@
 #include "ui/session.h"
 #include "platform/platform.h"
 #include "runs/export.h"
-#include "runs/maprequest.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
 #include "ui/strings.h"

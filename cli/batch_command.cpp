@@ -4,10 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/shard.h"
 #include "runs/texts.h"
@@ -102,17 +102,6 @@ bool parseShard(const std::string& text, uint32_t& index, uint32_t& shards)
     return true;
 }
 
-// --clock-step MS, for tests: every reading of a clock moves it on by MS, so
-// that the engine's time limit strikes after a known number of phases. Each
-// worker has a clock of its own, so every map sees the same readings however
-// the maps are spread over the workers.
-Clock steppingClock(uint32_t step)
-{
-    // Copies of a clock read the same clock: the colouring keeps a copy of the
-    // one its worker times the maps with.
-    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
-}
-
 std::string localText(const char16_t* text) { return toLocaleEncoding(text); }
 
 void printBatchTexts(const BatchTexts& t, bool succeeded, const std::u16string& logPath)
@@ -146,7 +135,9 @@ int readMapOptions(const Arguments& a, MapOptions& o)
     return 0;
 }
 
-// Each worker's clock: its own stepping clock with --clock-step.
+// Each worker's clock: with --clock-step MS (for tests) its own clock that
+// moves on by MS at every reading, so every map sees the same readings however
+// the maps are spread over the workers.
 ClockFactory workerClocks(const MapOptions& o)
 {
     if (!o.clockStep) return {};

@@ -5,6 +5,7 @@
 #include <vector>
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/export.h"
 #include "runs/texts.h"
 #include "runs/trace.h"
@@ -29,11 +30,6 @@ bool parseSteps(const Arguments& a, long long& steps)
     errno = 0;
     steps = std::strtoll(text.c_str(), nullptr, 10);
     return errno != ERANGE;
-}
-
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
 }
 
 // Builds the map that the options ask for, as a map request builds it.

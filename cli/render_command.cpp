@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "text/utf.h"
 #include "ui/view.h"
 
@@ -41,7 +42,7 @@ int runRenderCommand(const Arguments& a)
     const int n = nodesFromArguments(a);
     Map map;
     map.build(seed, n);
-    Colouring colouring(map, [] { return clockMillis(); });
+    Colouring colouring(map, platformClock());
     int status = 0;
     if (a.has("--steps") || a.has("--full")) {
         int verify;

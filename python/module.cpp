@@ -21,6 +21,7 @@
 
 #include "include/orvane/orvane.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
 #include "text/utf.h"
@@ -428,18 +429,6 @@ std::vector<int> walk(const Map& map, const MapNode* from, const MapNode* until,
 
 // ---------------------------------------------------------------------------
 // Batch runs
-
-// Every reading moves the clock on by `step`. Copies read the same clock, as
-// clocks must: a colouring keeps a copy of the clock its worker times with.
-Clock steppingClock(uint32_t step)
-{
-    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
-}
-
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
-}
 
 // Thrown through the library's batch run to end it early; the run unwinds
 // as a stopped run does (its workers joined, its log left as a killed run

@@ -6,6 +6,7 @@
 #include <thread>
 #include "platform/platform.h"
 #include "runs/batchworkers.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/strings.h"
 #include "runs/texts.h"
@@ -20,11 +21,6 @@ std::u16string padded(int64_t value, size_t width, char16_t with)
     std::u16string d = decimalText(value);
     while (d.size() < width) d = with + d;
     return d;
-}
-
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
 }
 
 // Where the results of a range's maps come from, in seed order: this

@@ -6,6 +6,7 @@
 #include "engine/colouring.h"
 #include "engine/internal.h"
 #include "map/map.h"
+#include "runs/clocks.h"
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -35,16 +36,6 @@ inline std::vector<MapNode*> neighboursOf(const MapNode* n)
     std::vector<MapNode*> v;
     for (NodeLink* l = n->links; l; l = l->next) v.push_back(l->node);
     return v;
-}
-
-// A clock for the time limit that advances by `stride` ms at every reading.
-inline Clock steppingClock(uint32_t start, uint32_t stride)
-{
-    return [now = start, stride]() mutable {
-        const uint32_t t = now;
-        now += stride;
-        return t;
-    };
 }
 
 // One map and its colouring, with the real clock until a test installs another.
@@ -107,7 +98,8 @@ protected:
     // Node of a hand-built map by storage slot.
     MapNode* at(int i) const { return &map.nodeStorage()[i]; }
 
-    void useSteppingClock(uint32_t start, uint32_t stride) { colouring.setClock(steppingClock(start, stride)); }
+    // Readings start, start + stride, start + 2 * stride...
+    void useSteppingClock(uint32_t start, uint32_t stride) { colouring.setClock(steppingClock(stride, start - stride)); }
 
     // The path from pathHead along pathNext, bounded by the node count.
     std::vector<MapNode*> pathNodes() const

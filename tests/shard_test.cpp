@@ -6,6 +6,7 @@
 #include <memory>
 #include <numeric>
 #include <vector>
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/shard.h"
 #include "runs/shardmerge.h"
@@ -14,12 +15,6 @@ namespace {
 using namespace runs_testing;
 
 constexpr uint64_t wholeSeedSpace = uint64_t{1} << 32;
-
-// A clock that moves `step` ms on every reading; copies read the same clock.
-Clock steppingClock(uint32_t step)
-{
-    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
-}
 
 ClockFactory steppingClocks(uint32_t step)
 {

@@ -2,6 +2,7 @@
 // with the enable states, status texts and repaints they call for.
 #include "ui/session.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/export.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
@@ -13,11 +14,6 @@ namespace orvane {
 namespace ws = windowstrings;
 
 namespace {
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
-}
-
 std::u16string readField(int id, int units)
 {
     char16_t buffer[textBufferUnits];

@@ -53,7 +53,7 @@ class ProgressPrinter : public BatchListener {
 public:
     explicit ProgressPrinter(bool shown) : shown_(shown) {}
 
-    void counterChanged(int) override {}
+    void counterChanged(int, uint32_t) override {}
 
     void mapDone(const BatchProgress& p) override
     {
@@ -104,12 +104,17 @@ bool parseShard(const std::string& text, uint32_t& index, uint32_t& shards)
 
 std::string localText(const char16_t* text) { return toLocaleEncoding(text); }
 
-void printBatchTexts(const BatchTexts& t, bool succeeded, const std::u16string& logPath)
+// The batch page's lines: header, seed range, the two counters, the times.
+void printBatchTexts(const BatchTexts& t, const BatchOutcome& out)
 {
     namespace ws = windowstrings;
+    const bool succeeded = out.failures == 0;
+    const std::u16string& logPath = out.logPath;
     std::printf("%s\n%s\n", localText(t.batchHeader).c_str(), localText(t.batchSeedRange).c_str());
-    std::printf("%s %s\n%s %s\n", localText(ws::successesLabel).c_str(), localText(t.counterText[0]).c_str(),
-                localText(ws::failuresLabel).c_str(), localText(t.counterText[1]).c_str());
+    std::printf("%s %s\n%s %s\n", localText(ws::successesLabel).c_str(),
+                toLocaleEncoding(decimalText(static_cast<int32_t>(out.successes))).c_str(),
+                localText(ws::failuresLabel).c_str(),
+                toLocaleEncoding(decimalText(static_cast<int32_t>(out.failures))).c_str());
     std::printf("%s\n%s\n%s\n", localText(t.batchTotalTime).c_str(), localText(t.batchMapTime).c_str(),
                 localText(t.batchColourTime).c_str());
     std::printf("%s\n", localText(succeeded ? ws::successText : ws::failureText).c_str());
@@ -157,8 +162,6 @@ int runWholeBatch(const Arguments& a, const MapOptions& o)
     s.workerClock = workerClocks(o);
     if (o.clockStep) s.runClock = steppingClock(o.clockStep);
     BatchTexts texts;
-    copyText(texts.counterText[0], 16, u"0");
-    copyText(texts.counterText[1], 16, u"0");
     formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(a.value("--dir")));
 
@@ -178,7 +181,7 @@ int runWholeBatch(const Arguments& a, const MapOptions& o)
                      toLocaleEncoding(out.logPath).c_str(), errorText(out.logError).c_str(), out.mapsDone, s.maps);
         return 1;
     }
-    printBatchTexts(texts, out.failures == 0, out.logPath);
+    printBatchTexts(texts, out);
     return 0;
 }
 

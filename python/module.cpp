@@ -484,7 +484,7 @@ class BatchWatcher : public BatchListener {
 public:
     BatchWatcher(uint32_t firstSeed, PythonProgress& progress) : firstSeed_(firstSeed), progress_(progress) {}
 
-    void counterChanged(int) override {}
+    void counterChanged(int, uint32_t) override {}
 
     void mapDone(const BatchProgress& p) override
     {
@@ -536,8 +536,6 @@ py::dict runBatchInFolder(py::object seed, py::object nodes, py::object maps, py
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(folder));
 
     BatchTexts texts;
-    copyText(texts.counterText[0], 16, u"0");
-    copyText(texts.counterText[1], 16, u"0");
     formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
     PythonProgress reporter(std::move(progress), intervalMs);
     BatchWatcher watcher(s.firstSeed, reporter);

@@ -51,20 +51,13 @@ private:
     std::unique_ptr<BatchWorkers> workers_;
 };
 
-void showCounter(BatchTexts& texts, BatchListener* listener, int slot, uint32_t value)
-{
-    copyText(texts.counterText[slot], 16, decimalText(static_cast<int32_t>(value)));
-    if (listener) listener->counterChanged(slot);
-}
-
 std::u16string sumText(int64_t ms) { return padded(ms, 8, u' '); }
 
 // The run's side of the loop: the log's lines, the counters and the progress.
 class RunLogWriter : public MapVisitor {
 public:
-    RunLogWriter(const BatchSettings& s, RunLog& log, BatchTexts& texts, BatchListener* listener, const Clock& runClock,
-                 uint32_t start)
-        : settings_(s), log_(log), texts_(texts), listener_(listener), runClock_(runClock), start_(start)
+    RunLogWriter(const BatchSettings& s, RunLog& log, BatchListener* listener, const Clock& runClock, uint32_t start)
+        : settings_(s), log_(log), listener_(listener), runClock_(runClock), start_(start)
     {
     }
 
@@ -75,7 +68,7 @@ public:
     {
         const int slot = map.result == 0 ? 0 : 1;
         const uint64_t counted = slot == 0 ? tally.successes : tally.failures;
-        showCounter(texts_, listener_, slot, static_cast<uint32_t>(counted));
+        if (listener_) listener_->counterChanged(slot, static_cast<uint32_t>(counted));
         const int error = log_.mapFinished(seed, map.result, index + 1 == settings_.maps);
         if (listener_)
             listener_->mapDone({index + 1, settings_.maps, static_cast<uint32_t>(tally.successes),
@@ -86,7 +79,6 @@ public:
 private:
     const BatchSettings& settings_;
     RunLog& log_;
-    BatchTexts& texts_;
     BatchListener* listener_;
     const Clock& runClock_;
     const uint32_t start_;
@@ -182,7 +174,7 @@ BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& te
     const uint32_t start = runClock();
     const MapRange range{settings.firstSeed, settings.maps, settings.nodes, settings.jobs, settings.paths,
                          settings.workerClock};
-    RunLogWriter writer(settings, log, texts, listener, runClock, start);
+    RunLogWriter writer(settings, log, listener, runClock, start);
     const MapLoopEnd end = runMapRange(range, writer);
     out.logError = end.error;
     out.mapsDone = static_cast<int32_t>(end.mapsDone);

@@ -134,8 +134,9 @@ void Session::exportMap()
     if (path.empty() || writeExportFile(map, path) != 0) writeControlText(idStatus, ws::exportFailed);
 }
 
-void Session::counterChanged(int slot)
+void Session::counterChanged(int slot, uint32_t count)
 {
+    copyText(batch.counterText[slot], 16, decimalText(static_cast<int32_t>(count)));
     // Only the counter's rectangle, without erasing: the counters only grow.
     const ViewRect& r = counterRect[slot];
     invalidateViewRect(r.left, r.top, r.right, r.bottom, false);

@@ -11,6 +11,11 @@
 
 namespace orvane {
 
+// The batch page: the run's texts and the two counters, successes and failures.
+struct BatchPage : BatchTexts {
+    char16_t counterText[2][16] = {};
+};
+
 // The texts of the three fields as the program keeps them between commands.
 struct FieldTexts {
     char16_t seedText[textBufferUnits] = {};
@@ -46,7 +51,7 @@ public:
     // whatever FIX and AUTO have since put into seedText.
     uint32_t shownSeed = 0;
     int32_t shownNodeCount = 0;
-    BatchTexts batch;
+    BatchPage batch;
     int32_t viewWidth = 0;   // the map view's size, from the main window's last size message
     int32_t viewHeight = 0;
 
@@ -59,7 +64,7 @@ public:
     int lastLogError = 0;  // why the last run log could not be created or written (an errno value)
 
 private:
-    void counterChanged(int slot) override;
+    void counterChanged(int slot, uint32_t count) override;
     void applyStepEffects(const StepReport& report);
     void endBatchRun(const char16_t* status);
 };

@@ -125,7 +125,7 @@ struct MapPainter {
     }
 };
 
-void paintRunningBatch(DrawList& list, const BatchTexts& t)
+void paintRunningBatch(DrawList& list, const BatchPage& t)
 {
     list.text(20, 20, t.batchHeader);
     list.text(20, 40, t.batchSeedRange);

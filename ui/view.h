@@ -9,7 +9,6 @@
 namespace orvane {
 
 class Session;
-struct BatchTexts;
 
 struct ViewRect {
     int left, top, right, bottom;

@@ -19,6 +19,9 @@
 #include <random>
 #include <set>
 #include <string>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace runs_testing {
 using namespace orvane;
@@ -143,4 +146,23 @@ protected:
         headlessEvents().clear();
     }
 };
+#ifndef _WIN32
+// The companion as a user runs it: its output, error text and exit status.
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+inline Outcome runCompanion(const fs::path& folder, const std::string& arguments)
+{
+    const fs::path out = folder.string() + ".out", err = folder.string() + ".err";
+    const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " +
+                                    err.string()).c_str());
+    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return o;
+}
+#endif
+
 }  // namespace runs_testing

@@ -42,6 +42,7 @@ Paths pathsFromArguments(const Arguments& a);
 int shardedRunFromArguments(const Arguments& a, uint32_t shards, ShardedRun& run);
 // Writes the export file when --export was given; false (after a message) when it failed.
 bool exportIfAsked(const Arguments& a, const Map& map);
+bool exportIfAsked(const Arguments& a, const Colouring& colouring);
 // Runs the engine as --steps K or --full ask, printing the trace when asked.
 // Returns the exit status; fills verify and calls.
 int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls);

@@ -18,7 +18,7 @@ namespace {
 int countOuterNodes(const Map& map)
 {
     int outer = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next) outer += n->outer != nullptr;
+    for (int k = 1; k <= map.nodeCount(); ++k) outer += map.isOuter(map.numbered(k));
     return outer;
 }
 
@@ -33,11 +33,11 @@ bool parseSteps(const Arguments& a, long long& steps)
 }
 
 // Builds the map that the options ask for, as a map request builds it.
-void buildRequestedMap(const Arguments& a, Map& map, uint32_t& seed, int& n)
+std::shared_ptr<const Map> buildRequestedMap(const Arguments& a, uint32_t& seed, int& n)
 {
     seed = seedFromArguments(a);
     n = nodesFromArguments(a);
-    map.build(seed, n, {pathsFromArguments(a)});
+    return Map::build(seed, n, {pathsFromArguments(a)});
 }
 }  // namespace
 
@@ -62,14 +62,28 @@ int nodesFromArguments(const Arguments& a)
 
 Paths pathsFromArguments(const Arguments& a) { return a.has("--reference") ? Paths::reference : Paths::fast; }
 
-bool exportIfAsked(const Arguments& a, const Map& map)
+namespace {
+// Writes the export file --export names, if any, with `write`; false when that fails.
+template <typename Write>
+bool exportWith(const Arguments& a, Write write)
 {
     if (!a.has("--export")) return true;
     const std::string path = a.value("--export");
-    const int error = path.empty() ? ENOENT : writeExportFile(map, utf8ToUtf16(path));
+    const int error = path.empty() ? ENOENT : write(utf8ToUtf16(path));
     if (error == 0) return true;
     std::fprintf(stderr, "orvane-cli: cannot write the export file '%s': %s\n", path.c_str(), errorText(error).c_str());
     return false;
+}
+}  // namespace
+
+bool exportIfAsked(const Arguments& a, const Map& map)
+{
+    return exportWith(a, [&](const std::u16string& path) { return writeExportFile(map, path); });
+}
+
+bool exportIfAsked(const Arguments& a, const Colouring& colouring)
+{
+    return exportWith(a, [&](const std::u16string& path) { return writeExportFile(colouring, path); });
 }
 
 int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls)
@@ -88,7 +102,6 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
     }
     const bool stepping = steps >= 0;
     const bool trace = a.has("--trace");
-    const std::vector<const MapNode*> byNumber = nodesByNumber(colouring.map());
     verify = -1;
     calls = 0;
     uint32_t elapsed = 0;
@@ -100,7 +113,7 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
         elapsed += clockMillis() - t0;
         ++calls;
         if (r.verified) verify = r.result;
-        if (trace) std::puts(traceLine(static_cast<long>(k), before, r.result, colouring.state(), byNumber).c_str());
+        if (trace) std::puts(traceLine(static_cast<long>(k), before, r.result, colouring).c_str());
     }
     if (!stepping) std::printf("colour-ms %u\n", static_cast<unsigned>(elapsed));
     return 0;
@@ -109,29 +122,26 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
 int runMapCommand(const Arguments& a)
 {
     if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--reference"})) return status;
-    Map map;
     uint32_t seed;
     int n;
-    buildRequestedMap(a, map, seed, n);
+    const std::shared_ptr<const Map> map = buildRequestedMap(a, seed, n);
     std::printf("seed=%08x nodes=%d borders=%d outer=%d\n", static_cast<unsigned>(seed), n,
-                static_cast<int>(map.borders().size()), countOuterNodes(map));
-    return exportIfAsked(a, map) ? 0 : 1;
+                static_cast<int>(map->borders().size()), countOuterNodes(*map));
+    return exportIfAsked(a, *map) ? 0 : 1;
 }
 
 int runColourCommand(const Arguments& a)
 {
     if (const int status = allowOnly(a, {"--seed", "--nodes", "--export", "--steps", "--full", "--trace", "--digest", "--reference"})) return status;
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
-    Map map;
     uint32_t seed;
     int n;
-    buildRequestedMap(a, map, seed, n);
-    Colouring colouring(map, platformClock(), pathsFromArguments(a));
+    Colouring colouring(buildRequestedMap(a, seed, n), platformClock(), pathsFromArguments(a));
     int verify;
     long calls;
     int status = colourAsAsked(a, colouring, verify, calls);
     if (status == 0) {
-        status = exportIfAsked(a, map) ? 0 : 1;
+        status = exportIfAsked(a, colouring) ? 0 : 1;
         std::printf("result seed=%08x nodes=%d verify=%d steps=%ld\n", static_cast<unsigned>(seed), n, verify, calls);
     }
     return status;

@@ -40,9 +40,7 @@ int runRenderCommand(const Arguments& a)
 
     const uint32_t seed = seedFromArguments(a);
     const int n = nodesFromArguments(a);
-    Map map;
-    map.build(seed, n);
-    Colouring colouring(map, platformClock());
+    Colouring colouring(Map::build(seed, n), platformClock());
     int status = 0;
     if (a.has("--steps") || a.has("--full")) {
         int verify;
@@ -50,7 +48,7 @@ int runRenderCommand(const Arguments& a)
         status = colourAsAsked(a, colouring, verify, calls);
     }
     if (status == 0) {
-        const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(map, colouring.state(), {w, h}));
+        const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(colouring, {w, h}));
         if (error == 0) {
             std::printf("render seed=%08x nodes=%d size=%dx%d\n", static_cast<unsigned>(seed), n, w, h);
         } else {

@@ -28,8 +28,9 @@ struct BatchMap {
     uint32_t mapMs = 0;
     uint32_t colourMs = 0;
 };
-// Leaves the map built; the caller releases it.
-BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock);
+// Builds the map with `builder` and colours it with `colouring`, which
+// keeps it until its next restart.
+BatchMap colourBatchMap(MapBuilder& builder, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock);
 
 struct BatchProgress {
     int64_t done = 0, total = 0;

@@ -11,10 +11,8 @@ inline std::string seedLine(const char* seed, const char* rest) { return std::st
 // reading of its clock is past the limit.
 inline uint16_t forcedResult(uint32_t seed)
 {
-    Map map;
-    map.build(seed, 5);
     uint32_t now = 0;
-    Colouring colouring(map, [&now] { return now += 20001; });
+    Colouring colouring(Map::build(seed, 5), [&now] { return now += 20001; });
     return colouring.run();
 }
 

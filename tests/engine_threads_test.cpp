@@ -10,8 +10,8 @@
 
 using namespace orvane;
 
-// Each thread owns its map and colouring: nothing is shared between them, so
-// colourings made at once give what they give one after the other.
+// Each thread owns its maps and colourings: nothing is shared between them,
+// so colourings made at once give what they give one after the other.
 namespace {
 struct SeedResult {
     uint16_t runResult;
@@ -23,16 +23,16 @@ struct SeedResult {
 std::vector<SeedResult> colourSeeds(uint32_t first, uint32_t last)
 {
     std::vector<SeedResult> out;
-    Map map;
+    MapBuilder builder;
     // A clock that never moves: a slow machine must not cut a run short.
-    Colouring colouring(map, [] { return 0u; });
+    Colouring colouring(nullptr, [] { return 0u; });
     for (uint32_t seed = first; seed <= last; ++seed) {
         SeedResult r;
-        map.build(seed, 1000);
+        colouring.restart(builder.build(seed, 1000));
         r.runResult = colouring.run();
-        r.runExport = fnv1a(exportContent(map));
-        r.runColours = colourRow(nodesByNumber(map));
-        map.build(seed, 1000);
+        r.runExport = fnv1a(exportContent(colouring));
+        r.runColours = colourRow(colouring);
+        colouring.restart();
         r.stepped = stepToEnd(colouring);
         out.push_back(r);
     }

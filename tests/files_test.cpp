@@ -97,8 +97,7 @@ TEST_F(FileFaults, RunBatchStopsAndNamesTheLog)
 // Files written whole or not at all keep what was there and leave no side file.
 TEST_F(FileFaults, ExportSettingsAndPicturesKeepTheOldFile)
 {
-    Map map;
-    map.build(1, 30);
+    const Map map = *Map::build(1, 30);
     const fs::path target = folder / "kept.txt";
     std::ofstream(target, std::ios::binary) << "old";
     for (const FileOperation op : {FileOperation::write, FileOperation::flush, FileOperation::close}) {
@@ -193,8 +192,7 @@ TEST_F(FileFaults, StepsEndWithTheColouringAndAbsurdCountsAreRefused)
 
 TEST_F(FileFaults, ExportThroughALinkKeepsTheLinkAndIntoAPipeDeliversTheWholeText)
 {
-    Map map;
-    map.build(0x1a2b, 300);
+    const Map map = *Map::build(0x1a2b, 300);
     const fs::path real = folder / "real.txt", link = folder / "link.txt";
     std::ofstream(real) << "old";
     fs::create_symlink(real, link);
@@ -219,9 +217,7 @@ TEST_F(FileFaults, ExportsToOnePathAtOnceLeaveOneWholeFile)
     std::vector<std::string> expected;
     std::string command;
     for (int k = 1; k <= 10; ++k) {
-        Map map;
-        map.build(static_cast<uint32_t>(k), 400);
-        expected.push_back(exportContent(map));
+        expected.push_back(exportContent(*Map::build(static_cast<uint32_t>(k), 400)));
         char seed[16];
         std::snprintf(seed, sizeof seed, "%x", k);  // the seed option is hexadecimal
         command += std::string(ORVANE_CLI) + " map --seed " + seed + " --nodes 400 --export " +

@@ -25,11 +25,11 @@ TEST(MapThreads, MapsBuiltAtOnceEqualMapsBuiltInTurn)
         int flips;
     };
     auto buildAll = [](const std::vector<Job>& jobs) {
-        Map map;
+        MapBuilder builder;
         std::vector<Result> out;
         for (const Job& job : jobs) {
-            map.build(job.seed, job.n);
-            out.push_back({mapDigest(map), map.lastBuild().edgeSplits, map.lastBuild().flips});
+            const auto map = builder.build(job.seed, job.n);
+            out.push_back({mapDigest(*map), builder.lastBuild().edgeSplits, builder.lastBuild().flips});
         }
         return out;
     };

@@ -25,7 +25,7 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
     EXPECT_EQ(counter(1), u"0");
     EXPECT_EQ(headlessControlText(idStatus), ws::successText);
     EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
-    EXPECT_TRUE(session.map.empty());
+    EXPECT_TRUE(session.map->empty());
     const std::string expected = "00000000(5)\t;最終地図\r\n"
                                  "ffffffff(5)\t;初期地図\r\n"
                                  "--------------------------\r\n"
@@ -43,10 +43,8 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
 // clock that moves the same on every reading takes as long as this count says.
 uint32_t colouringReadings(uint32_t seed, int nodes)
 {
-    Map map;
-    map.build(seed, nodes);
     uint32_t readings = 0;
-    Colouring colouring(map, [&readings] { return ++readings * 3; });
+    Colouring colouring(Map::build(seed, nodes), [&readings] { return ++readings * 3; });
     colouring.run();
     return readings;
 }
@@ -205,7 +203,7 @@ TEST_F(BatchRunTest, LogThatCannotBeCreatedLeavesTheMapAndSaysSo)
     EXPECT_EQ(session.lastLogError, ENOTDIR);
     EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotCreated);
     EXPECT_EQ(session.displayMode, DisplayMode::map);
-    EXPECT_FALSE(session.map.empty());
+    EXPECT_FALSE(session.map->empty());
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
     for (const HeadlessEvent& e : headlessEvents()) {
         EXPECT_NE(e.kind, HeadlessEvent::invalidateRect);

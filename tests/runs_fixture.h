@@ -48,7 +48,7 @@ inline bool dropBatchEvents = false;
 struct MapInHand {
     bool exists = false;
     bool inBatch = false;
-    uint64_t which = 0;  // the map's generation, or the batch's map index
+    uint64_t which = 0;  // the map shown (its address), or the batch's map index
     uint32_t seed = 0;
 };
 
@@ -65,10 +65,12 @@ inline MapInHand mapInHand()
             m.seed = parseSeedText(headlessControlText(idSeedLabel).c_str()) + static_cast<uint32_t>(m.which);
         return m;
     }
-    if (s.map.empty()) return m;
+    if (s.map->empty()) return m;
     m.exists = true;
-    m.which = s.map.generation();
-    m.seed = s.map.seed();
+    // A new map is built while the old one is still held: two maps in turn
+    // never share an address.
+    m.which = reinterpret_cast<uintptr_t>(s.map.get());
+    m.seed = s.map->seed();
     return m;
 }
 

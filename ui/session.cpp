@@ -33,7 +33,7 @@ int32_t readCountField(int id, char16_t* text, int32_t least, int32_t most)
 }
 }  // namespace
 
-Session::Session() : colouring(map, platformClock()) {}
+Session::Session() : map(std::make_shared<const Map>()), colouring(map, platformClock()) {}
 Session::~Session() = default;
 
 void Session::setCommandState(CommandState state)
@@ -76,7 +76,6 @@ void Session::autoSeed()
 void Session::mapRequest()
 {
     displayMode = DisplayMode::map;
-    colouring.restart();
     writeControlText(idStatus, u"");
     setCommandState(CommandState::allOff);
     // The seed field: an empty field gives the clock, and stays empty.
@@ -89,8 +88,8 @@ void Session::mapRequest()
     // The node count field, clamped and shown as used.
     const int32_t nodes = readCountField(idNodeField, fields.nodeCountText, leastNodes, mostNodes);
     updateControl(idNodeField);
-    map.build(seed, nodes, {colouring.paths()});
-    colouring.restart();
+    map = Map::build(seed, nodes, {colouring.paths()});
+    colouring.restart(map);
     shownSeed = seed;
     shownNodeCount = nodes;
     invalidateView(true);
@@ -128,10 +127,10 @@ void Session::clearColouring()
 
 void Session::exportMap()
 {
-    if (map.empty()) return;
+    if (map->empty()) return;
     // Named after the map shown, not after seedText, which FIX and AUTO reuse.
     const std::u16string path = exportFilePath(shownSeed, shownNodeCount);
-    if (path.empty() || writeExportFile(map, path) != 0) writeControlText(idStatus, ws::exportFailed);
+    if (path.empty() || writeExportFile(colouring, path) != 0) writeControlText(idStatus, ws::exportFailed);
 }
 
 void Session::counterChanged(int slot, uint32_t count)
@@ -178,7 +177,9 @@ void Session::batchRun()
     displayMode = DisplayMode::batchRunning;
     copyText(batch.counterText[0], 16, u"0");
     copyText(batch.counterText[1], 16, u"0");
-    map.release();
+    // The map shown goes: a batch builds maps of its own.
+    map = std::make_shared<const Map>();
+    colouring.restart(map);
     formatBatchHeader(batch, s.nodes, s.maps, s.firstSeed);
     setCommandState(CommandState::hideAll);
     invalidateView(true);

@@ -45,7 +45,9 @@ public:
 
     DisplayMode displayMode = DisplayMode::blank;
     FieldTexts fields;
-    Map map;
+    // The map shown (an empty one before the first map request and while a
+    // batch runs) and its colouring.
+    std::shared_ptr<const Map> map;
     Colouring colouring;
     // Seed and node count of the map the last map request built: the map shown,
     // whatever FIX and AUTO have since put into seedText.

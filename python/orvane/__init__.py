@@ -30,7 +30,6 @@ from typing import Callable, List, Optional, Tuple, Union
 from ._orvane import (  # noqa: F401  (re-exported)
     Colouring,
     ColouringFinishedError,
-    ColouringReplacedError,
     Map,
     TraceRecord,
     __version__,
@@ -50,7 +49,6 @@ __all__ = [
     "BatchResult",
     "batch",
     "ColouringFinishedError",
-    "ColouringReplacedError",
     "read_run_log_failures",
     "__version__",
 ]

@@ -135,6 +135,7 @@ public:
     // The arrays themselves, for the inner loops.
     const LinkRange* ranges() const { return range_.data(); }
     const NodeIndex* linkRecords() const { return links_.data(); }
+    const NodeIndex* aroundRecords() const { return around_.data(); }
 
 private:
     std::vector<LinkRange> range_;  // the current borders

@@ -12,9 +12,10 @@ void ChainTrimming::setTrimClass(NodeIndex v, TrimClass c)
 
 void ChainTrimming::countChainNeighbours(NodeIndex v)
 {
-    int16_t d = 0;
-    for (const NodeIndex n : borders_.links(v)) d = static_cast<int16_t>(d + (fields_.chainMark(n) != colourNone));
-    fields_.chainDegree[v] = d;
+    const HotNode* const hot = fields_.hot.data();
+    int d = 0;
+    for (const NodeIndex n : borders_.links(v)) d += hot[n].chainMark != colourNone;
+    fields_.chainDegree[v] = static_cast<int16_t>(d);
     trim_.note(v);
 }
 
@@ -22,24 +23,25 @@ void ChainTrimming::countChainNeighbours(NodeIndex v)
 // counts its chain neighbours.
 void ChainTrimming::setUpTrimming()
 {
-    NodeFields& f = fields_;
+    HotNode* const hot = fields_.hot.data();
+    int16_t* const degree = fields_.chainDegree.data();
+    NodeIndex* const parent = fields_.chainParent.data();
+    const auto outside = [=](NodeIndex v) {
+        degree[v] = outsideChain;
+        parent[v] = noNode;
+        hot[v].trimClass = TrimClass::unclassified;
+    };
     const std::vector<NodeIndex>* marked = fills_.markedNodes();
     if (trim_.tracked() && marked) {
-        trim_.clear(list_, [&f](NodeIndex v) {
-            f.chainDegree[v] = outsideChain;
-            f.chainParent[v] = noNode;
-            f.hot[v].trimClass = TrimClass::unclassified;
-        });
+        trim_.clear(list_, outside);
         for (const NodeIndex v : *marked)
-            if (f.chainMark(v) != colourNone) countChainNeighbours(v);
+            if (hot[v].chainMark != colourNone) countChainNeighbours(v);
         return;
     }
     trim_.clearedWholeList();
     list_.forEach([&](NodeIndex v) {
-        f.chainDegree[v] = outsideChain;
-        f.chainParent[v] = noNode;
-        f.hot[v].trimClass = TrimClass::unclassified;
-        if (f.chainMark(v) != colourNone) countChainNeighbours(v);
+        outside(v);
+        if (hot[v].chainMark != colourNone) countChainNeighbours(v);
     });
 }
 
@@ -69,108 +71,136 @@ void ChainTrimming::trimChain(NodeIndex start, const EngineState& s)
     }
 }
 
-bool ChainTrimming::inSearchTree(NodeIndex n) const
-{
-    return fields_.chainParent[n] != noNode || fields_.hot[n].trimClass == TrimClass::root;
-}
+namespace {
+// The search over the arrays themselves: the trimming's inner loop stores
+// one- and two-byte fields, which may alias anything, so it reads the arrays
+// through pointers of its own rather than through the containers.
+struct TrimSearch {
+    using Frame = ChainTrimming::Frame;
+    enum class Outcome { skip, handled, descend };
 
-// Loop rule: s closes a loop back to its ancestor n through nodes with two
-// chain neighbours each; that loop leads nowhere and loses its marks.
-void ChainTrimming::dropLoopTo(NodeIndex s, NodeIndex n)
-{
-    const NodeFields& f = fields_;
-    for (NodeIndex a = f.chainParent[s]; a != noNode; a = f.chainParent[a]) {
-        if (a == n) {
-            unmark(s);
-            for (NodeIndex b = f.chainParent[s]; b != n; b = f.chainParent[b]) unmark(b);
-            return;
-        }
-        if (f.chainDegree[a] != 2 || f.hot[a].trimClass != TrimClass::unclassified) return;
-    }
-}
+    HotNode* hot;
+    int16_t* degree;
+    NodeIndex* parent;
+    const LinkRange* ranges;
+    const NodeIndex* around;
+    ScratchField& classed;
+    std::vector<Frame>& stack;
 
-// Join rule: s and its ancestors lie on a branch that reaches the root or a target.
-void ChainTrimming::joinBranch(NodeIndex s)
-{
-    for (NodeIndex a = s; a != noNode && fields_.hot[a].trimClass == TrimClass::unclassified; a = fields_.chainParent[a])
-        setTrimClass(a, TrimClass::joined);
-}
+    bool inSearchTree(NodeIndex n) const { return parent[n] != noNode || hot[n].trimClass == TrimClass::root; }
+    void unmark(NodeIndex v) { hot[v].chainMark = colourNone; }
 
-ChainTrimming::Outcome ChainTrimming::handleNeighbour(NodeIndex s, NodeIndex r, NodeIndex n)
-{
-    NodeFields& f = fields_;
-    if (f.chainDegree[n] < 0) return Outcome::skip;
-    if (f.chainDegree[n] == 0) return Outcome::handled;
-    if (inSearchTree(n)) {
-        if (n == r) {
-            // Leaf rule.
-            if (f.chainDegree[s] == 1 && f.hot[s].trimClass == TrimClass::unclassified) unmark(s);
-        } else if (f.chainDegree[s] == 2) {
-            dropLoopTo(s, n);
+    // Loop rule: s closes a loop back to its ancestor n through nodes with two
+    // chain neighbours each; that loop leads nowhere and loses its marks.
+    void dropLoopTo(NodeIndex s, NodeIndex n)
+    {
+        for (NodeIndex a = parent[s]; a != noNode; a = parent[a]) {
+            if (a == n) {
+                unmark(s);
+                for (NodeIndex b = parent[s]; b != n; b = parent[b]) unmark(b);
+                return;
+            }
+            if (degree[a] != 2 || hot[a].trimClass != TrimClass::unclassified) return;
         }
     }
-    if (f.chainMark(s) != colourNone && n != r && f.hot[n].trimClass >= TrimClass::target) joinBranch(s);
-    if (f.chainParent[n] == noNode && f.hot[n].trimClass != TrimClass::root) {
-        f.chainParent[n] = s;
-        return Outcome::descend;
+
+    // Join rule: s and its ancestors lie on a branch that reaches the root or a target.
+    void joinBranch(NodeIndex s)
+    {
+        for (NodeIndex a = s; a != noNode && hot[a].trimClass == TrimClass::unclassified; a = parent[a]) {
+            hot[a].trimClass = TrimClass::joined;
+            classed.note(a);
+        }
     }
-    return Outcome::handled;
-}
 
-// The frame of a visit of s that handles its neighbour r last; false when r
-// is not a neighbour (never the case: a visit never starts from a missing border).
-bool ChainTrimming::startVisit(NodeIndex s, NodeIndex r, Frame& f) const
-{
-    const uint32_t place = borders_.placeOf(s, r);
-    if (place == WorkingBorders::noPlace) return false;
-    f = {s, r, place, borders_.nextPlace(s, place), false};
-    return true;
-}
+    Outcome handleNeighbour(NodeIndex s, NodeIndex r, NodeIndex n)
+    {
+        if (degree[n] < 0) return Outcome::skip;
+        if (degree[n] == 0) return Outcome::handled;
+        if (inSearchTree(n)) {
+            if (n == r) {
+                // Leaf rule.
+                if (degree[s] == 1 && hot[s].trimClass == TrimClass::unclassified) unmark(s);
+            } else if (degree[s] == 2) {
+                dropLoopTo(s, n);
+            }
+        }
+        if (hot[s].chainMark != colourNone && n != r && hot[n].trimClass >= TrimClass::target) joinBranch(s);
+        if (parent[n] == noNode && hot[n].trimClass != TrimClass::root) {
+            parent[n] = s;
+            return Outcome::descend;
+        }
+        return Outcome::handled;
+    }
 
-// Moves to the next place, or back to the waiting frame once the last place
-// is handled; false when no frame waits.
-bool ChainTrimming::advance(Frame& f)
-{
-    if (f.current != f.end) {
-        f.current = borders_.nextPlace(f.s, f.current);
+    // The frame of a visit of s that handles its neighbour r last; false when
+    // r is not a neighbour (never the case: a visit never starts from a
+    // missing border).
+    bool startVisit(NodeIndex s, NodeIndex r, Frame& f) const
+    {
+        const uint32_t begin = ranges[s].begin, end = ranges[s].end;
+        for (uint32_t place = begin; place != end; ++place) {
+            if (around[place] != r) continue;
+            f = {s, r, place, place + 1 == end ? begin : place + 1, begin, end, false};
+            return true;
+        }
+        return false;
+    }
+
+    // Moves to the next place, or back to the waiting frame once the last
+    // place is handled; false when no frame waits.
+    bool advance(Frame& f)
+    {
+        if (f.current != f.end) {
+            f.current = f.current + 1 == f.ringEnd ? f.ringBegin : f.current + 1;
+            return true;
+        }
+        if (stack.empty()) return false;
+        f = stack.back();
+        stack.pop_back();
         return true;
     }
-    if (stack_.empty()) return false;
-    f = stack_.back();
-    stack_.pop_back();
-    return true;
-}
 
-// Around s from the neighbour after r, ending with r itself. The frame in
-// hand is kept out of the stack, which holds the frames waiting for a child
-// to return.
+    // Around s from the neighbour after r, ending with r itself. The frame in
+    // hand is kept out of the stack, which holds the frames waiting for a
+    // child to return.
+    void run(NodeIndex s, NodeIndex r)
+    {
+        stack.clear();
+        Frame f;
+        if (!startVisit(s, r, f)) return;
+        for (;;) {
+            if (!f.childReturned) {
+                const NodeIndex n = around[f.current];
+                const Outcome o = handleNeighbour(f.s, f.r, n);
+                if (o == Outcome::descend) {
+                    f.childReturned = true;
+                    Frame child;
+                    if (startVisit(n, f.s, child)) {
+                        stack.push_back(f);
+                        f = child;
+                    }
+                    continue;
+                }
+                if (o == Outcome::skip) {
+                    if (!advance(f)) return;
+                    continue;
+                }
+            }
+            f.childReturned = false;
+            --degree[f.s];
+            if (!advance(f)) return;
+        }
+    }
+};
+}  // namespace
+
 void ChainTrimming::trimVisit(NodeIndex s, NodeIndex r)
 {
-    stack_.clear();
-    Frame f;
-    if (!startVisit(s, r, f)) return;
-    for (;;) {
-        if (!f.childReturned) {
-            const NodeIndex n = borders_.atPlace(f.current);
-            const Outcome o = handleNeighbour(f.s, f.r, n);
-            if (o == Outcome::descend) {
-                f.childReturned = true;
-                Frame child;
-                if (startVisit(n, f.s, child)) {
-                    stack_.push_back(f);
-                    f = child;
-                }
-                continue;
-            }
-            if (o == Outcome::skip) {
-                if (!advance(f)) return;
-                continue;
-            }
-        }
-        f.childReturned = false;
-        --fields_.chainDegree[f.s];
-        if (!advance(f)) return;
-    }
+    TrimSearch search{fields_.hot.data(),       fields_.chainDegree.data(), fields_.chainParent.data(),
+                      borders_.ranges(),        borders_.aroundRecords(),   trim_,
+                      stack_};
+    search.run(s, r);
 }
 
 }  // namespace orvane

@@ -29,26 +29,22 @@ public:
     // handles last.
     void trimVisit(NodeIndex s, NodeIndex r);
 
-private:
+    // A frame of the search: s, its neighbour r handled last, and the place
+    // in s's ring in hand.
     struct Frame {
         NodeIndex s;
         NodeIndex r;
-        uint32_t end;      // the place of r in s's ring, handled last
-        uint32_t current;  // the place being handled
+        uint32_t end;
+        uint32_t current;
+        uint32_t ringBegin;
+        uint32_t ringEnd;
         bool childReturned;
     };
-    enum class Outcome { skip, handled, descend };
 
+private:
     void setUpTrimming();
     void countChainNeighbours(NodeIndex v);
     void setTrimClass(NodeIndex v, TrimClass c);
-    bool startVisit(NodeIndex s, NodeIndex r, Frame& f) const;
-    bool advance(Frame& f);
-    Outcome handleNeighbour(NodeIndex s, NodeIndex r, NodeIndex n);
-    bool inSearchTree(NodeIndex n) const;
-    void dropLoopTo(NodeIndex s, NodeIndex n);
-    void joinBranch(NodeIndex s);
-    void unmark(NodeIndex v) { fields_.hot[v].chainMark = colourNone; }
 
     NodeFields& fields_;
     const WorkingBorders& borders_;

@@ -72,6 +72,7 @@ struct ArcSides::SettlingWatch {
     const EngineState& state;
     ColourCode c;
     bool eitherSideEnds;
+    const uint32_t* sideOf = sides.side_.data();
     bool reachedLast = false;
     DirectMark reach = DirectMark::avoidsArc;
 
@@ -81,9 +82,14 @@ struct ArcSides::SettlingWatch {
         return true;
     }
 
+    // A node counts on a side of the arc when it takes the mark 4 (it has
+    // colour c); once the arcLast side is reached, every node the marking
+    // meets is looked for in the second search.
+    bool watches(ColourCode mark) const { return mark == colourB || reachedLast; }
+
     bool marked(NodeIndex v, ColourCode mark)
     {
-        const uint32_t stamp = sides.side_[v];
+        const uint32_t stamp = sideOf[v];
         const uint32_t side = mark == colourB && stamp / sideBits == sides.round_ ? stamp % sideBits : 0;
         if (side == onArcFirstSide) return settle(eitherSideEnds ? DirectMark::reachesArcSide : DirectMark::reachesArcFirst);
         if (side == onArcLastSide) {

@@ -215,8 +215,12 @@ void ChainFills::rememberMarkedChain()
 {
     chainRemembered_ = marks_.tracked() && !marksPartial_;
     remembered_.clear();
+    rememberedColours_.clear();
     if (!chainRemembered_) return;
-    for (const NodeIndex v : marks_.touched()) remembered_.push_back({v, fields_.chainMark(v)});
+    const HotNode* const hot = fields_.hot.data();
+    remembered_.assign(marks_.touched().begin(), marks_.touched().end());
+    rememberedColours_.resize(remembered_.size());
+    for (size_t i = 0; i < remembered_.size(); ++i) rememberedColours_[i] = hot[remembered_[i]].chainMark;
 }
 
 void ChainFills::swapRememberedChain(NodeIndex s, ColourCode t)
@@ -229,10 +233,12 @@ void ChainFills::swapRememberedChain(NodeIndex s, ColourCode t)
     pair_[0] = fields_.colour(s);
     pair_[1] = t;
     clearReached();
-    for (const auto& [v, colour] : remembered_) {
-        setReached(v);
-        fields_.hot[v].colour = colour;
+    HotNode* const hot = fields_.hot.data();
+    for (size_t i = 0; i < remembered_.size(); ++i) {
+        hot[remembered_[i]].reached = 1;
+        hot[remembered_[i]].colour = rememberedColours_[i];
     }
+    reached_.note(remembered_.data(), remembered_.data() + remembered_.size());
     chainRemembered_ = false;
 }
 

@@ -61,9 +61,10 @@ public:
     }
 
     // markChain(s, t) breadth first on the fast paths, watched: after a node
-    // is marked watch.marked(v, mark) is called, after a node's neighbours
-    // are queued watch.nodeDone(); either returning true stops the marking
-    // there, with partial marks. Returns whether it stopped.
+    // is marked watch.marked(v, mark) is called (when watch.watches(mark)),
+    // after a node's neighbours are queued watch.nodeDone(); either returning
+    // true stops the marking there, with partial marks. Returns whether it
+    // stopped.
     template <typename Watch>
     bool markChainWatched(NodeIndex s, ColourCode t, Watch& watch);
 
@@ -89,7 +90,8 @@ private:
     std::vector<std::pair<NodeIndex, uint8_t>> literalQueue_;  // nodes and the pair entry of their colour
     std::vector<NodeIndex> marked_;                            // gatherMarked's result
     bool marksPartial_ = false;
-    std::vector<std::pair<NodeIndex, ColourCode>> remembered_;
+    std::vector<NodeIndex> remembered_;          // the nodes of the remembered chain
+    std::vector<ColourCode> rememberedColours_;  // ... and the colour each takes
     bool chainRemembered_ = false;
 };
 
@@ -136,12 +138,16 @@ bool ChainFills::markChainWatched(NodeIndex s, ColourCode t, Watch& watch)
         const size_t joined = top;
         top = queueJoiningNeighbours(ranges, links, hot, queue, top, from, colourBits | chainMarkBits,
                                      unmarkedOfColour(pair_[q]));
-        for (size_t i = joined; i < top; ++i) {
-            hot[queue[i]].chainMark = mark;
-            if (watch.marked(queue[i], mark)) {
-                top = i + 1;
-                stopped = true;
-                break;
+        if (!watch.watches(mark)) {
+            for (size_t i = joined; i < top; ++i) hot[queue[i]].chainMark = mark;
+        } else {
+            for (size_t i = joined; i < top; ++i) {
+                hot[queue[i]].chainMark = mark;
+                if (watch.marked(queue[i], mark)) {
+                    top = i + 1;
+                    stopped = true;
+                    break;
+                }
             }
         }
         if (!stopped) stopped = watch.nodeDone();

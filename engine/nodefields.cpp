@@ -14,8 +14,7 @@ void NodeFields::start(size_t nodes)
     pathNext.assign(nodes, noNode);
     pathMark.assign(nodes, PathMark::none);
     swapCursor.assign(nodes, 0);
-    chainParent.assign(nodes, noNode);
-    chainDegree.assign(nodes, 0);
+    chainTree.assign(nodes, ChainTreeNode{0, noNode});
 }
 
 void NodeList::start(const Map& map)

@@ -38,6 +38,13 @@ inline constexpr uint32_t unmarkedOfColour(ColourCode c) { return packedWord({c,
 // The chain degree of a node outside the chain being trimmed.
 inline constexpr int16_t outsideChain = -32768;
 
+// What trimming keeps of a node, side by side: its search reads both of
+// every neighbour it looks at.
+struct ChainTreeNode {
+    int16_t chainDegree;    // the chain neighbours still to handle; outsideChain off the chain
+    NodeIndex chainParent;  // the node's parent in the search tree
+};
+
 struct NodeFields {
     std::vector<HotNode> hot;
     std::vector<NodeIndex> ringNext, ringPrev;  // growth: the ring of coloured nodes
@@ -45,8 +52,7 @@ struct NodeFields {
     std::vector<NodeIndex> pathPrev, pathNext;  // the path walk: the conflict path
     std::vector<PathMark> pathMark;             // the path walk
     std::vector<uint8_t> swapCursor;            // the path walk: the next pair of the shake
-    std::vector<NodeIndex> chainParent;         // trimming: the search tree
-    std::vector<int16_t> chainDegree;           // trimming: chain neighbours still to handle
+    std::vector<ChainTreeNode> chainTree;       // trimming
 
     // Every node as a fresh colouring finds it: uncoloured, unmarked, on no
     // ring or path.

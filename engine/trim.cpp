@@ -15,7 +15,7 @@ void ChainTrimming::countChainNeighbours(NodeIndex v)
     const HotNode* const hot = fields_.hot.data();
     int d = 0;
     for (const NodeIndex n : borders_.links(v)) d += hot[n].chainMark != colourNone;
-    fields_.chainDegree[v] = static_cast<int16_t>(d);
+    fields_.chainTree[v].chainDegree = static_cast<int16_t>(d);
     trim_.note(v);
 }
 
@@ -24,11 +24,9 @@ void ChainTrimming::countChainNeighbours(NodeIndex v)
 void ChainTrimming::setUpTrimming()
 {
     HotNode* const hot = fields_.hot.data();
-    int16_t* const degree = fields_.chainDegree.data();
-    NodeIndex* const parent = fields_.chainParent.data();
+    ChainTreeNode* const tree = fields_.chainTree.data();
     const auto outside = [=](NodeIndex v) {
-        degree[v] = outsideChain;
-        parent[v] = noNode;
+        tree[v] = {outsideChain, noNode};
         hot[v].trimClass = TrimClass::unclassified;
     };
     const std::vector<NodeIndex>* marked = fills_.markedNodes();
@@ -80,34 +78,36 @@ struct TrimSearch {
     enum class Outcome { skip, handled, descend };
 
     HotNode* hot;
-    int16_t* degree;
-    NodeIndex* parent;
+    ChainTreeNode* tree;
     const LinkRange* ranges;
     const NodeIndex* around;
     ScratchField& classed;
     std::vector<Frame>& stack;
 
-    bool inSearchTree(NodeIndex n) const { return parent[n] != noNode || hot[n].trimClass == TrimClass::root; }
+    bool inSearchTree(NodeIndex n) const
+    {
+        return tree[n].chainParent != noNode || hot[n].trimClass == TrimClass::root;
+    }
     void unmark(NodeIndex v) { hot[v].chainMark = colourNone; }
 
     // Loop rule: s closes a loop back to its ancestor n through nodes with two
     // chain neighbours each; that loop leads nowhere and loses its marks.
     void dropLoopTo(NodeIndex s, NodeIndex n)
     {
-        for (NodeIndex a = parent[s]; a != noNode; a = parent[a]) {
+        for (NodeIndex a = tree[s].chainParent; a != noNode; a = tree[a].chainParent) {
             if (a == n) {
                 unmark(s);
-                for (NodeIndex b = parent[s]; b != n; b = parent[b]) unmark(b);
+                for (NodeIndex b = tree[s].chainParent; b != n; b = tree[b].chainParent) unmark(b);
                 return;
             }
-            if (degree[a] != 2 || hot[a].trimClass != TrimClass::unclassified) return;
+            if (tree[a].chainDegree != 2 || hot[a].trimClass != TrimClass::unclassified) return;
         }
     }
 
     // Join rule: s and its ancestors lie on a branch that reaches the root or a target.
     void joinBranch(NodeIndex s)
     {
-        for (NodeIndex a = s; a != noNode && hot[a].trimClass == TrimClass::unclassified; a = parent[a]) {
+        for (NodeIndex a = s; a != noNode && hot[a].trimClass == TrimClass::unclassified; a = tree[a].chainParent) {
             hot[a].trimClass = TrimClass::joined;
             classed.note(a);
         }
@@ -115,19 +115,19 @@ struct TrimSearch {
 
     Outcome handleNeighbour(NodeIndex s, NodeIndex r, NodeIndex n)
     {
-        if (degree[n] < 0) return Outcome::skip;
-        if (degree[n] == 0) return Outcome::handled;
+        if (tree[n].chainDegree < 0) return Outcome::skip;
+        if (tree[n].chainDegree == 0) return Outcome::handled;
         if (inSearchTree(n)) {
             if (n == r) {
                 // Leaf rule.
-                if (degree[s] == 1 && hot[s].trimClass == TrimClass::unclassified) unmark(s);
-            } else if (degree[s] == 2) {
+                if (tree[s].chainDegree == 1 && hot[s].trimClass == TrimClass::unclassified) unmark(s);
+            } else if (tree[s].chainDegree == 2) {
                 dropLoopTo(s, n);
             }
         }
         if (hot[s].chainMark != colourNone && n != r && hot[n].trimClass >= TrimClass::target) joinBranch(s);
-        if (parent[n] == noNode && hot[n].trimClass != TrimClass::root) {
-            parent[n] = s;
+        if (tree[n].chainParent == noNode && hot[n].trimClass != TrimClass::root) {
+            tree[n].chainParent = s;
             return Outcome::descend;
         }
         return Outcome::handled;
@@ -188,7 +188,7 @@ struct TrimSearch {
                 }
             }
             f.childReturned = false;
-            --degree[f.s];
+            --tree[f.s].chainDegree;
             if (!advance(f)) return;
         }
     }
@@ -197,8 +197,7 @@ struct TrimSearch {
 
 void ChainTrimming::trimVisit(NodeIndex s, NodeIndex r)
 {
-    TrimSearch search{fields_.hot.data(),       fields_.chainDegree.data(), fields_.chainParent.data(),
-                      borders_.ranges(),        borders_.aroundRecords(),   trim_,
+    TrimSearch search{fields_.hot.data(), fields_.chainTree.data(), borders_.ranges(), borders_.aroundRecords(), trim_,
                       stack_};
     search.run(s, r);
 }

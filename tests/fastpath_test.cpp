@@ -29,7 +29,7 @@ uint64_t snapshot(const Colouring& colouring, bool withChainMarks)
         const HotNode& hot = f.hot[n];
         for (int64_t v : {int64_t{hot.colour}, int64_t{hot.reached}, int64_t{static_cast<uint8_t>(hot.trimClass)},
                           int64_t{f.swapCursor[n]}, int64_t{static_cast<int8_t>(f.pathMark[n])},
-                          int64_t{f.ringContacts[n]}, int64_t{f.chainDegree[n]}, int64_t{numberOf(f.chainParent[n])},
+                          int64_t{f.ringContacts[n]}, int64_t{f.chainTree[n].chainDegree}, int64_t{numberOf(f.chainTree[n].chainParent)},
                           int64_t{numberOf(f.pathPrev[n])}, int64_t{numberOf(f.pathNext[n])},
                           int64_t{numberOf(f.ringNext[n])}, int64_t{numberOf(f.ringPrev[n])}})
             h = mix(h, v);

@@ -1,6 +1,9 @@
 # Compiler settings shared by every target. Floating point must round every
 # operation on its own so that maps are identical on every platform.
 add_library(orvane_flags INTERFACE)
+# The headers use C++20 (std::span among them): every target that links a
+# layer, the Python module and installed consumers included, compiles as C++20.
+target_compile_features(orvane_flags INTERFACE cxx_std_20)
 if(MSVC)
   target_compile_options(orvane_flags INTERFACE $<BUILD_INTERFACE:/W4 /fp:precise /utf-8 /permissive->)
 else()

@@ -1,27 +1,36 @@
 // The frontier of the fast candidate search.
 #include "engine/frontier.h"
 #include <algorithm>
+#include <climits>
 
 namespace orvane {
 
 // Ranks the list's nodes as the whole-list scan meets its candidates: by
-// distance from the centre, and in list order on equal distances (a counting
-// sort keeps list order within a distance).
+// distance from the centre, and in list order on equal distances. A counting
+// sort over the distances keeps list order within a distance; when the
+// distances spread far wider than there are nodes (a small map), a stable
+// sort of the nodes does the same in less time.
 void Frontier::start(const Map& map, const NodeList& list, const NodeFields& fields)
 {
-    int32_t farthest = 0;
-    list.forEach([&](NodeIndex v) { farthest = std::max(farthest, map.centreDistance(v)); });
-    count_.assign(static_cast<size_t>(farthest) + 2, 0);
-    list.forEach([&](NodeIndex v) { ++count_[static_cast<size_t>(map.centreDistance(v)) + 1]; });
-    for (size_t d = 1; d < count_.size(); ++d) count_[d] += count_[d - 1];
-    const size_t listed = count_.back();
-    byRank_.resize(listed);
-    rank_.resize(static_cast<size_t>(map.nodeCount()));
+    byRank_.clear();
+    int32_t nearest = INT32_MAX, farthest = 0;
     list.forEach([&](NodeIndex v) {
-        const uint32_t r = count_[static_cast<size_t>(map.centreDistance(v))]++;
-        byRank_[r] = v;
-        rank_[v] = r;
+        byRank_.push_back(v);
+        nearest = std::min(nearest, map.centreDistance(v));
+        farthest = std::max(farthest, map.centreDistance(v));
     });
+    const size_t listed = byRank_.size();
+    if (listed > 0 && static_cast<size_t>(farthest - nearest) < 4 * listed) {
+        count_.assign(static_cast<size_t>(farthest - nearest) + 2, 0);
+        for (const NodeIndex v : byRank_) ++count_[static_cast<size_t>(map.centreDistance(v) - nearest) + 1];
+        for (size_t d = 1; d < count_.size(); ++d) count_[d] += count_[d - 1];
+        list.forEach([&](NodeIndex v) { byRank_[count_[static_cast<size_t>(map.centreDistance(v) - nearest)]++] = v; });
+    } else {
+        std::stable_sort(byRank_.begin(), byRank_.end(),
+                         [&map](NodeIndex a, NodeIndex b) { return map.centreDistance(a) < map.centreDistance(b); });
+    }
+    rank_.resize(static_cast<size_t>(map.nodeCount()));
+    for (size_t r = 0; r < listed; ++r) rank_[byRank_[r]] = static_cast<uint32_t>(r);
     bits_.assign((listed + 63) / 64, 0);
     lowest_ = 0;
     active_ = true;

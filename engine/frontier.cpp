@@ -8,8 +8,8 @@ namespace orvane {
 // Ranks the list's nodes as the whole-list scan meets its candidates: by
 // distance from the centre, and in list order on equal distances. A counting
 // sort over the distances keeps list order within a distance; when the
-// distances spread far wider than there are nodes (a small map), a stable
-// sort of the nodes does the same in less time.
+// distances spread far wider than there are nodes (a small map), sorting
+// keys of distance, list position and node does the same in less time.
 void Frontier::start(const Map& map, const NodeList& list, const NodeFields& fields)
 {
     byRank_.clear();
@@ -20,14 +20,17 @@ void Frontier::start(const Map& map, const NodeList& list, const NodeFields& fie
         farthest = std::max(farthest, map.centreDistance(v));
     });
     const size_t listed = byRank_.size();
-    if (listed > 0 && static_cast<size_t>(farthest - nearest) < 4 * listed) {
+    if (listed > 0 && static_cast<size_t>(farthest - nearest) < 32 * listed) {
         count_.assign(static_cast<size_t>(farthest - nearest) + 2, 0);
         for (const NodeIndex v : byRank_) ++count_[static_cast<size_t>(map.centreDistance(v) - nearest) + 1];
         for (size_t d = 1; d < count_.size(); ++d) count_[d] += count_[d - 1];
         list.forEach([&](NodeIndex v) { byRank_[count_[static_cast<size_t>(map.centreDistance(v) - nearest)]++] = v; });
     } else {
-        std::stable_sort(byRank_.begin(), byRank_.end(),
-                         [&map](NodeIndex a, NodeIndex b) { return map.centreDistance(a) < map.centreDistance(b); });
+        keys_.clear();
+        for (size_t k = 0; k < listed; ++k)
+            keys_.push_back(uint64_t(uint32_t(map.centreDistance(byRank_[k]))) << 32 | uint64_t(k) << 16 | byRank_[k]);
+        std::sort(keys_.begin(), keys_.end());
+        for (size_t k = 0; k < listed; ++k) byRank_[k] = static_cast<NodeIndex>(keys_[k] & 0xFFFF);
     }
     rank_.resize(static_cast<size_t>(map.nodeCount()));
     for (size_t r = 0; r < listed; ++r) rank_[byRank_[r]] = static_cast<uint32_t>(r);

@@ -52,7 +52,8 @@ private:
     std::vector<uint64_t> bits_;   // bit r: the node of rank r is in
     std::vector<uint32_t> rank_;   // by node
     std::vector<NodeIndex> byRank_;
-    std::vector<uint32_t> count_;  // scratch of the ranking
+    std::vector<uint32_t> count_;  // scratch of the ranking: by distance,
+    std::vector<uint64_t> keys_;   // or the distance, list position and node of each node
     size_t lowest_ = 0;            // no bit is set in the words below this one
     bool active_ = false;
 };

@@ -20,14 +20,14 @@ void applyStoredPlacement(App& a)
                               GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
                               GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     if (!placementFitsDesktop(a.settings, desktop)) return;
-    const int32_t* p = a.settings.windowPlacement;
+    const WindowPlacement& p = a.settings.windowPlacement;
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
-    wp.flags = static_cast<UINT>(p[1]);
-    wp.showCmd = static_cast<UINT>(p[2]);
-    wp.ptMinPosition = {p[3], p[4]};
-    wp.ptMaxPosition = {p[5], p[6]};
-    wp.rcNormalPosition = {p[7], p[8], p[9], p[10]};
+    wp.flags = static_cast<UINT>(p.flags);
+    wp.showCmd = static_cast<UINT>(p.showCommand);
+    wp.ptMinPosition = {p.minimisedX, p.minimisedY};
+    wp.ptMaxPosition = {p.maximisedX, p.maximisedY};
+    wp.rcNormalPosition = {p.normalLeft, p.normalTop, p.normalRight, p.normalBottom};
     SetWindowPlacement(a.mainWindow, &wp);
 }
 

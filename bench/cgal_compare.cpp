@@ -56,15 +56,16 @@ Times median(int rounds, Work work)
 std::vector<Site> sitesInInsertionOrder(const orvane::Map& map)
 {
     std::vector<Site> sites;
-    for (const orvane::MapNode* n = map.nodeList; n; n = n->next) sites.emplace_back(n->x, n->y);
+    for (int k = 1; k <= map.nodeCount(); ++k) sites.emplace_back(map.position(k).x, map.position(k).y);
     return sites;
 }
 
 void compare(uint32_t seed, int n, int rounds)
 {
-    orvane::Map map;
-    const Times ours = median(rounds, [&] { map.build(seed, n); });
-    const std::vector<Site> sites = sitesInInsertionOrder(map);
+    orvane::MapBuilder builder;
+    std::shared_ptr<const orvane::Map> map;
+    const Times ours = median(rounds, [&] { map = builder.build(seed, n); });
+    const std::vector<Site> sites = sitesInInsertionOrder(*map);
     // One call of insert per site, with no hint: the library locates each site itself.
     const Times plain = median(rounds, [&] {
         Delaunay dt;

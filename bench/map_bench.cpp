@@ -9,10 +9,10 @@ using namespace orvane;
 void buildMapOfSize(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    Map map;
+    MapBuilder builder;
     uint32_t seed = 1;
     for (auto _ : state) {
-        map.build(seed, n);
+        benchmark::DoNotOptimize(builder.build(seed, n));
         seed = seed % 5 + 1;
     }
 }
@@ -22,13 +22,12 @@ BENCHMARK(buildMapOfSize)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)-
 void colourMapOfSize(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    Map map;
-    Colouring colouring(map);
+    MapBuilder builder;
+    Colouring colouring(nullptr);
     uint32_t seed = 1;
     for (auto _ : state) {
         state.PauseTiming();
-        map.build(seed, n);
-        colouring.restart();
+        colouring.restart(builder.build(seed, n));
         seed = seed % 5 + 1;
         state.ResumeTiming();
         colouring.run();

@@ -44,15 +44,15 @@ struct Timing {
     double colourCpu;
 };
 
-// One map built and coloured on a map and colouring object that earlier maps
-// used, as the window, the companion and a batch worker use them.
-Timing timeOneMap(Map& map, Colouring& colouring, uint32_t seed, int n)
+// One map built and coloured with a builder and a colouring that earlier maps
+// used, as a batch worker uses them.
+Timing timeOneMap(MapBuilder& builder, Colouring& colouring, uint32_t seed, int n)
 {
     const auto t0 = WallClock::now();
     const double c0 = threadCpuMilliseconds();
-    map.build(seed, n, {colouring.paths()});
+    std::shared_ptr<const Map> map = builder.build(seed, n, {colouring.paths()});
     const double build = millisecondsSince(t0), buildCpu = threadCpuMilliseconds() - c0;
-    colouring.restart();
+    colouring.restart(std::move(map));
     const auto t1 = WallClock::now();
     const double c1 = threadCpuMilliseconds();
     colouring.run();
@@ -67,11 +67,11 @@ double median(std::vector<double> v)
 
 // The least of a few rounds of one map: other load on the machine only ever
 // adds time, so the least is the figure it disturbs least.
-Timing leastOfRounds(Map& map, Colouring& colouring, uint32_t seed, int n, int rounds)
+Timing leastOfRounds(MapBuilder& builder, Colouring& colouring, uint32_t seed, int n, int rounds)
 {
-    Timing least = timeOneMap(map, colouring, seed, n);
+    Timing least = timeOneMap(builder, colouring, seed, n);
     for (int r = 1; r < rounds; ++r) {
-        const Timing t = timeOneMap(map, colouring, seed, n);
+        const Timing t = timeOneMap(builder, colouring, seed, n);
         least = {std::min(least.build, t.build), std::min(least.buildCpu, t.buildCpu),
                  std::min(least.colour, t.colour), std::min(least.colourCpu, t.colourCpu)};
     }
@@ -80,12 +80,12 @@ Timing leastOfRounds(Map& map, Colouring& colouring, uint32_t seed, int n, int r
 
 Timing medianOverSeeds(int n, Paths paths)
 {
-    Map map;
-    Colouring colouring(map, steadyClock(), paths);
+    MapBuilder builder;
+    Colouring colouring(nullptr, steadyClock(), paths);
     const int rounds = paths == Paths::fast ? 5 : 1;
     std::vector<double> build, buildCpu, colour, colourCpu;
     for (uint32_t seed = 1; seed <= 5; ++seed) {
-        const Timing t = leastOfRounds(map, colouring, seed, n, rounds);
+        const Timing t = leastOfRounds(builder, colouring, seed, n, rounds);
         build.push_back(t.build);
         buildCpu.push_back(t.buildCpu);
         colour.push_back(t.colour);
@@ -113,15 +113,12 @@ double fittedExponent(const std::vector<int>& sizes, const std::vector<double>& 
 // bound.)
 long colourChangesBetweenSteps(uint32_t seed, int n)
 {
-    Map map;
-    map.build(seed, n);
-    Colouring colouring(map);
-    const MapNode* nodes = map.nodeStorage();
+    Colouring colouring(Map::build(seed, n));
     std::vector<ColourCode> before(static_cast<size_t>(n), colourNone);
     long changes = 0;
     while (colouring.step(false).ran && !colouring.finished()) {
         for (size_t i = 0; i < before.size(); ++i) {
-            const ColourCode now = nodes[i].colour;
+            const ColourCode now = colouring.colour(static_cast<NodeIndex>(i));
             changes += before[i] >= colourR && before[i] <= colourB && now != before[i];
             before[i] = now;
         }
@@ -175,9 +172,9 @@ int main()
     const long baseline = residentPeakKilobytes();
     long peak = 0;
     {
-        Map map;
-        Colouring colouring(map);
-        timeOneMap(map, colouring, 1, 10000);
+        MapBuilder builder;
+        Colouring colouring(nullptr);
+        timeOneMap(builder, colouring, 1, 10000);
         peak = residentPeakKilobytes();
     }
     std::printf("peak resident memory for one 10000-node map: %ld kB above a baseline of %ld kB\n\n", peak - baseline,

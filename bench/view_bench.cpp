@@ -13,13 +13,11 @@ constexpr ViewSize viewSize{1800, 1000};
 
 void recordMapPage(benchmark::State& state)
 {
-    Map map;
-    map.build(0x1a2b, static_cast<int>(state.range(0)));
-    Colouring colouring(map);
+    Colouring colouring(Map::build(0x1a2b, static_cast<int>(state.range(0))));
     colouring.run();
     DrawList list;
     for (auto _ : state) {
-        paintMapPage(list, map, colouring.state(), viewSize);
+        paintMapPage(list, colouring, viewSize);
         benchmark::DoNotOptimize(list.calls.data());
     }
     state.counters["calls"] = static_cast<double>(list.calls.size());
@@ -28,12 +26,10 @@ BENCHMARK(recordMapPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->
 
 void writeMapPageSvg(benchmark::State& state)
 {
-    Map map;
-    map.build(0x1a2b, static_cast<int>(state.range(0)));
-    Colouring colouring(map);
+    Colouring colouring(Map::build(0x1a2b, static_cast<int>(state.range(0))));
     colouring.run();
     DrawList list;
-    paintMapPage(list, map, colouring.state(), viewSize);
+    paintMapPage(list, colouring, viewSize);
     for (auto _ : state) benchmark::DoNotOptimize(svgOf(list).size());
 }
 BENCHMARK(writeMapPageSvg)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);

@@ -4,11 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include "cli/cli.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
-#include "runs/maprequest.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/shard.h"
 #include "runs/texts.h"
@@ -54,7 +53,7 @@ class ProgressPrinter : public BatchListener {
 public:
     explicit ProgressPrinter(bool shown) : shown_(shown) {}
 
-    void counterChanged(int) override {}
+    void counterChanged(int, uint32_t) override {}
 
     void mapDone(const BatchProgress& p) override
     {
@@ -103,25 +102,19 @@ bool parseShard(const std::string& text, uint32_t& index, uint32_t& shards)
     return true;
 }
 
-// --clock-step MS, for tests: every reading of a clock moves it on by MS, so
-// that the engine's time limit strikes after a known number of phases. Each
-// worker has a clock of its own, so every map sees the same readings however
-// the maps are spread over the workers.
-Clock steppingClock(uint32_t step)
-{
-    // Copies of a clock read the same clock: the colouring keeps a copy of the
-    // one its worker times the maps with.
-    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
-}
-
 std::string localText(const char16_t* text) { return toLocaleEncoding(text); }
 
-void printBatchTexts(const BatchTexts& t, bool succeeded, const std::u16string& logPath)
+// The batch page's lines: header, seed range, the two counters, the times.
+void printBatchTexts(const BatchTexts& t, const BatchOutcome& out)
 {
     namespace ws = windowstrings;
+    const bool succeeded = out.failures == 0;
+    const std::u16string& logPath = out.logPath;
     std::printf("%s\n%s\n", localText(t.batchHeader).c_str(), localText(t.batchSeedRange).c_str());
-    std::printf("%s %s\n%s %s\n", localText(ws::successesLabel).c_str(), localText(t.counterText[0]).c_str(),
-                localText(ws::failuresLabel).c_str(), localText(t.counterText[1]).c_str());
+    std::printf("%s %s\n%s %s\n", localText(ws::successesLabel).c_str(),
+                toLocaleEncoding(decimalText(static_cast<int32_t>(out.successes))).c_str(),
+                localText(ws::failuresLabel).c_str(),
+                toLocaleEncoding(decimalText(static_cast<int32_t>(out.failures))).c_str());
     std::printf("%s\n%s\n%s\n", localText(t.batchTotalTime).c_str(), localText(t.batchMapTime).c_str(),
                 localText(t.batchColourTime).c_str());
     std::printf("%s\n", localText(succeeded ? ws::successText : ws::failureText).c_str());
@@ -147,7 +140,9 @@ int readMapOptions(const Arguments& a, MapOptions& o)
     return 0;
 }
 
-// Each worker's clock: its own stepping clock with --clock-step.
+// Each worker's clock: with --clock-step MS (for tests) its own clock that
+// moves on by MS at every reading, so every map sees the same readings however
+// the maps are spread over the workers.
 ClockFactory workerClocks(const MapOptions& o)
 {
     if (!o.clockStep) return {};
@@ -167,8 +162,6 @@ int runWholeBatch(const Arguments& a, const MapOptions& o)
     s.workerClock = workerClocks(o);
     if (o.clockStep) s.runClock = steppingClock(o.clockStep);
     BatchTexts texts;
-    copyText(texts.counterText[0], 16, u"0");
-    copyText(texts.counterText[1], 16, u"0");
     formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(a.value("--dir")));
 
@@ -194,7 +187,7 @@ int runWholeBatch(const Arguments& a, const MapOptions& o)
                      toLocaleEncoding(out.logPath).c_str(), errorText(out.logError).c_str(), out.mapsDone, s.maps);
         return 1;
     }
-    printBatchTexts(texts, out.failures == 0, out.logPath);
+    printBatchTexts(texts, out);
     return 0;
 }
 

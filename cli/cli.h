@@ -49,12 +49,15 @@ struct RequestedMap {
     // "seed=SSSSSSSS" or "sites=NAME", as the commands print it.
     std::string label() const;
 };
-// Builds the map that --seed and --nodes, or --sites, ask for; 0, or the exit
-// status after a message (2 for sites that give no map, or a usage error).
-int buildRequestedMap(const Arguments& a, Map& map, RequestedMap& requested);
+// Builds the map that --seed and --nodes, or --sites, ask for into `map`; 0,
+// or the exit status after a message (2 for sites that give no map, or a
+// usage error), `map` then null.
+int buildRequestedMap(const Arguments& a, std::shared_ptr<const Map>& map, RequestedMap& requested);
 // Writes the export file when --export was given (into a folder: under the
-// window's name for the map, NAME(N).txt); false (after a message) when it failed.
+// window's name for the map, NAME(N).txt): the map as built, or as the
+// colouring leaves it; false (after a message) when it failed.
 bool exportIfAsked(const Arguments& a, const Map& map, const RequestedMap& requested);
+bool exportIfAsked(const Arguments& a, const Colouring& colouring, const RequestedMap& requested);
 // Runs the engine as --steps K or --full ask, printing the trace when asked.
 // Returns the exit status; fills verify and calls.
 int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& calls);

@@ -5,8 +5,8 @@
 #include <vector>
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/export.h"
-#include "runs/maprequest.h"
 #include "runs/texts.h"
 #include "runs/trace.h"
 #include "text/utf.h"
@@ -18,7 +18,7 @@ namespace {
 int countOuterNodes(const Map& map)
 {
     int outer = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next) outer += n->outer != nullptr;
+    for (int k = 1; k <= map.nodeCount(); ++k) outer += map.isOuter(map.numbered(k));
     return outer;
 }
 
@@ -30,11 +30,6 @@ bool parseSteps(const Arguments& a, long long& steps)
     errno = 0;
     steps = std::strtoll(text.c_str(), nullptr, 10);
     return errno != ERANGE;
-}
-
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
 }
 }  // namespace
 
@@ -75,7 +70,6 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
     }
     const bool stepping = steps >= 0;
     const bool trace = a.has("--trace");
-    const std::vector<const MapNode*> byNumber = nodesByNumber(colouring.map());
     verify = -1;
     calls = 0;
     uint32_t elapsed = 0;
@@ -87,7 +81,7 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
         elapsed += clockMillis() - t0;
         ++calls;
         if (r.verified) verify = r.result;
-        if (trace) std::puts(traceLine(static_cast<long>(k), before, r.result, colouring.state(), byNumber).c_str());
+        if (trace) std::puts(traceLine(static_cast<long>(k), before, r.result, colouring).c_str());
     }
     if (!stepping) std::printf("colour-ms %u\n", static_cast<unsigned>(elapsed));
     return 0;
@@ -96,12 +90,12 @@ int colourAsAsked(const Arguments& a, Colouring& colouring, int& verify, long& c
 int runMapCommand(const Arguments& a)
 {
     if (const int status = allowOnly(a, {"--seed", "--nodes", "--sites", "--export", "--reference"})) return status;
-    Map map;
+    std::shared_ptr<const Map> map;
     RequestedMap requested;
     if (const int status = buildRequestedMap(a, map, requested)) return status;
     std::printf("%s nodes=%d borders=%d outer=%d\n", requested.label().c_str(), requested.nodes,
-                static_cast<int>(map.borders().size()), countOuterNodes(map));
-    return exportIfAsked(a, map, requested) ? 0 : 1;
+                static_cast<int>(map->borders().size()), countOuterNodes(*map));
+    return exportIfAsked(a, *map, requested) ? 0 : 1;
 }
 
 int runColourCommand(const Arguments& a)
@@ -110,15 +104,15 @@ int runColourCommand(const Arguments& a)
                                          "--digest", "--reference"}))
         return status;
     if (a.has("--steps") && a.has("--full")) return usageError("--steps and --full exclude each other");
-    Map map;
+    std::shared_ptr<const Map> map;
     RequestedMap requested;
     if (const int status = buildRequestedMap(a, map, requested)) return status;
-    Colouring colouring(map, platformClock(), pathsFromArguments(a));
+    Colouring colouring(std::move(map), platformClock(), pathsFromArguments(a));
     int verify;
     long calls;
     int status = colourAsAsked(a, colouring, verify, calls);
     if (status == 0) {
-        status = exportIfAsked(a, map, requested) ? 0 : 1;
+        status = exportIfAsked(a, colouring, requested) ? 0 : 1;
         std::printf("result %s nodes=%d verify=%d steps=%ld\n", requested.label().c_str(), requested.nodes, verify,
                     calls);
     }

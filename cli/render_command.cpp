@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include "cli/cli.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "text/utf.h"
 #include "ui/view.h"
 
@@ -37,10 +38,10 @@ int runRenderCommand(const Arguments& a)
     if (a.has("--size") && !parseSize(a.value("--size"), w, h))
         return usageError("--size takes WxH, each side 1.." + std::to_string(largestSide));
 
-    Map map;
+    std::shared_ptr<const Map> map;
     RequestedMap requested;
     if (const int status = buildRequestedMap(a, map, requested)) return status;
-    Colouring colouring(map, [] { return clockMillis(); });
+    Colouring colouring(std::move(map), platformClock());
     int status = 0;
     if (a.has("--steps") || a.has("--full")) {
         int verify;
@@ -48,7 +49,7 @@ int runRenderCommand(const Arguments& a)
         status = colourAsAsked(a, colouring, verify, calls);
     }
     if (status == 0) {
-        const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(map, colouring.state(), {w, h}));
+        const int error = writeWholeFile(utf8ToUtf16(a.value("--svg")), mapPageSvg(colouring, {w, h}));
         if (error == 0) {
             std::printf("render %s nodes=%d size=%dx%d\n", requested.label().c_str(), requested.nodes, w, h);
         } else {

@@ -61,12 +61,13 @@ std::string RequestedMap::label() const
     return buf;
 }
 
-int buildRequestedMap(const Arguments& a, Map& map, RequestedMap& requested)
+int buildRequestedMap(const Arguments& a, std::shared_ptr<const Map>& map, RequestedMap& requested)
 {
+    map = nullptr;
     if (!a.has("--sites")) {
         requested.seed = seedFromArguments(a);
         requested.nodes = nodesFromArguments(a);
-        map.build(requested.seed, requested.nodes, {pathsFromArguments(a)});
+        map = Map::build(requested.seed, requested.nodes, {pathsFromArguments(a)});
         return 0;
     }
     if (a.has("--seed") || a.has("--nodes"))
@@ -86,11 +87,14 @@ int buildRequestedMap(const Arguments& a, Map& map, RequestedMap& requested)
     }
     requested.fromSites = true;
     requested.name = sitesMapName(utf8ToUtf16(path));
-    requested.nodes = map.nodeCount();
+    requested.nodes = map->nodeCount();
     return 0;
 }
 
-bool exportIfAsked(const Arguments& a, const Map& map, const RequestedMap& requested)
+namespace {
+// Writes the export file --export names, if any, with `write`; false when that fails.
+template <typename Write>
+bool exportWith(const Arguments& a, const RequestedMap& requested, Write write)
 {
     if (!a.has("--export")) return true;
     const std::string given = a.value("--export");
@@ -101,11 +105,22 @@ bool exportIfAsked(const Arguments& a, const Map& map, const RequestedMap& reque
         if (path.back() != u'/' && path.back() != pathSeparator) path += pathSeparator;
         path += exportFileName(name, requested.nodes);
     }
-    const int error = path.empty() ? ENOENT : writeExportFile(map, path);
+    const int error = path.empty() ? ENOENT : write(path);
     if (error == 0) return true;
     std::fprintf(stderr, "orvane-cli: cannot write the export file '%s': %s\n", utf16ToUtf8(path).c_str(),
                  errorText(error).c_str());
     return false;
+}
+}  // namespace
+
+bool exportIfAsked(const Arguments& a, const Map& map, const RequestedMap& requested)
+{
+    return exportWith(a, requested, [&](const std::u16string& path) { return writeExportFile(map, path); });
+}
+
+bool exportIfAsked(const Arguments& a, const Colouring& colouring, const RequestedMap& requested)
+{
+    return exportWith(a, requested, [&](const std::u16string& path) { return writeExportFile(colouring, path); });
 }
 
 int runSitesCommand(const Arguments& a)

@@ -3,6 +3,9 @@
 # WebAssembly build every double operation rounds on its own already: the
 # format has no fused multiply-add unless asked for, and no x87 registers.)
 add_library(orvane_flags INTERFACE)
+# The headers use C++20 (std::span among them): every target that links a
+# layer, the Python module and installed consumers included, compiles as C++20.
+target_compile_features(orvane_flags INTERFACE cxx_std_20)
 if(MSVC)
   target_compile_options(orvane_flags INTERFACE $<BUILD_INTERFACE:/W4 /fp:precise /utf-8 /permissive->)
 else()

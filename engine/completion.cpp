@@ -1,67 +1,62 @@
 // Completion: colour the set-aside nodes in reverse order of deferral and put
 // them back; verification of the finished colouring.
-#include "engine/internal.h"
+#include "engine/work.h"
 
 namespace orvane {
 
 namespace {
-ColourCode freeColourAmongLinks(const MapNode* d)
+ColourCode freeColourAmong(const NodeFields& fields, std::span<const NodeIndex> neighbours)
 {
     unsigned used = 0;
-    for (const NodeLink* l = d->links; l; l = l->next) {
-        const int c = l->node->colour;
-        if (c >= colourR && c <= colourB) used |= 1u << c;
+    for (const NodeIndex n : neighbours) {
+        const ColourCode c = fields.colour(n);
+        if (c >= colourR && c <= colourB) used |= colourBit(c);
     }
-    for (int c = colourR; c <= colourY; ++c)
-        if (!(used & (1u << c))) return colourCode(c);
+    for (const ColourCode c : {colourR, colourG, colourY})
+        if (!(used & colourBit(c))) return c;
     return colourB;
-}
-
-void appendList(NodeLink*& head, NodeLink* tail)
-{
-    NodeLink** end = &head;
-    while (*end) end = &(*end)->next;
-    *end = tail;
 }
 }  // namespace
 
-CompletionOutcome Engine::completeColouring()
+CompletionOutcome ColouringWork::completeColouring()
 {
     resetEngine(false);
-    if (!map.deferredList) return CompletionOutcome::nothingDeferred;
-    for (MapNode* d = map.deferredList; d; d = d->next) d->colour = freeColourAmongLinks(d);
+    if (list.deferredHead() == noNode) return CompletionOutcome::nothingDeferred;
+    for (NodeIndex d = list.deferredHead(); d != noNode; d = list.next(d))
+        fields.hot[d].colour = freeColourAmong(fields, borders.links(d));
     restoreDeferred();
     return CompletionOutcome::deferredRestored;
 }
 
-void Engine::restoreDeferred()
+// The deferred nodes return to the tail of the node list, every parked
+// border to the end of its owner's list.
+void ColouringWork::restoreDeferred()
 {
-    if (!map.deferredList) return;
-    MapNode** end = &map.nodeList;
-    while (*end) end = &(*end)->next;
-    *end = map.deferredList;
-    map.deferredList = nullptr;
-    changedOwners.clear();
-    for (MapNode* n = map.nodeList; n; n = n->next) {
-        if (!n->parkedLinks) continue;
-        appendList(n->links, n->parkedLinks);
-        n->parkedLinks = nullptr;
-        changedOwners.push_back(n);
-    }
+    if (list.deferredHead() == noNode) return;
+    list.restoreDeferred();
+    changedOwners_.clear();
+    list.forEach([&](NodeIndex v) {
+        if (!borders.hasParked(v)) return;
+        borders.restoreParked(v);
+        changedOwners_.push_back(v);
+    });
+    // The rings once every border is back: a ring depends on whether the
+    // node's neighbours border each other.
     if (paths == Paths::reference) {
-        orderNeighbours(map);
+        list.forEach([&](NodeIndex v) { borders.orderAround(v, map_->sites()); });
         return;
     }
-    for (MapNode* n : changedOwners) orderNeighboursOf(n);
+    for (const NodeIndex v : changedOwners_) borders.orderAround(v, map_->sites());
 }
 
-uint16_t Engine::verifyColouring() const
+uint16_t ColouringWork::verifyColouring() const
 {
-    for (const MapNode* n = map.nodeList; n; n = n->next) {
-        const int c = n->colour;
-        bool fails = c < colourR || c > colourB || (n->outer && c == colourB);
-        for (const NodeLink* l = n->links; l && !fails; l = l->next) fails = l->node->colour == c;
-        if (fails) return static_cast<uint16_t>(n->number);
+    for (NodeIndex v = list.head(); v != noNode; v = list.next(v)) {
+        const ColourCode c = fields.colour(v);
+        bool fails = c < colourR || c > colourB || (map_->isOuter(v) && c == colourB);
+        for (const NodeIndex n : borders.links(v))
+            if (fields.colour(n) == c) fails = true;
+        if (fails) return static_cast<uint16_t>(map_->number(v));
     }
     return 0;
 }

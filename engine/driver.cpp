@@ -1,7 +1,7 @@
 // The step driver with its transition table, the reset, and the colouring's
 // public face.
-#include "engine/internal.h"
 #include <chrono>
+#include "engine/work.h"
 
 namespace orvane {
 
@@ -17,95 +17,119 @@ constexpr Transition stepTo(Phase p) { return {p, Continuation::stepEnds}; }
 constexpr Transition goOnWith(Phase p) { return {p, Continuation::atOnce}; }
 
 // Runs the routine of the current phase and gives the next phase.
-Transition runPhase(Engine& e, Phase phase)
+Transition runPhase(ColouringWork& w, Phase phase)
 {
     switch (phase) {
     case Phase::prepare:
         // A map without a start triangle cannot be coloured: let completion
         // and verification report it.
-        return e.prepareColouring() ? stepTo(Phase::grow) : goOnWith(Phase::complete);
+        return w.prepareColouring() ? stepTo(Phase::grow) : goOnWith(Phase::complete);
     case Phase::grow:
-        switch (e.growRing()) {
+        switch (w.growRing()) {
         case GrowthOutcome::inserted: return stepTo(Phase::grow);
         case GrowthOutcome::needsResolution: return stepTo(Phase::locate);
         case GrowthOutcome::finished: return goOnWith(Phase::complete);
         }
         break;
     case Phase::locate:
-        return e.locateBlocker() == LocateOutcome::noColour4Left ? stepTo(Phase::grow) : stepTo(Phase::freePivot);
+        return w.locateBlocker() == LocateOutcome::noColour4Left ? stepTo(Phase::grow) : stepTo(Phase::freePivot);
     case Phase::freePivot:
-        return e.freePivot() == FreePivotOutcome::pivotFreed ? goOnWith(Phase::locate) : stepTo(Phase::walkPath);
+        return w.freePivot() == FreePivotOutcome::pivotFreed ? goOnWith(Phase::locate) : stepTo(Phase::walkPath);
     case Phase::walkPath:
-        switch (e.walkPath()) {
+        switch (w.path.walkPath()) {
         case WalkOutcome::pivotCleared: return goOnWith(Phase::locate);
         case WalkOutcome::rerouted: return stepTo(Phase::walkPath);
         case WalkOutcome::cursorSet: return stepTo(Phase::clearCursor);
         }
         break;
     case Phase::clearCursor:
-        return e.clearCursor() == CursorOutcome::noMove ? stepTo(Phase::shake) : stepTo(Phase::walkPath);
+        return w.path.clearCursor() == CursorOutcome::noMove ? stepTo(Phase::shake) : stepTo(Phase::walkPath);
     case Phase::shake:
-        e.shakePivot();
+        w.path.shakePivot();
         return stepTo(Phase::locate);
     case Phase::complete:
-        return e.completeColouring() == CompletionOutcome::nothingDeferred ? goOnWith(Phase::verify)
+        return w.completeColouring() == CompletionOutcome::nothingDeferred ? goOnWith(Phase::verify)
                                                                           : stepTo(Phase::verify);
     default:
         break;
     }
     return goOnWith(Phase::complete);
 }
+
+const std::shared_ptr<const Map>& emptyMap()
+{
+    static const std::shared_ptr<const Map> empty = std::make_shared<const Map>();
+    return empty;
+}
 }  // namespace
 
-Engine::Engine(Map& m, Clock c, Paths p) : map(m), clock(std::move(c)), paths(p), boundGeneration(m.generation()) {}
+ColouringWork::ColouringWork(Clock c, Paths p) : clock(std::move(c)), paths(p) {}
 
-void Engine::followMap()
+void ColouringWork::start(const Map& map)
 {
-    if (boundGeneration == map.generation()) return;
-    boundGeneration = map.generation();
-    resetEngine(false);
-    EnginePhase = Phase::prepare;
+    map_ = &map;
+    state = EngineState{};
+    const size_t n = static_cast<size_t>(map.nodeCount());
+    fields.start(n);
+    list.start(map);
+    borders.start(map);
+    setTracking(false);
 }
 
-StepReport Engine::engineStep(bool runToEnd)
+// The fast paths keep their bookkeeping from preparation to completion.
+void ColouringWork::setTracking(bool on)
 {
-    followMap();
+    tracking_ = on;
+    const size_t n = fields.hot.size();
+    fills.begin(on, n);
+    trimming.begin(on, n);
+    path.begin(on, n);
+    sides.setTracking(on);
+    frontier.stop();
+    if (on) list.numberPositions();
+}
+
+StepReport ColouringWork::engineStep(bool runToEnd)
+{
     StepReport report;
-    if (!map.nodeList || isFinished(EnginePhase)) return report;
+    if (list.head() == noNode || isFinished(state.EnginePhase)) return report;
     report.ran = true;
     const uint32_t start = clock();
     for (;;) {
         // The clock may wrap: the unsigned difference stays right.
-        if (runToEnd && EnginePhase < Phase::complete && clock() - start > engineTimeLimitMs)
-            EnginePhase = Phase::complete;
-        if (EnginePhase == Phase::verify) {
+        if (runToEnd && state.EnginePhase < Phase::complete && clock() - start > engineTimeLimitMs)
+            state.EnginePhase = Phase::complete;
+        if (state.EnginePhase == Phase::verify) {
             report.verified = true;
             report.result = verifyColouring();
-            EnginePhase = Phase::finished;
+            state.EnginePhase = Phase::finished;
             break;
         }
-        const Transition t = runPhase(*this, EnginePhase);
-        EnginePhase = t.next;
+        const Transition t = runPhase(*this, state.EnginePhase);
+        state.EnginePhase = t.next;
         if (!runToEnd && t.how == Continuation::stepEnds) break;
     }
-    report.finished = isFinished(EnginePhase);
+    report.finished = isFinished(state.EnginePhase);
     return report;
 }
 
-void Engine::resetEngine(bool clearColours)
+void ColouringWork::resetEngine(bool clearColours)
 {
-    endScratchTracking();
-    growthDone = 0;
-    pathFlag = 0;
-    candidate = ringEntry = pivot = nullptr;
-    arcFirst = arcLast = nullptr;
-    pathHead = pathTail = pathCursor = nullptr;
+    tracking_ = false;
+    fills.end();
+    trimming.end();
+    path.end();
+    sides.setTracking(false);
+    frontier.stop();
+    const Phase phase = state.EnginePhase;
+    state = EngineState{};
+    state.EnginePhase = phase;
     if (!clearColours) return;
-    for (MapNode* n = map.nodeList; n; n = n->next) {
-        n->colour = colourNone;
-        n->ringContacts = 0;
-        n->pathMark = 0;
-    }
+    list.forEach([this](NodeIndex v) {
+        fields.hot[v].colour = colourNone;
+        fields.ringContacts[v] = 0;
+        fields.pathMark[v] = PathMark::none;
+    });
 }
 
 Clock steadyClock()
@@ -116,51 +140,55 @@ Clock steadyClock()
     };
 }
 
-Colouring::Colouring(Map& map, Clock clock, Paths paths) : engine_(std::make_unique<Engine>(map, std::move(clock), paths)) {}
+Colouring::Colouring(std::shared_ptr<const Map> map, Clock clock, Paths paths)
+    : map_(map ? std::move(map) : emptyMap()), work_(std::make_unique<ColouringWork>(std::move(clock), paths))
+{
+    work_->start(*map_);
+}
+
 Colouring::~Colouring() = default;
 
-StepReport Colouring::step(bool runToEnd) { return engine_->engineStep(runToEnd); }
+StepReport Colouring::step(bool runToEnd) { return work_->engineStep(runToEnd); }
 
-void Colouring::restart()
+void Colouring::restart() { work_->start(*map_); }
+
+void Colouring::restart(std::shared_ptr<const Map> map)
 {
-    engine_->followMap();
-    engine_->resetEngine(false);
-    engine_->EnginePhase = Phase::prepare;
+    // The old map may go only once nothing refers to it.
+    std::shared_ptr<const Map> old = std::move(map_);
+    map_ = map ? std::move(map) : emptyMap();
+    work_->start(*map_);
 }
 
-void Colouring::reset(bool clearColours)
-{
-    engine_->followMap();
-    engine_->resetEngine(clearColours);
-}
+void Colouring::reset(bool clearColours) { work_->resetEngine(clearColours); }
 
 void Colouring::clear()
 {
-    engine_->followMap();
-    engine_->EnginePhase = Phase::prepare;
-    engine_->resetEngine(true);
-    engine_->restoreDeferred();
+    work_->state.EnginePhase = Phase::prepare;
+    work_->resetEngine(true);
+    work_->restoreDeferred();
 }
 
-// A rebuilt or released map is noticed on every read, so no reader ever
-// follows a reference into the old one.
 bool Colouring::finished() const { return isFinished(phase()); }
-Phase Colouring::phase() const { return state().EnginePhase; }
-const EngineState& Colouring::state() const
-{
-    engine_->followMap();
-    return *engine_;
-}
-Map& Colouring::map() const { return engine_->map; }
+Phase Colouring::phase() const { return work_->state.EnginePhase; }
+const EngineState& Colouring::state() const { return work_->state; }
+uint16_t Colouring::verify() const { return work_->verifyColouring(); }
+void Colouring::setClock(Clock clock) { work_->clock = std::move(clock); }
+Paths Colouring::paths() const { return work_->paths; }
+void Colouring::setPaths(Paths paths) { work_->paths = paths; }
 
-Engine& Colouring::engine()
+ColourCode Colouring::colour(NodeIndex v) const { return work_->fields.colour(v); }
+
+ColourCode Colouring::colourOf(int number) const
 {
-    engine_->followMap();
-    return *engine_;
+    const NodeIndex v = map_->numbered(number);
+    return v == noNode ? colourNone : work_->fields.colour(v);
 }
-uint16_t Colouring::verify() const { return engine_->verifyColouring(); }
-void Colouring::setClock(Clock clock) { engine_->clock = std::move(clock); }
-Paths Colouring::paths() const { return engine_->paths; }
-void Colouring::setPaths(Paths paths) { engine_->paths = paths; }
+
+NodeIndex Colouring::ringNext(NodeIndex v) const { return work_->fields.ringNext[v]; }
+NodeIndex Colouring::pathPrev(NodeIndex v) const { return work_->fields.pathPrev[v]; }
+NodeIndex Colouring::firstListed() const { return work_->list.head(); }
+NodeIndex Colouring::nextListed(NodeIndex v) const { return work_->list.next(v); }
+std::span<const NodeIndex> Colouring::links(NodeIndex v) const { return work_->borders.links(v); }
 
 }  // namespace orvane

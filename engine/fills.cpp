@@ -1,206 +1,245 @@
 // Kempe-chain fills: marking, swapping and unmarking a two-colour chain, and
 // the recolouring of marked nodes. Fills run breadth first on an explicit
 // queue: chains can be as long as the map.
-#include "engine/internal.h"
+#include "engine/fills.h"
+#include <algorithm>
 
 namespace orvane {
 
-namespace {
-enum class FillKind { mark, swap, unmark };
-
-template <FillKind kind>
-bool reached(ColourCode chainMark, int8_t visited)
+void ChainFills::begin(bool tracking, size_t nodes)
 {
-    return kind == FillKind::mark ? chainMark != colourNone : visited != 0;
+    marks_.begin(tracking, nodes);
+    reached_.begin(tracking, nodes);
+    marksPartial_ = false;
+    chainRemembered_ = false;
 }
 
-// Treats a node reached with parity p: it takes the colour of the other pair entry.
-template <FillKind kind>
-void treat(Engine& e, MapNode* n, int p)
+void ChainFills::end()
 {
-    const ColourCode other = e.pairEntry(1 - p);
-    switch (kind) {
-    case FillKind::mark: e.setChainMark(n, other); e.note(e.markField, n); break;
-    case FillKind::swap: e.setVisited(n, 1); e.setColour(n, other); e.noteVisited(n); break;
-    case FillKind::unmark: e.setChainMark(n, colourNone); e.setVisited(n, 1); e.noteVisited(n); break;
-    }
+    marks_.end();
+    reached_.end();
 }
 
-// Gives a node reached in a packed fill the value of its fill kind.
-template <FillKind kind>
-void treatPacked(MapNode& n, HotNode& h, ColourCode other)
+// The queue holds the start node as its first entry. Every node enters a fill
+// at most once; a packed fill writes each neighbour it tests behind the last
+// queued one before it knows whether it joins, so one more entry.
+NodeIndex* ChainFills::startQueue(NodeIndex start)
 {
-    switch (kind) {
-    case FillKind::mark: n.chainMark = h.chainMark = other; break;
-    case FillKind::swap: n.visited = h.visited = 1; n.colour = h.colour = other; break;
-    case FillKind::unmark: n.chainMark = h.chainMark = colourNone; n.visited = h.visited = 1; break;
-    }
+    const size_t most = fields_.hot.size() + 2;
+    if (queue_.size() < most) queue_.resize(most);
+    queue_[0] = start;
+    return queue_.data();
 }
 
-// The packed fields a fill of this kind tests: the colour, and the mark or
-// the visited flag that tells the node was reached.
-template <FillKind kind>
-uint32_t testedFields()
+template <ChainFills::FillKind kind>
+void ChainFills::spread(NodeIndex start)
 {
-    constexpr ColourCode all = static_cast<ColourCode>(-1);
-    return kind == FillKind::mark ? packedWord({all, all, 0, 0}) : packedWord({all, colourNone, -1, 0});
+    if (marks_.tracking()) spreadPacked<kind>(start);
+    else spreadLiteral<kind>(start);
 }
 
 // Enters the fill at the neighbours of `start` whose colour is fillTo, then
-// spreads through the chain with alternating colours, breadth first. While
-// tracking, the neighbours are read from the packed copies; both ways visit
-// the same nodes in the same order. A node's neighbours are tested first and
-// the ones that join are queued (a node's neighbours are distinct, so they are
-// given their values afterwards); every node is queued at most once, so the
-// queue, sized to the map, needs no checks. The queued nodes are noted at the
-// end, all at once.
-template <FillKind kind>
-void spreadPacked(Engine& e, MapNode* start)
+// spreads through the chain with alternating colours, breadth first, reading
+// the packed fields. A node's neighbours are tested first and the ones that
+// join are queued (a node's neighbours are distinct, so they are given their
+// values afterwards); every node is queued at most once, so the queue, sized
+// to the map, needs no checks. The queued nodes are noted at the end, all at once.
+template <ChainFills::FillKind kind>
+void ChainFills::spreadPacked(NodeIndex start)
 {
-    uint32_t* const queue = e.startPackedFill(start);
-    const PackedView v = e.packedView();
-    const ColourCode pair[2] = {e.fillFrom, e.fillTo};
-    const uint32_t tested = testedFields<kind>();
-    // Breadth first, the queue holds the chain level by level, and the levels
-    // alternate between the two colours: q, the pair entry the next level
-    // follows, turns at every level's end.
+    NodeIndex* const queue = startQueue(start);
+    HotNode* const hot = fields_.hot.data();
+    const LinkRange* const ranges = borders_.ranges();
+    const NodeIndex* const links = borders_.linkRecords();
+    constexpr uint32_t tested = colourBits | (kind == FillKind::mark ? chainMarkBits : reachedBits);
     size_t head = 0, top = 1, levelEnd = 0;
-    int q = 0;
+    int q = 0;  // the pair entry the next level follows (see markChainWatched)
     while (head < top) {
         if (head == levelEnd) {
             levelEnd = top;
             q = 1 - q;
         }
-        const uint32_t from = queue[head++];
-        const uint32_t wanted = packedWord({pair[q], colourNone, 0, 0});
+        const NodeIndex from = queue[head++];
         const size_t joined = top;
-        top = queueJoiningNeighbours(v, queue, top, from, tested, wanted);
-        for (size_t i = joined; i < top; ++i) treatPacked<kind>(v.nodes[queue[i]], v.hot[queue[i]], pair[1 - q]);
+        top = queueJoiningNeighbours(ranges, links, hot, queue, top, from, tested, unmarkedOfColour(pair_[q]));
+        const ColourCode other = pair_[1 - q];
+        for (size_t i = joined; i < top; ++i) {
+            HotNode& h = hot[queue[i]];
+            switch (kind) {
+            case FillKind::mark: h.chainMark = other; break;
+            case FillKind::swap: h.reached = 1; h.colour = other; break;
+            case FillKind::unmark: h.chainMark = colourNone; h.reached = 1; break;
+            }
+        }
     }
-    e.noteQueued(kind == FillKind::mark ? e.markField : e.visitedField, 1, top);
+    (kind == FillKind::mark ? marks_ : reached_).note(queue + 1, queue + top);
 }
 
-template <FillKind kind>
-void spread(Engine& e, MapNode* start)
+// The same fill as the method states it: each queued node carries the pair
+// entry of its colour, and each neighbour is tested and treated in turn.
+template <ChainFills::FillKind kind>
+void ChainFills::spreadLiteral(NodeIndex start)
 {
-    if (e.scratchTracking()) {
-        spreadPacked<kind>(e, start);
-        return;
-    }
-    FillEntry* entries = e.startFill(start);
-    size_t head = 0, top = 1;
-    while (head < top) {
-        const FillEntry f = entries[head++];
-        const int q = 1 - f.parity;
-        const ColourCode follow = e.pairEntry(q);
-        for (NodeLink* l = f.node->links; l; l = l->next) {
-            MapNode* n = l->node;
-            if (n->colour != follow || reached<kind>(n->chainMark, n->visited)) continue;
-            treat<kind>(e, n, q);
-            e.pushFill(entries, top, {n, q});
+    std::vector<std::pair<NodeIndex, uint8_t>>& entries = literalQueue_;
+    entries.clear();
+    entries.push_back({start, 0});
+    for (size_t head = 0; head < entries.size(); ++head) {
+        const auto [from, parity] = entries[head];
+        const uint8_t q = static_cast<uint8_t>(1 - parity);
+        const ColourCode follow = pair_[q], other = pair_[1 - q];
+        for (const NodeIndex n : borders_.links(from)) {
+            HotNode& h = fields_.hot[n];
+            const bool reached = kind == FillKind::mark ? h.chainMark != colourNone : h.reached != 0;
+            if (h.colour != follow || reached) continue;
+            switch (kind) {
+            case FillKind::mark: h.chainMark = other; marks_.note(n); break;
+            case FillKind::swap: h.reached = 1; h.colour = other; reached_.note(n); break;
+            case FillKind::unmark: h.chainMark = colourNone; h.reached = 1; reached_.note(n); break;
+            }
+            entries.push_back({n, q});
         }
     }
 }
-}  // namespace
 
-// The fill queue holds the start node as its first entry. Every node enters a
-// fill at most once, so sized to the map it never grows during a fill; only
-// hand-built maps outside node storage make it grow.
-FillEntry* Engine::startFill(MapNode* start)
+void ChainFills::clearChainMarks()
 {
-    const size_t most = static_cast<size_t>(map.nodeStorageCount()) + 1;
-    if (fillQueue.size() < most) fillQueue.resize(most);
-    fillQueue[0] = {start, 0};
-    return fillQueue.data();
+    HotNode* const hot = fields_.hot.data();
+    marks_.clear(list_, [hot](NodeIndex v) { hot[v].chainMark = colourNone; });
+    marksPartial_ = false;
 }
 
-uint32_t* Engine::startPackedFill(MapNode* start)
+void ChainFills::clearReached()
 {
-    const size_t most = static_cast<size_t>(map.nodeStorageCount()) + 2;
-    if (packedQueue.size() < most) packedQueue.resize(most);
-    packedQueue[0] = static_cast<uint32_t>(slotOf(start));
-    return packedQueue.data();
+    HotNode* const hot = fields_.hot.data();
+    reached_.clear(list_, [hot](NodeIndex v) { hot[v].reached = 0; });
 }
 
-void Engine::growFillQueue(FillEntry*& entries)
+void ChainFills::markChain(NodeIndex s, ColourCode t)
 {
-    fillQueue.resize(2 * fillQueue.size());
-    entries = fillQueue.data();
-}
-
-void Engine::markChain(MapNode* s, ColourCode t)
-{
-    fillFrom = s->colour;
-    fillTo = t;
+    pair_[0] = fields_.colour(s);
+    pair_[1] = t;
     clearChainMarks();
-    marksPartial = false;
-    setChainMark(s, t);
-    note(markField, s);
-    spread<FillKind::mark>(*this, s);
+    fields_.hot[s].chainMark = t;
+    marks_.note(s);
+    spread<FillKind::mark>(s);
 }
 
-void Engine::swapChain(MapNode* s, ColourCode t)
+void ChainFills::swapChain(NodeIndex s, ColourCode t)
 {
-    fillFrom = s->colour;
-    fillTo = t;
-    clearVisited();
-    setVisited(s, 1);
-    noteVisited(s);
-    setColour(s, t);
-    spread<FillKind::swap>(*this, s);
+    pair_[0] = fields_.colour(s);
+    pair_[1] = t;
+    clearReached();
+    setReached(s);
+    fields_.hot[s].colour = t;
+    spread<FillKind::swap>(s);
 }
 
-void Engine::swapMarkedChain(MapNode* s, ColourCode t)
+void ChainFills::swapMarkedChain(NodeIndex s, ColourCode t)
 {
-    if (!(tracking && markField.clean)) {
+    if (!marks_.tracked() || marksPartial_) {
         swapChain(s, t);
         return;
     }
     // The marks name every node of the chain with the colour it takes.
-    fillFrom = s->colour;
-    fillTo = t;
-    clearVisited();
-    HotNode* const hotNodes = hot.data();
-    MapNode* const nodes = base;
-    for (uint32_t slot : markField.touched) {
-        MapNode& n = nodes[slot];
-        n.visited = hotNodes[slot].visited = 1;
-        n.colour = hotNodes[slot].colour = n.chainMark;
+    pair_[0] = fields_.colour(s);
+    pair_[1] = t;
+    clearReached();
+    HotNode* const hot = fields_.hot.data();
+    for (const NodeIndex v : marks_.touched()) {
+        hot[v].reached = 1;
+        hot[v].colour = hot[v].chainMark;
     }
-    if (visitedField.clean)
-        visitedField.touched.insert(visitedField.touched.end(), markField.touched.begin(), markField.touched.end());
+    reached_.note(marks_.touched().data(), marks_.touched().data() + marks_.touched().size());
 }
 
-void Engine::unmarkFrom(MapNode* start)
+void ChainFills::unmarkFrom(NodeIndex start)
 {
-    setChainMark(start, colourNone);
-    setVisited(start, 1);
-    noteVisited(start);
-    spread<FillKind::unmark>(*this, start);
+    fields_.hot[start].chainMark = colourNone;
+    setReached(start);
+    spread<FillKind::unmark>(start);
 }
 
-void Engine::unmarkArcChains(ColourCode k)
+void ChainFills::unmarkArcChains(ColourCode k, NodeIndex arcFirst, NodeIndex pivot)
 {
-    fillFrom = k;
-    fillTo = colourB;
-    for (MapNode* n = arcFirst; n && n != pivot; n = n->ringPrev) {
-        if (n->colour != k) continue;
-        clearVisited();
+    pair_[0] = k;
+    pair_[1] = colourB;
+    for (NodeIndex n = arcFirst; n != noNode && n != pivot; n = fields_.ringPrev[n]) {
+        if (fields_.colour(n) != k) continue;
+        clearReached();
         unmarkFrom(n);
     }
 }
 
-void Engine::recolourMarked(ColourCode c, ColourCode m, ColourCode t)
+void ChainFills::unmarkChainOf(NodeIndex start, ColourCode from, ColourCode to)
 {
-    // Swaps change colours, never marks: the marked nodes are known up front.
-    for (MapNode* n : markedInListOrder(m, false))
-        if (n->colour == c) swapChain(n, t);
+    pair_[0] = from;
+    pair_[1] = to;
+    clearReached();
+    unmarkFrom(start);
 }
 
-void Engine::recolourAnyMarked(ColourCode c, ColourCode t)
+// The nodes with chain mark m (any non-zero mark with anyMark), in node-list order.
+void ChainFills::gatherMarked(ColourCode m, bool anyMark)
 {
-    for (MapNode* n : markedInListOrder(colourNone, true))
-        if (n->colour == c) swapChain(n, t);
+    const auto wanted = [m, anyMark](ColourCode mark) { return anyMark ? mark != colourNone : mark == m; };
+    marked_.clear();
+    if (marks_.tracked()) {
+        for (const NodeIndex v : marks_.touched())
+            if (wanted(fields_.chainMark(v))) marked_.push_back(v);
+        std::sort(marked_.begin(), marked_.end(),
+                  [this](NodeIndex a, NodeIndex b) { return list_.position(a) < list_.position(b); });
+        marked_.erase(std::unique(marked_.begin(), marked_.end()), marked_.end());
+    } else {
+        list_.forEach([&](NodeIndex v) {
+            if (wanted(fields_.chainMark(v))) marked_.push_back(v);
+        });
+    }
+}
+
+void ChainFills::recolourMarked(ColourCode c, ColourCode m, ColourCode t)
+{
+    // Swaps change colours, never marks: the marked nodes are known up front.
+    gatherMarked(m, false);
+    for (const NodeIndex v : marked_)
+        if (fields_.colour(v) == c) swapChain(v, t);
+}
+
+void ChainFills::recolourAnyMarked(ColourCode c, ColourCode t)
+{
+    gatherMarked(colourNone, true);
+    for (const NodeIndex v : marked_)
+        if (fields_.colour(v) == c) swapChain(v, t);
+}
+
+void ChainFills::rememberMarkedChain()
+{
+    chainRemembered_ = marks_.tracked() && !marksPartial_;
+    remembered_.clear();
+    rememberedColours_.clear();
+    if (!chainRemembered_) return;
+    const HotNode* const hot = fields_.hot.data();
+    remembered_.assign(marks_.touched().begin(), marks_.touched().end());
+    rememberedColours_.resize(remembered_.size());
+    for (size_t i = 0; i < remembered_.size(); ++i) rememberedColours_[i] = hot[remembered_[i]].chainMark;
+}
+
+void ChainFills::swapRememberedChain(NodeIndex s, ColourCode t)
+{
+    if (!chainRemembered_) {
+        swapChain(s, t);
+        return;
+    }
+    // No colour changed since the chain was marked: its marks give the swap.
+    pair_[0] = fields_.colour(s);
+    pair_[1] = t;
+    clearReached();
+    HotNode* const hot = fields_.hot.data();
+    for (size_t i = 0; i < remembered_.size(); ++i) {
+        hot[remembered_[i]].reached = 1;
+        hot[remembered_[i]].colour = rememberedColours_[i];
+    }
+    reached_.note(remembered_.data(), remembered_.data() + remembered_.size());
+    chainRemembered_ = false;
 }
 
 }  // namespace orvane

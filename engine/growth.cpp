@@ -1,80 +1,36 @@
 // Ring growth: insert the uncoloured node nearest the centre whose coloured
 // neighbours form one stretch of the ring.
-#include "engine/internal.h"
-#include <algorithm>
-#include <bit>
 #include <climits>
+#include "engine/work.h"
 
 namespace orvane {
 
 namespace {
-bool isColoured(const MapNode* n) { return n->colour != colourNone; }
-
-// Walks around `node` from `from` in one direction over coloured neighbours,
-// counting them; stops before an uncoloured one or after an outer one.
-MapNode* runEnd(NodeLink* from, bool backwards, int limit, int& count)
+// Walks around v from the place `from` in one direction over coloured
+// neighbours, counting them; stops before an uncoloured one or after an outer
+// one. Returns the last one met (from's own neighbour when none).
+NodeIndex runEnd(const Map& map, const WorkingBorders& borders, const NodeFields& fields, NodeIndex v, uint32_t from,
+                 bool backwards, int& count)
 {
-    MapNode* end = from->node;
-    NodeLink* l = from;
-    for (int steps = 0; steps < limit; ++steps) {
-        l = backwards ? l->aroundPrev : l->aroundNext;
-        if (l == from || !isColoured(l->node)) break;
+    NodeIndex end = borders.atPlace(from);
+    uint32_t place = from;
+    for (size_t steps = borders.links(v).size(); steps > 0; --steps) {
+        place = backwards ? borders.previousPlace(v, place) : borders.nextPlace(v, place);
+        const NodeIndex n = borders.atPlace(place);
+        if (place == from || fields.colour(n) == colourNone) break;
         ++count;
-        end = l->node;
-        if (l->node->outer) break;
+        end = n;
+        if (map.isOuter(n)) break;
     }
     return end;
 }
 
-bool arcThroughInnerNeighbour(MapNode* node, NodeLink* inner, MapNode** first, MapNode** last)
-{
-    const int limit = countLinks(node);
-    int count = 1;
-    *first = runEnd(inner, true, limit, count);
-    *last = runEnd(inner, false, limit, count);
-    return count == node->ringContacts;
-}
-
-// Every coloured neighbour is on the outer boundary.
-bool arcOfOuterNeighbours(MapNode* node, MapNode** first, MapNode** last)
-{
-    MapNode* x = nullptr;
-    MapNode* y = nullptr;
-    for (NodeLink* l = node->links; l; l = l->next) {
-        if (!isColoured(l->node)) continue;
-        if (!x) x = l->node; else y = l->node;
-    }
-    if (!x || !y) return false;
-    if (x->ringPrev == y) { *first = x; *last = y; }
-    else if (x->ringNext == y) { *first = y; *last = x; }
-    else return false;
-    NodeLink* start = findLink(node, *first);
-    const int limit = countLinks(node);
-    NodeLink* l = start;
-    for (int steps = 0; steps < limit; ++steps) {
-        l = l->aroundNext;
-        if (!isColoured(l->node)) return false;
-        if (l->node == *last) return true;
-    }
-    return false;
-}
-
-bool outerBoundaryHasColour4(const Map& map)
-{
-    if (!map.outerStart) return false;
-    const MapNode* n = map.outerStart;
-    do {
-        if (n->colour == colourB) return true;
-        n = n->outer;
-    } while (n && n != map.outerStart);
-    return false;
-}
-
-unsigned arcColourMask(MapNode* first, MapNode* last, int limit)
+unsigned arcColourMask(const NodeFields& fields, NodeIndex first, NodeIndex last, int limit)
 {
     unsigned mask = 0;
-    for (MapNode* n = first; n && limit-- > 0; n = n->ringPrev) {
-        if (n->colour >= colourR && n->colour <= colourB) mask |= 1u << n->colour;
+    for (NodeIndex n = first; n != noNode && limit-- > 0; n = fields.ringPrev[n]) {
+        const ColourCode c = fields.colour(n);
+        if (c >= colourR && c <= colourB) mask |= colourBit(c);
         if (n == last) break;
     }
     return mask;
@@ -82,141 +38,124 @@ unsigned arcColourMask(MapNode* first, MapNode* last, int limit)
 
 ColourCode leastFreeColour(unsigned mask)
 {
-    for (int c = colourR; c <= colourY; ++c)
-        if (!(mask & (1u << c))) return colourCode(c);
+    for (const ColourCode c : {colourR, colourG, colourY})
+        if (!(mask & colourBit(c))) return c;
     return colourB;
+}
+}  // namespace
+
+// The contact arc of v: through its first coloured neighbour inside the map,
+// or between its two coloured outer neighbours when all lie on the boundary.
+bool ColouringWork::findContactArc(NodeIndex v, NodeIndex& first, NodeIndex& last) const
+{
+    bool anyColoured = false;
+    for (const NodeIndex n : borders.links(v)) {
+        if (fields.colour(n) == colourNone) continue;
+        anyColoured = true;
+        if (map_->isOuter(n)) continue;
+        // Every coloured neighbour lies in the one run around n.
+        const uint32_t place = borders.placeOf(v, n);
+        int count = 1;
+        first = runEnd(*map_, borders, fields, v, place, true, count);
+        last = runEnd(*map_, borders, fields, v, place, false, count);
+        return count == fields.ringContacts[v];
+    }
+    if (!anyColoured) return false;
+    NodeIndex x = noNode, y = noNode;
+    for (const NodeIndex n : borders.links(v)) {
+        if (fields.colour(n) == colourNone) continue;
+        if (x == noNode) x = n; else y = n;
+    }
+    if (y == noNode) return false;
+    if (fields.ringPrev[x] == y) { first = x; last = y; }
+    else if (fields.ringNext[x] == y) { first = y; last = x; }
+    else return false;
+    uint32_t place = borders.placeOf(v, first);
+    for (size_t steps = borders.links(v).size(); steps > 0; --steps) {
+        place = borders.nextPlace(v, place);
+        const NodeIndex n = borders.atPlace(place);
+        if (fields.colour(n) == colourNone) return false;
+        if (n == last) return true;
+    }
+    return false;
 }
 
 // The uncoloured node nearest the centre (earliest in the list on equal
 // distances) whose coloured neighbours form one stretch of the ring.
-MapNode* scanForCandidate(Engine& e, MapNode** first, MapNode** last)
+NodeIndex ColouringWork::scanForCandidate(NodeIndex& first, NodeIndex& last) const
 {
-    MapNode* best = nullptr;
+    NodeIndex best = noNode;
     int32_t bestDistance = INT32_MAX;
-    for (MapNode* n = e.map.nodeList; n; n = n->next) {
-        if (n->colour != colourNone || n->ringContacts < 2 || n->centreDistance >= bestDistance) continue;
-        MapNode* f;
-        MapNode* l;
-        if (!e.findContactArc(n, &f, &l)) continue;
-        best = n;
-        *first = f;
-        *last = l;
-        bestDistance = n->centreDistance;
-    }
+    list.forEach([&](NodeIndex v) {
+        if (fields.colour(v) != colourNone || fields.ringContacts[v] < 2 || map_->centreDistance(v) >= bestDistance)
+            return;
+        NodeIndex f, l;
+        if (!findContactArc(v, f, l)) return;
+        best = v;
+        first = f;
+        last = l;
+        bestDistance = map_->centreDistance(v);
+    });
     return best;
 }
 
-// Contacts only grow and coloured nodes stay coloured while a colouring runs,
-// so a node enters the frontier once, when its second contact is counted, and
-// leaves once coloured.
-MapNode* frontierCandidate(Engine& e, MapNode** first, MapNode** last)
+bool ColouringWork::outerBoundaryHasColour4() const
 {
-    std::vector<uint64_t>& bits = e.frontier;
-    while (e.frontierLow < bits.size() && bits[e.frontierLow] == 0) ++e.frontierLow;
-    for (size_t w = e.frontierLow; w < bits.size(); ++w) {
-        for (uint64_t word = bits[w]; word; word &= word - 1) {
-            const int bit = std::countr_zero(word);
-            MapNode* n = e.byRank[(w << 6) + static_cast<size_t>(bit)];
-            if (n->colour != colourNone) {
-                bits[w] &= ~(uint64_t{1} << bit);
-                continue;
-            }
-            if (e.findContactArc(n, first, last)) return n;
-        }
-    }
-    return nullptr;
-}
-
-// Ranks the list's nodes as the whole-list scan meets its candidates: by
-// distance from the centre, and in list order on equal distances (a counting
-// sort keeps list order within a distance).
-void rankByDistance(Engine& e)
-{
-    int32_t farthest = 0;
-    for (MapNode* n = e.map.nodeList; n; n = n->next) farthest = std::max(farthest, n->centreDistance);
-    std::vector<uint32_t>& count = e.rankCount;
-    count.assign(static_cast<size_t>(farthest) + 2, 0);
-    for (MapNode* n = e.map.nodeList; n; n = n->next) ++count[static_cast<size_t>(n->centreDistance) + 1];
-    for (size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
-    const size_t listed = count.back();
-    e.byRank.resize(listed);
-    e.frontierRank.resize(static_cast<size_t>(e.map.nodeStorageCount()));
-    for (MapNode* n = e.map.nodeList; n; n = n->next) {
-        const uint32_t r = count[static_cast<size_t>(n->centreDistance)]++;
-        e.byRank[r] = n;
-        e.frontierRank[e.slotOf(n)] = r;
-    }
-    e.frontier.assign((listed + 63) / 64, 0);
-    e.frontierLow = 0;
-}
-}  // namespace
-
-bool Engine::findContactArc(MapNode* node, MapNode** first, MapNode** last)
-{
-    bool anyColoured = false;
-    for (NodeLink* l = node->links; l; l = l->next) {
-        if (!isColoured(l->node)) continue;
-        anyColoured = true;
-        if (!l->node->outer) return arcThroughInnerNeighbour(node, l, first, last);
-    }
-    return anyColoured && arcOfOuterNeighbours(node, first, last);
+    const NodeIndex start = map_->outerStart();
+    NodeIndex n = start;
+    if (n == noNode) return false;
+    do {
+        if (fields.colour(n) == colourB) return true;
+        n = map_->outer(n);
+    } while (n != noNode && n != start);
+    return false;
 }
 
 // Puts an uncoloured node into the ring between the arc ends and counts its contacts.
-void Engine::insertIntoRing(MapNode* node, MapNode* first, MapNode* last)
+void ColouringWork::insertIntoRing(NodeIndex v, NodeIndex first, NodeIndex last)
 {
-    node->ringNext = first;
-    node->ringPrev = last;
-    last->ringNext = node;
-    first->ringPrev = node;
-    ringEntry = node;
-    for (NodeLink* l = node->links; l; l = l->next) countContact(l->node);
+    fields.ringNext[v] = first;
+    fields.ringPrev[v] = last;
+    fields.ringNext[last] = v;
+    fields.ringPrev[first] = v;
+    state.ringEntry = v;
+    for (const NodeIndex n : borders.links(v)) countContact(n);
 }
 
-void Engine::startFrontier()
+void ColouringWork::countContact(NodeIndex n)
 {
-    frontierActive = scratchTracking();
-    if (!frontierActive) return;
-    rankByDistance(*this);
-    for (MapNode* n = map.nodeList; n; n = n->next)
-        if (n->colour == colourNone && n->ringContacts >= 2) enterFrontier(n);
+    if (++fields.ringContacts[n] == 2 && frontier.active() && fields.colour(n) == colourNone) frontier.enter(n);
 }
 
-void Engine::countContact(MapNode* n)
+GrowthOutcome ColouringWork::growRing()
 {
-    ++n->ringContacts;
-    if (frontierActive && scratchTracking() && n->ringContacts == 2 && n->colour == colourNone) enterFrontier(n);
-}
-
-GrowthOutcome Engine::growRing()
-{
-    if (growthDone) return GrowthOutcome::finished;
-    candidate = nullptr;
-    MapNode* bestFirst = nullptr;
-    MapNode* bestLast = nullptr;
-    const bool fast = frontierActive && scratchTracking();
-    MapNode* best = fast ? frontierCandidate(*this, &bestFirst, &bestLast) : scanForCandidate(*this, &bestFirst, &bestLast);
-    candidate = best;
-    if (!best) {
-        if (!outerBoundaryHasColour4(map)) return GrowthOutcome::finished;
+    if (state.growthDone) return GrowthOutcome::finished;
+    state.candidate = noNode;
+    NodeIndex first = noNode, last = noNode;
+    const NodeIndex best = frontier.active()
+                               ? frontier.candidate(fields, [&](NodeIndex v) { return findContactArc(v, first, last); })
+                               : scanForCandidate(first, last);
+    state.candidate = best;
+    if (best == noNode) {
+        if (!outerBoundaryHasColour4()) return GrowthOutcome::finished;
         // The whole ring becomes the arc of the boundary's clean-up.
-        arcFirst = ringEntry;
-        arcLast = ringEntry->ringNext;
-        clearSwapCursors();
-        growthDone = 1;
+        state.arcFirst = state.ringEntry;
+        state.arcLast = fields.ringNext[state.ringEntry];
+        path.clearSwapCursors();
+        state.growthDone = true;
         return GrowthOutcome::needsResolution;
     }
-    const unsigned mask = arcColourMask(bestFirst, bestLast, walkLimit());
-    if (mask == 0x1Eu) {
-        setColour(best, colourBlocked);
-        pivot = nullptr;
-        arcFirst = bestFirst;
-        arcLast = bestLast;
-        clearSwapCursors();
+    const unsigned mask = arcColourMask(fields, first, last, walkLimit());
+    if (mask == allFourColours) {
+        fields.hot[best].colour = colourBlocked;
+        state.pivot = noNode;
+        state.arcFirst = first;
+        state.arcLast = last;
+        path.clearSwapCursors();
         return GrowthOutcome::needsResolution;
     }
-    setColour(best, leastFreeColour(mask));
-    insertIntoRing(best, bestFirst, bestLast);
+    fields.hot[best].colour = leastFreeColour(mask);
+    insertIntoRing(best, first, last);
     return GrowthOutcome::inserted;
 }
 

@@ -2,7 +2,6 @@
 // bounds, and it must leave terminated texts that fit their buffers and a
 // placement that is either plausible or all zeros.
 #include <cstdlib>
-#include <cstring>
 #include "ui/settings.h"
 
 namespace {
@@ -28,18 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     loadSettingsFromBytes(settings, fields, data, size);
     for (const char16_t* text : {fields.seedText, fields.nodeCountText, fields.mapCountText})
         check(unitsOf(text) < textBufferUnits);
-    const int32_t* p = settings.windowPlacement;
+    const WindowPlacement& p = settings.windowPlacement;
     if (settings.placementLoaded) {
-        check(p[0] == 44);
-        check(p[9] > p[7] && p[10] > p[8]);
+        check(p.length == 44);
+        check(p.normalRight > p.normalLeft && p.normalBottom > p.normalTop);
         // What is saved loads back the same.
         const std::string bytes = settingsContent(settings, fields);
         Settings again;
         FieldTexts againFields;
         loadSettingsFromBytes(again, againFields, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        check(again.placementLoaded && std::memcmp(again.windowPlacement, p, sizeof again.windowPlacement) == 0);
+        check(again.placementLoaded && again.windowPlacement == p);
     } else {
-        for (int i = 0; i < 11; ++i) check(p[i] == 0);
+        check(p == WindowPlacement{});
     }
     return 0;
 }

@@ -1,25 +1,10 @@
 // Building a map: the seeded sites (or given ones), their triangulation, the
 // neighbour order and the outer boundary cycle.
 #include "map/builder.h"
+#include "map/neighbours.h"
+#include "map/sites.h"
 
 namespace orvane {
-
-namespace {
-bool acceptableSites(const int32_t* xy, int n)
-{
-    if (n < 3 || n > 32767) return false;
-    for (int i = 0; i < 2 * n; ++i)
-        if (xy[i] < 0 || xy[i] > 32767) return false;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < i; ++j)
-            if (xy[2 * i] == xy[2 * j] && xy[2 * i + 1] == xy[2 * j + 1]) return false;
-    // Not all on one line: some site off the line through the first two.
-    const int64_t ax = xy[0], ay = xy[1], bx = xy[2] - ax, by = xy[3] - ay;
-    for (int i = 2; i < n; ++i)
-        if (bx * (xy[2 * i + 1] - ay) != by * (xy[2 * i] - ax)) return true;
-    return false;
-}
-}  // namespace
 
 Triangulator::Triangulator(Map& map, BuildPools& pools, BuildOptions options)
     : map_(map), pools_(pools), options_(options), triangles_(pools.triangles), points_(pools.points)
@@ -28,7 +13,7 @@ Triangulator::Triangulator(Map& map, BuildPools& pools, BuildOptions options)
 
 BuildCounts Triangulator::run()
 {
-    siteCount_ = map_.nodeStorageCount();
+    siteCount_ = map_.nodeCount();
     const size_t sites = static_cast<size_t>(siteCount_);
     const bool fast = options_.paths == Paths::fast;
     keepList_ = !fast || options_.checkLocation;
@@ -38,60 +23,96 @@ BuildCounts Triangulator::run()
     triangles_.clear();
     triangles_.reserve(2 * sites + 16);
     pools_.pending.clear();
+    points_.assign(map_.sites_.begin(), map_.sites_.end());
     points_.resize(sites + 3);
-    for (size_t slot = 0; slot < sites; ++slot) {
-        const MapNode& n = map_.nodeStorage()[slot];
-        points_[slot] = Point{n.x, n.y};
-    }
     makeFrame();
     pools_.cornerOf.assign(fast ? sites + 3 : 0, noIndex);
     cornerOf_ = fast ? pools_.cornerOf.data() : nullptr;
     startHints();
     newTriangle(siteCount_, siteCount_ + 1, siteCount_ + 2, 0, 0, 0);
-    int16_t k = 0;
-    for (MapNode* node = map_.nodeList; node; node = node->next) {
-        node->number = ++k;
-        insertSite(static_cast<VertexIndex>(node - map_.nodeStorage()));
-    }
+    for (const NodeIndex v : map_.byNumber_) insertSite(v);
     site_ = noIndex;
     writeBorderRecords();
-    // A node's ring depends on its own links only: storage order gives the
-    // rings that list order gives, reading memory in sequence.
-    MapNode* storage = map_.nodeStorage();
-    for (VertexIndex v = 0; v < siteCount_; ++v) orderNeighboursOf(&storage[v]);
+    orderRings();
     linkOuterCycle();
     return counts_;
 }
 
-void Map::triangulate(BuildOptions options)
+// A node's ring depends on its own borders only: storage order gives the
+// rings that list order gives, reading memory in sequence.
+void Triangulator::orderRings()
 {
-    Triangulator builder(*this, pools(), options);
-    counts_ = builder.run();
+    map_.aroundNodes_.resize(map_.linkNodes_.size());
+    const BorderLists lists{map_.ranges_.data(), map_.linkNodes_.data()};
+    for (VertexIndex v = 0; v < siteCount_; ++v) {
+        const NodeIndex node = static_cast<NodeIndex>(v);
+        orderAround(node, lists, map_.sites_, map_.aroundNodes_.data() + map_.ranges_[node].begin);
+    }
 }
 
-void Map::build(uint32_t seed, int n, BuildOptions options)
+MapBuilder::MapBuilder() : pools_(std::make_unique<BuildPools>()) {}
+MapBuilder::~MapBuilder() = default;
+
+std::shared_ptr<const Map> MapBuilder::triangulate(std::shared_ptr<Map> map, BuildOptions options)
+{
+    Triangulator builder(*map, *pools_, options);
+    counts_ = builder.run();
+    return map;
+}
+
+std::shared_ptr<const Map> MapBuilder::build(uint32_t seed, int n, BuildOptions options)
 {
     // A count outside 3..10000 would leave no proper map.
     if (n < leastNodes) n = leastNodes;
     if (n > mostNodes) n = mostNodes;
     Generator generator(seed);
-    scatterSites(*this, generator, n, options.paths);
-    seed_ = seed;
-    triangulate(options);
+    scatterSites(*pools_, generator, n, options.paths);
+    auto map = std::make_shared<Map>();
+    map->seed_ = seed;
+    placeSites(*map, *pools_, options.paths);
+    return triangulate(std::move(map), options);
 }
 
-bool Map::buildFromSites(const int32_t* xy, int n, BuildOptions options)
+std::shared_ptr<Map> triangulateSites(BuildPools& pools, std::span<const Point> sites, BuildOptions options,
+                                      BuildCounts& counts)
 {
-    release();
-    if (!acceptableSites(xy, n)) return false;
-    // The first pair becomes number 1, the head of the list: the last one placed.
-    std::vector<Point>& drawn = pools().drawn;
-    drawn.clear();
-    for (int i = n - 1; i >= 0; --i) drawn.push_back({xy[2 * i], xy[2 * i + 1]});
-    placeSites(*this, pools(), options.paths);
-    seed_ = 0;
-    triangulate(options);
-    return true;
+    // The first site becomes number 1, the head of the list: the last one placed.
+    pools.drawn.assign(sites.rbegin(), sites.rend());
+    auto map = std::make_shared<Map>();
+    placeSites(*map, pools, options.paths);
+    Triangulator builder(*map, pools, options);
+    counts = builder.run();
+    return map;
+}
+
+std::shared_ptr<const Map> MapBuilder::buildFromSites(std::span<const Point> sites, BuildOptions options,
+                                                      SiteProblem& problem)
+{
+    counts_ = {};
+    // Sites that fail the first checks never reach the triangulation (it
+    // needs distinct sites, not all on one line, in the square).
+    problem = checkSites(sites);
+    if (problem) return nullptr;
+    std::shared_ptr<const Map> map = triangulateSites(*pools_, sites, options, counts_);
+    problem = checkBuiltMap(*map);
+    if (problem) return nullptr;
+    return map;
+}
+
+std::shared_ptr<const Map> MapBuilder::buildFromSites(std::span<const Point> sites, BuildOptions options)
+{
+    SiteProblem problem;
+    return buildFromSites(sites, options, problem);
+}
+
+std::shared_ptr<const Map> Map::build(uint32_t seed, int n, BuildOptions options)
+{
+    return MapBuilder().build(seed, n, options);
+}
+
+std::shared_ptr<const Map> Map::buildFromSites(std::span<const Point> sites, BuildOptions options)
+{
+    return MapBuilder().buildFromSites(sites, options);
 }
 
 }  // namespace orvane

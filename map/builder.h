@@ -8,12 +8,24 @@
 
 namespace orvane {
 
-// Draws the n sites of a map from the seeded generator and places them.
-void scatterSites(Map& map, Generator& generator, int n, Paths paths);
+// Draws the n sites of a map from the seeded generator into pools.drawn.
+void scatterSites(BuildPools& pools, Generator& generator, int n, Paths paths);
+// The scattering's closeness test: whether `site` lies within 1 in both
+// coordinates of a site of pools.drawn (by the grid, or by the literal walk).
+bool siteTooClose(BuildPools& pools, Point site, Paths paths);
 // Gives the map one node for each site of pools.drawn, with its distance from
-// the centre, on the node list in drawing order (the last drawn at the head).
-// The paths choose the storage order (never the results).
+// the centre and its number: the node list runs from the last site drawn
+// (number 1) to the first. The paths choose the storage order (never the results).
 void placeSites(Map& map, BuildPools& pools, Paths paths);
+// A site's distance from the centre of the square (16383, 16383), rounded half up.
+int32_t roundedCentreDistance(Point site);
+// The map of given sites in insertion order with no check before or after
+// the build: the sites must pass checkSites (map/sites.h), which keeps the
+// triangulation from sites it cannot take, and what comes out is for
+// checkBuiltMap to judge. MapBuilder::buildFromSites runs both around it; the
+// tests call it alone to see what the check after the build refuses.
+std::shared_ptr<Map> triangulateSites(BuildPools& pools, std::span<const Point> sites, BuildOptions options,
+                                      BuildCounts& counts);
 
 // Vertices are numbered by storage slot (0..N-1) and the three frame corners
 // after them (N..N+2); triangles by their place in the pool; noIndex (-1) stands for none.
@@ -51,17 +63,29 @@ struct BuildPools {
     std::vector<Point> drawn;                  // the sites in drawing order
     std::vector<int> scatterHead, scatterNext; // the scattering's closeness grid
     std::vector<uint32_t> placeSlot, placeStart;  // the placement: each drawn site's slot, each curve cell's first
-    std::vector<uint32_t> borderOffset, borderFill;  // border records by owner while the lists are written
-    std::vector<BorderEnds> bordersByStamp;          // the border each stamp made, while the lists are written
+    std::vector<uint32_t> borderFill;             // border records by owner while the lists are written
+    std::vector<BorderEnds> bordersByStamp;       // the border each stamp made, while the lists are written
+    std::vector<uint8_t> outerMark;               // by vertex: the site borders a frame vertex
 };
 
 // 1 strictly inside a, b, c; 0 on its boundary; -1 outside.
-int classifyPoint(const MapNode* q, const MapNode* a, const MapNode* b, const MapNode* c);
 int classifyPoint(Point q, Point a, Point b, Point c);
 
-// Triangulates a map's scattered node list incrementally inside a frame
-// triangle, stamping every edge at the split or flip that makes it, then
-// writes the border records from the stamps (without the frame), orders the
+// A map from its parts, for tests that need a graph no sites give: node i
+// (number i + 1, list position i) at sites[i] with the border list links[i]
+// (neighbour indices, the head first); outerCycle lists the outer boundary in
+// `outer` order from outerStart. The rings are ordered as a build orders them.
+struct MapAssembly {
+    std::vector<Point> sites;
+    std::vector<std::vector<NodeIndex>> links;
+    std::vector<NodeIndex> outerCycle;
+
+    std::shared_ptr<const Map> assemble() const;
+};
+
+// Triangulates a map's placed sites incrementally in node-list order inside a
+// frame triangle, stamping every edge at the split or flip that makes it, then
+// writes the border lists from the stamps (without the frame), orders the
 // neighbours and links the outer cycle.
 class Triangulator {
 public:
@@ -106,9 +130,10 @@ private:
     TriangleIndex walkTowards(VertexIndex p) const;
     TriangleIndex locateByScan(VertexIndex p, TriangleIndex* second) const;
 
-    // The frame, the border records and the outer boundary.
+    // The frame, the border lists and the outer boundary.
     void makeFrame();
     void writeBorderRecords();
+    void orderRings();
     void linkOuterCycle();
 
     Map& map_;

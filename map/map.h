@@ -1,8 +1,16 @@
-// Map records and the map object that owns them: nodes, border records and
-// the state of one map, built from (seed, N).
+// A map: the countries of (seed, N) and the borders between them, built once
+// and read-only after. Its nodes are addressed by index in flat arrays.
+//
+// Ownership: a map is built into a std::shared_ptr<const Map> and never
+// changes after; nothing can rebuild or release it while anyone holds it. Any
+// number of threads may read one map at once, and any number of colourings
+// (engine/colouring.h) may work on it: each keeps its own working state and
+// holds the map, so a colouring never outlives its map.
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -12,49 +20,20 @@ enum ColourCode : int8_t { colourNone = 0, colourR = 1, colourG = 2, colourY = 3
 inline constexpr char colourLetters[] = " RGYB*";
 inline constexpr ColourCode colourCode(int c) { return static_cast<ColourCode>(c); }
 
-struct NodeLink;
-struct BuildPools;
-class Generator;
-
-struct MapNode {
-    MapNode* next;           // node list, or deferred list while deferred
-    NodeLink* links;         // current borders, newest first
-    NodeLink* parkedLinks;   // borders to deferred neighbours
-    MapNode* ringNext;
-    MapNode* ringPrev;
-    MapNode* pathPrev;
-    MapNode* pathNext;
-    MapNode* outer;          // next node of the outer boundary cycle; null inside
-    MapNode* chainParent;
-    int32_t x;
-    int32_t y;
-    int32_t centreDistance;  // rounded distance from (16383, 16383)
-    int16_t ringContacts;
-    int16_t chainDegree;
-    int16_t number;          // 1..N; frame vertices -1..-3 while building
-    ColourCode colour;
-    int8_t swapCursor;
-    int8_t pathMark;
-    ColourCode chainMark;
-    int8_t visited;
-    int8_t drawn;
-};
-
-struct NodeLink {
-    NodeLink* next;
-    NodeLink* aroundNext;    // neighbour at the next smaller angle key, cyclic
-    NodeLink* aroundPrev;
-    MapNode* node;           // the neighbour
-};
+// A node's place in its map's arrays (an order of storage, not of numbers).
+using NodeIndex = uint16_t;
+inline constexpr NodeIndex noNode = 0xFFFF;
 
 // Which code paths the builder and the engine take. The reference paths are
 // the method's literal whole-list walks and clears; the fast paths give
 // identical maps, colourings and marks, and the reference stays for comparison.
 enum class Paths : uint8_t { fast, reference };
 
+// A map holds 3 to 10000 nodes, seeded or of given sites.
 inline constexpr int leastNodes = 3, mostNodes = 10000;
+static_assert(mostNodes < noNode);
 
-// What the last build did, for the tests and the benchmarks.
+// What a build did, for the tests and the benchmarks.
 struct BuildCounts {
     int insideSplits = 0;        // sites strictly inside a triangle
     int edgeSplits = 0;          // sites on an edge: four-way splits
@@ -69,99 +48,120 @@ struct BuildOptions {
 
 struct Point {
     int32_t x, y;
+    bool operator==(const Point&) const = default;
 };
 
-// One map. It owns its node storage and border records; the colouring engine
-// works in place on their fields and moves nodes between the node list and the
-// deferred list. Building a new map first releases the old one.
+// Where a node's border records lie in a record array: from begin to end.
+struct LinkRange {
+    uint32_t begin, end;
+};
+
+struct BuildPools;
+struct SiteProblem;
+
 class Map {
 public:
-    Map();
+    Map();  // the empty map: no nodes
     ~Map();
-    Map(const Map&) = delete;
-    Map& operator=(const Map&) = delete;
+    Map(const Map&);
+    Map& operator=(const Map&);
+    Map(Map&&) noexcept;
+    Map& operator=(Map&&) noexcept;
 
-    // Builds the map of (seed, n) with n clamped to 3..10000.
-    void build(uint32_t seed, int n, BuildOptions options = {});
-    // Builds from given sites instead of scattered ones: xy holds n (x, y)
-    // pairs in insertion order (the first becomes number 1). Returns false and
-    // leaves no map when n is below 3, a coordinate lies outside 0..32767, two
-    // sites coincide or all sites lie on one line.
-    bool buildFromSites(const int32_t* xy, int n, BuildOptions options = {});
-    // Drops every node and link; the map is empty afterwards. The node, border
-    // and builder storage keep their capacity for the next build (a batch
-    // worker builds map after map without allocating); the destructor frees it.
-    void release();
+    // The map of (seed, n), n clamped to 3..10000. (MapBuilder keeps its
+    // working storage from one map to the next.)
+    [[nodiscard]] static std::shared_ptr<const Map> build(uint32_t seed, int n, BuildOptions options = {});
+    // The map of given sites in insertion order (the first becomes number 1);
+    // null when the checks of map/sites.h refuse them, before the build
+    // (fewer than 3 or more than 10000, a coordinate outside 0..32767, two
+    // sites that coincide, all on one line) or after it (a map the colouring
+    // cannot take, such as rings the angle key cannot order).
+    // buildMapFromSites (map/sites.h) says which check refused them.
+    [[nodiscard]] static std::shared_ptr<const Map> buildFromSites(std::span<const Point> sites, BuildOptions options = {});
 
-    bool empty() const { return nodeList == nullptr; }
-    uint32_t seed() const { return seed_; }
-    int nodeCount() const { return storageCount_; }
-    // Changes with every build and release: a colouring bound to the map
-    // drops its references into an older map.
-    uint64_t generation() const { return generation_; }
-    const BuildCounts& lastBuild() const { return counts_; }
+    bool empty() const { return sites_.empty(); }
+    uint32_t seed() const { return seed_; }  // 0 for a map of given sites
+    int nodeCount() const { return static_cast<int>(sites_.size()); }
 
-    // Every node, deferred ones included, by storage slot (in drawing order
-    // in small maps, along the nodes' places in the square in large ones).
-    MapNode* nodeStorage() const { return storageCount_ ? storage_.get() : nullptr; }
-    int nodeStorageCount() const { return storageCount_; }
-    // The node numbered `number` (1..N), deferred or not; null when none.
-    MapNode* numbered(int number) const;
+    // By node index, 0 .. nodeCount() - 1.
+    Point site(NodeIndex v) const { return sites_[v]; }
+    int32_t centreDistance(NodeIndex v) const { return centreDistance_[v]; }  // rounded, from (16383, 16383)
+    int number(NodeIndex v) const { return number_[v]; }                     // 1..N, in node-list order
+    // The node of a number; noNode when there is none.
+    NodeIndex numbered(int number) const
+    {
+        return number >= 1 && number <= nodeCount() ? byNumber_[static_cast<size_t>(number - 1)] : noNode;
+    }
+    // The node's neighbours in the order of its border list: the border made
+    // last first.
+    std::span<const NodeIndex> links(NodeIndex v) const { return {linkNodes_.data() + ranges_[v].begin, degree(v)}; }
+    // The same neighbours around the node (aroundNext: falling angle key),
+    // from the first of links(v).
+    std::span<const NodeIndex> around(NodeIndex v) const { return {aroundNodes_.data() + ranges_[v].begin, degree(v)}; }
+    size_t degree(NodeIndex v) const { return ranges_[v].end - ranges_[v].begin; }
+    // The next node along the outer boundary cycle, or noNode inside the map.
+    NodeIndex outer(NodeIndex v) const { return outer_[v]; }
+    bool isOuter(NodeIndex v) const { return outer_[v] != noNode; }
+    NodeIndex outerStart() const { return outerStart_; }  // noNode for the empty map
 
-    // Read access by number, for library callers.
+    // The record arrays behind links() and around(), by LinkRange: a
+    // colouring copies them into working lists of its own.
+    std::span<const LinkRange> linkRanges() const { return ranges_; }
+    std::span<const NodeIndex> linkRecords() const { return linkNodes_; }
+    std::span<const NodeIndex> aroundRecords() const { return aroundNodes_; }
+    std::span<const Point> sites() const { return sites_; }
+
+    // Read access by number, for library callers (zeros or empty lists for a
+    // number that is not in the map).
     Point position(int number) const;
-    ColourCode colourOf(int number) const;
-    std::vector<int> neighbours(int number) const;  // in ring order (aroundNext), from the first link
-    std::vector<int> outerCycle() const;             // from outerStart along outer
+    std::vector<int> neighbours(int number) const;     // around the node, from its first border
+    std::vector<int> outerCycle() const;               // from outerStart along outer
     std::vector<std::pair<int, int>> borders() const;  // each border once, lower number first
 
-    // Hand-built maps (tests): releases the map and gives n zeroed nodes in
-    // storage; border records come from newLink. The caller links the lists.
-    MapNode* allocateNodes(int n);
-    // Border records live in blocks owned by the map and go with it.
-    NodeLink* newLink();
-    void compactLinks();  // packs each node's records together, list orders kept
+private:
+    friend class MapBuilder;
+    friend class Triangulator;
+    friend void placeSites(Map& map, BuildPools& pools, Paths paths);
+    friend struct MapAssembly;
 
-    // Map state.
-    MapNode* nodeList = nullptr;      // nodes not deferred, in list order
-    MapNode* deferredList = nullptr;  // deferred nodes, most recently deferred first
-    MapNode* outerStart = nullptr;    // start of the outer boundary cycle
+    uint32_t seed_ = 0;
+    std::vector<Point> sites_;
+    std::vector<int32_t> centreDistance_;
+    std::vector<int16_t> number_;
+    std::vector<NodeIndex> byNumber_;     // the node list as built: number k is byNumber_[k - 1]
+    std::vector<LinkRange> ranges_;
+    std::vector<NodeIndex> linkNodes_;    // every node's border list, by ranges_
+    std::vector<NodeIndex> aroundNodes_;  // every node's ring, by ranges_
+    std::vector<NodeIndex> outer_;
+    NodeIndex outerStart_ = noNode;
+};
+
+// Builds maps one after another, keeping its working storage (triangles,
+// frame, location grid) between builds: a batch worker allocates little but
+// the maps themselves. One builder serves one thread at a time.
+class MapBuilder {
+public:
+    MapBuilder();
+    ~MapBuilder();
+    MapBuilder(const MapBuilder&) = delete;
+    MapBuilder& operator=(const MapBuilder&) = delete;
+
+    // The maps as Map::build and Map::buildFromSites give them. (A caller that
+    // only wants the counts may drop the map.)
+    std::shared_ptr<const Map> build(uint32_t seed, int n, BuildOptions options = {});
+    std::shared_ptr<const Map> buildFromSites(std::span<const Point> sites, BuildOptions options = {});
+    // The same, with what refused the sites in `problem` (none for a map).
+    std::shared_ptr<const Map> buildFromSites(std::span<const Point> sites, BuildOptions options, SiteProblem& problem);
+    // What the last build did.
+    const BuildCounts& lastBuild() const { return counts_; }
 
 private:
-    friend class Triangulator;
-    friend void scatterSites(Map& map, Generator& generator, int n, Paths paths);
+    std::shared_ptr<const Map> triangulate(std::shared_ptr<Map> map, BuildOptions options);
 
-    struct LinkBlock {
-        std::unique_ptr<NodeLink[]> links;
-        size_t size;
-    };
-    void triangulate(BuildOptions options);
-    BuildPools& pools();
-    // The border records of a built map, all in one block; newLink adds blocks.
-    NodeLink* builtLinks(size_t count);
-
-    std::unique_ptr<MapNode[]> storage_;
-    int storageCount_ = 0;
-    int storageCapacity_ = 0;
-    std::vector<NodeLink> builtLinks_;
-    std::vector<LinkBlock> linkBlocks_;
-    size_t usedInLastBlock_ = 0;
     std::unique_ptr<BuildPools> pools_;
-    uint32_t seed_ = 0;
-    uint64_t generation_ = 0;
     BuildCounts counts_;
 };
 
-// Small helpers over link lists.
-NodeLink* findLink(const MapNode* owner, const MapNode* neighbour);  // in links, or null
-int countLinks(const MapNode* node);
-
-// Angular ring of every node's links on the node list (aroundNext by
-// decreasing angle key), and of one node. A node's ring depends only on its
-// own links (and on whether its neighbours border each other), so after links
-// were parked or restored only the nodes whose lists changed need it.
-void orderNeighbours(const Map& map);
-void orderNeighboursOf(MapNode* node);
 int64_t angleKey(int32_t dx, int32_t dy);
 
 // a * b / c with a 64-bit intermediate, rounded to nearest, halves away from zero

@@ -1,8 +1,7 @@
-// Angular order of every node's links.
-#include "map/map.h"
+// Angular order of a node's borders.
+#include "map/neighbours.h"
 #include <algorithm>
 #include <array>
-#include <span>
 #include <vector>
 
 namespace orvane {
@@ -13,17 +12,15 @@ namespace {
 // first, and on equal keys the farther neighbour first.
 struct NeighbourEntry {
     uint64_t order;
-    NodeLink* link;
+    NodeIndex node;
     int64_t key() const { return static_cast<int64_t>(order >> 31); }
 };
 
 bool goesFirst(const NeighbourEntry& a, const NeighbourEntry& b) { return a.order > b.order; }
 
-bool borders(const MapNode* a, const MapNode* b) { return findLink(a, b) != nullptr; }
-
 // Within a run of equal keys, keep the sorted order only when the run's last
 // neighbour borders the neighbour after the run; otherwise reverse the run.
-void orderEqualKeyRuns(std::span<NeighbourEntry> e)
+void orderEqualKeyRuns(std::span<NeighbourEntry> e, const BorderLists& lists)
 {
     const size_t c = e.size();
     size_t i = 0;
@@ -31,22 +28,11 @@ void orderEqualKeyRuns(std::span<NeighbourEntry> e)
         size_t j = i + 1;
         while (j < c && e[j].key() == e[i].key()) ++j;
         if (j - i >= 2) {
-            const MapNode* m = e[j - 1].link->node;
-            const MapNode* a = e[j < c ? j : 0].link->node;
-            if (!borders(m, a)) std::reverse(e.begin() + static_cast<long>(i), e.begin() + static_cast<long>(j));
+            const NodeIndex m = e[j - 1].node;
+            const NodeIndex a = e[j < c ? j : 0].node;
+            if (!lists.holds(m, a)) std::reverse(e.begin() + static_cast<long>(i), e.begin() + static_cast<long>(j));
         }
         i = j;
-    }
-}
-
-void linkRing(std::span<NeighbourEntry> e)
-{
-    const size_t c = e.size();
-    for (size_t i = 0; i < c; ++i) {
-        NodeLink* a = e[i].link;
-        NodeLink* b = e[i + 1 < c ? i + 1 : 0].link;
-        a->aroundNext = b;
-        b->aroundPrev = a;
     }
 }
 
@@ -79,26 +65,35 @@ inline int64_t keyOfDirection(int32_t dx, int32_t dy)
 
 int64_t angleKey(int32_t dx, int32_t dy) { return keyOfDirection(dx, dy); }
 
-void orderNeighboursOf(MapNode* node)
+bool BorderLists::holds(NodeIndex owner, NodeIndex neighbour) const
 {
+    for (const NodeIndex n : of(owner))
+        if (n == neighbour) return true;
+    return false;
+}
+
+void orderAround(NodeIndex v, const BorderLists& lists, std::span<const Point> sites, NodeIndex* around)
+{
+    const std::span<const NodeIndex> links = lists.of(v);
+    if (links.empty()) return;
     // Nodes of a triangulation rarely have more than a dozen borders: sort on
     // the stack and move to the heap only for the rare larger ones.
     constexpr size_t onStack = 48;
     std::array<NeighbourEntry, onStack> small;
     std::vector<NeighbourEntry> large;
-    auto entryOf = [node](NodeLink* l) {
-        const int32_t dx = l->node->x - node->x, dy = l->node->y - node->y;
+    const Point centre = sites[v];
+    auto entryOf = [&](NodeIndex n) {
+        const int32_t dx = sites[n].x - centre.x, dy = sites[n].y - centre.y;
         const uint64_t distance = static_cast<uint64_t>(int64_t(dx) * dx + int64_t(dy) * dy);
-        return NeighbourEntry{static_cast<uint64_t>(keyOfDirection(dx, dy)) << 31 | distance, l};
+        return NeighbourEntry{static_cast<uint64_t>(keyOfDirection(dx, dy)) << 31 | distance, n};
     };
-    size_t count = 0;
-    NodeLink* l = node->links;
-    for (; l && count < onStack; l = l->next) small[count++] = entryOf(l);
-    if (count == 0) return;
-    std::span<NeighbourEntry> e(small.data(), count);
-    if (l) {
-        large.assign(small.begin(), small.end());
-        for (; l; l = l->next) large.push_back(entryOf(l));
+    std::span<NeighbourEntry> e;
+    if (links.size() <= onStack) {
+        for (size_t k = 0; k < links.size(); ++k) small[k] = entryOf(links[k]);
+        e = std::span<NeighbourEntry>(small.data(), links.size());
+    } else {
+        large.reserve(links.size());
+        for (const NodeIndex n : links) large.push_back(entryOf(n));
         e = large;
     }
     // Keys and distances never tie together (sites are distinct), so any sort gives this order.
@@ -108,13 +103,12 @@ void orderNeighboursOf(MapNode* node)
     } else {
         std::sort(e.begin(), e.end(), goesFirst);
     }
-    orderEqualKeyRuns(e);
-    linkRing(e);
-}
-
-void orderNeighbours(const Map& map)
-{
-    for (MapNode* n = map.nodeList; n; n = n->next) orderNeighboursOf(n);
+    orderEqualKeyRuns(e, lists);
+    // The ring is cyclic; it is written from the first border on.
+    size_t first = 0;
+    while (e[first].node != links[0]) ++first;
+    const size_t c = e.size();
+    for (size_t k = 0; k < c; ++k) around[k] = e[(first + k) % c].node;
 }
 
 }  // namespace orvane

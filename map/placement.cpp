@@ -8,17 +8,10 @@
 // and so do they for the reference paths, which walk the whole list for
 // every clear and search.
 #include "map/builder.h"
-#include <cmath>
 
 namespace orvane {
 
 namespace {
-int32_t roundedCentreDistance(int32_t x, int32_t y)
-{
-    const int32_t dx = x - 16383, dy = y - 16383;
-    return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5);
-}
-
 // Position of cell (x, y) along a Hilbert curve through a grid of 2^level
 // cells a side, two bits a level from a table of the curve's four
 // orientations (a table rather than branches: the quadrants of random sites
@@ -74,20 +67,22 @@ void slotsAlongCurve(const std::vector<Point>& drawn, int level, BuildPools& poo
 void placeSites(Map& map, BuildPools& pools, Paths paths)
 {
     const std::vector<Point>& drawn = pools.drawn;
-    const int n = static_cast<int>(drawn.size());
-    MapNode* storage = map.allocateNodes(n);
-    const int level = paths == Paths::fast ? curveLevel(n) : 0;
+    const size_t n = drawn.size();
+    const int level = paths == Paths::fast ? curveLevel(static_cast<int>(n)) : 0;
     if (level > 0) slotsAlongCurve(drawn, level, pools);
-    MapNode* newer = nullptr;
-    for (size_t i = 0; i < drawn.size(); ++i) {
-        MapNode* node = storage + (level > 0 ? pools.placeSlot[i] : i);
-        node->x = drawn[i].x;
-        node->y = drawn[i].y;
-        node->centreDistance = roundedCentreDistance(drawn[i].x, drawn[i].y);
-        node->next = newer;
-        newer = node;
+    map.sites_.resize(n);
+    map.centreDistance_.resize(n);
+    map.number_.resize(n);
+    map.byNumber_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const NodeIndex v = static_cast<NodeIndex>(level > 0 ? pools.placeSlot[i] : i);
+        map.sites_[v] = drawn[i];
+        map.centreDistance_[v] = roundedCentreDistance(drawn[i]);
+        // The newest site heads the node list: number 1.
+        const size_t number = n - i;
+        map.number_[v] = static_cast<int16_t>(number);
+        map.byNumber_[number - 1] = v;
     }
-    map.nodeList = newer;
 }
 
 }  // namespace orvane

@@ -40,13 +40,12 @@ struct SiteGrid {
 
     static int cell(int32_t x, int32_t y) { return (y >> shift) * side + (x >> shift); }
 
-    // Call right after the site was appended to the drawn sites.
-    void add()
+    // The drawn site of this index.
+    void add(size_t index)
     {
-        const int index = static_cast<int>(sites.size()) - 1;
-        const int c = cell(sites.back().x, sites.back().y);
-        next[static_cast<size_t>(index)] = head[static_cast<size_t>(c)];
-        head[static_cast<size_t>(c)] = index;
+        const int c = cell(sites[index].x, sites[index].y);
+        next[index] = head[static_cast<size_t>(c)];
+        head[static_cast<size_t>(c)] = static_cast<int>(index);
     }
 
     bool tooClose(int32_t x, int32_t y) const
@@ -71,9 +70,16 @@ bool collinearWithFirstTwo(const std::vector<Point>& drawn, int32_t x, int32_t y
 }
 }  // namespace
 
-void scatterSites(Map& map, Generator& generator, int n, Paths paths)
+bool siteTooClose(BuildPools& pools, Point site, Paths paths)
 {
-    BuildPools& pools = map.pools();
+    if (paths == Paths::reference) return tooCloseLiteral(pools.drawn, site.x, site.y);
+    SiteGrid grid(pools.drawn, static_cast<int>(pools.drawn.size()), pools);
+    for (size_t i = 0; i < pools.drawn.size(); ++i) grid.add(i);
+    return grid.tooClose(site.x, site.y);
+}
+
+void scatterSites(BuildPools& pools, Generator& generator, int n, Paths paths)
+{
     std::vector<Point>& drawn = pools.drawn;
     drawn.clear();
     drawn.reserve(static_cast<size_t>(n));
@@ -89,10 +95,9 @@ void scatterSites(Map& map, Generator& generator, int n, Paths paths)
                 break;
             }
             drawn.push_back({x, y});
-            grid.add();
+            grid.add(drawn.size() - 1);
         }
     }
-    placeSites(map, pools, paths);
 }
 
 }  // namespace orvane

@@ -27,7 +27,7 @@ bool inSquare(Point p) { return p.x >= 0 && p.x <= 32767 && p.y >= 0 && p.y <= 3
 
 // Of the sites that repeat an earlier one, the first in list order, with the
 // earliest site it repeats; -1 when none does.
-std::pair<int, int> firstRepeat(const std::vector<Point>& sites)
+std::pair<int, int> firstRepeat(std::span<const Point> sites)
 {
     std::vector<int> order(sites.size());
     std::iota(order.begin(), order.end(), 0);
@@ -51,48 +51,52 @@ int64_t cross(Point o, Point a, Point b)
     return int64_t(a.x - o.x) * (b.y - o.y) - int64_t(a.y - o.y) * (b.x - o.x);
 }
 
-Point at(const MapNode* n) { return {n->x, n->y}; }
-int indexOf(const MapNode* n) { return n->number - 1; }
+// Whether v's borders hold one to w.
+bool borders(const Map& map, NodeIndex v, NodeIndex w)
+{
+    for (const NodeIndex n : map.links(v))
+        if (n == w) return true;
+    return false;
+}
+
+int indexOf(const Map& map, NodeIndex v) { return map.number(v) - 1; }
 
 // Two neighbours of u in directions with one angle key: the neighbour order
-// cannot tell which comes first. Null when all keys differ.
-std::pair<const MapNode*, const MapNode*> sameAngleKey(const MapNode* u)
+// cannot tell which comes first. noNode when all keys differ.
+std::pair<NodeIndex, NodeIndex> sameAngleKey(const Map& map, NodeIndex u)
 {
-    std::vector<std::pair<int64_t, const MapNode*>> keys;
-    for (const NodeLink* l = u->links; l; l = l->next)
-        keys.push_back({angleKey(l->node->x - u->x, l->node->y - u->y), l->node});
-    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second->number < b.second->number;
+    const Point c = map.site(u);
+    std::vector<std::pair<int64_t, NodeIndex>> keys;
+    for (const NodeIndex n : map.links(u)) keys.push_back({angleKey(map.site(n).x - c.x, map.site(n).y - c.y), n});
+    std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : map.number(a.second) < map.number(b.second);
     });
     for (size_t i = 1; i < keys.size(); ++i)
         if (keys[i].first == keys[i - 1].first) return {keys[i - 1].second, keys[i].second};
-    return {nullptr, nullptr};
+    return {noNode, noNode};
 }
 
-// Around u, by aroundNext, each neighbour and the next one border each other
-// and turn the way the ring turns (by falling angle), except across the
+// Around u (its ring, by falling angle key), each neighbour and the next one
+// border each other and turn the way the ring turns, except across the
 // outside of the map at an outer node: there exactly once, towards the next
 // node of the outer cycle.
-bool ringCloses(const MapNode* u, int degree)
+bool ringCloses(const Map& map, NodeIndex u)
 {
+    const std::span<const NodeIndex> ring = map.around(u);
     int gaps = 0;
-    const MapNode* gapEnd = nullptr;
-    const NodeLink* l = u->links;
-    for (int k = 0; k < degree; ++k) {
-        const MapNode* v = l->node;
-        const MapNode* w = l->aroundNext->node;
-        if (!findLink(v, w) || cross(at(u), at(v), at(w)) >= 0) {
+    NodeIndex gapEnd = noNode;
+    for (size_t k = 0; k < ring.size(); ++k) {
+        const NodeIndex v = ring[k], w = ring[(k + 1) % ring.size()];
+        if (!borders(map, v, w) || cross(map.site(u), map.site(v), map.site(w)) >= 0) {
             ++gaps;
             gapEnd = w;
         }
-        l = l->aroundNext;
     }
-    if (l != u->links) return false;
-    return u->outer ? gaps == 1 && gapEnd == u->outer : gaps == 0;
+    return map.isOuter(u) ? gaps == 1 && gapEnd == map.outer(u) : gaps == 0;
 }
 }  // namespace
 
-SiteProblem checkSites(const std::vector<Point>& sites)
+SiteProblem checkSites(std::span<const Point> sites)
 {
     const int n = static_cast<int>(std::min<size_t>(sites.size(), 1u << 30));
     if (n < leastNodes) return problemOf(Kind::tooFew, n, n > 0 ? 0 : -1, n > 1 ? 1 : -1);
@@ -110,64 +114,57 @@ SiteProblem checkSites(const std::vector<Point>& sites)
 SiteProblem checkBuiltMap(const Map& map)
 {
     const int n = map.nodeCount();
-    const auto improper = [n](const MapNode* at, const char* detail) {
-        return problemOf(Kind::notProper, n, at ? indexOf(at) : -1, -1, -1, detail);
+    const auto improper = [&](NodeIndex at, const char* detail) {
+        return problemOf(Kind::notProper, n, at != noNode ? indexOf(map, at) : -1, -1, -1, detail);
     };
+    // Nodes in number order, as the map lists them.
     int outerNodes = 0;
     int64_t ends = 0;
-    for (const MapNode* u = map.nodeList; u; u = u->next) {
-        const int degree = countLinks(u);
+    for (int k = 1; k <= n; ++k) {
+        const NodeIndex u = map.numbered(k);
+        const size_t degree = map.degree(u);
         if (degree < 2) return improper(u, "it has fewer than two borders");
-        ends += degree;
-        outerNodes += u->outer != nullptr;
+        ends += static_cast<int64_t>(degree);
+        outerNodes += map.isOuter(u);
     }
-    const MapNode* start = map.outerStart;
-    if (!start || !start->outer) return improper(map.nodeList, "the map has no outer boundary");
-    std::vector<char> onCycle(static_cast<size_t>(n) + 1, 0);
-    const MapNode* c = start;
+    const NodeIndex start = map.outerStart();
+    if (start == noNode || !map.isOuter(start)) return improper(map.numbered(1), "the map has no outer boundary");
+    std::vector<char> onCycle(static_cast<size_t>(n), 0);
+    NodeIndex c = start;
     for (int k = 0; k < outerNodes; ++k) {
-        if (!c->outer || onCycle[size_t(c->number)] || !findLink(c, c->outer))
+        if (!map.isOuter(c) || onCycle[c] || !borders(map, c, map.outer(c)))
             return improper(c, "the outer boundary does not run once round the map");
-        onCycle[size_t(c->number)] = 1;
-        c = c->outer;
+        onCycle[c] = 1;
+        c = map.outer(c);
     }
     if (c != start) return improper(c, "the outer boundary does not run once round the map");
     // A triangulation of n sites, h of them on the boundary, has 3n - 3 - h borders.
     if (ends / 2 != 3 * int64_t{n} - 3 - outerNodes)
         return improper(start, "the borders do not triangulate the sites");
-    for (const MapNode* u = map.nodeList; u; u = u->next) {
-        if (ringCloses(u, countLinks(u))) continue;
-        const auto [v, w] = sameAngleKey(u);
-        if (v) return problemOf(Kind::unclearOrder, n, indexOf(u), indexOf(v), indexOf(w));
+    for (int k = 1; k <= n; ++k) {
+        const NodeIndex u = map.numbered(k);
+        if (ringCloses(map, u)) continue;
+        const auto [v, w] = sameAngleKey(map, u);
+        if (v != noNode) return problemOf(Kind::unclearOrder, n, indexOf(map, u), indexOf(map, v), indexOf(map, w));
         return improper(u, "its neighbours do not close round it");
     }
     return {};
 }
 
-SiteProblem buildMapFromSites(Map& map, const std::vector<Point>& sites, BuildOptions options)
+SiteProblem buildMapFromSites(std::shared_ptr<const Map>& map, std::span<const Point> sites, BuildOptions options)
 {
-    map.release();
-    SiteProblem problem = checkSites(sites);
-    if (problem) return problem;
-    std::vector<int32_t> xy;
-    xy.reserve(2 * sites.size());
-    for (const Point& p : sites) xy.insert(xy.end(), {p.x, p.y});
-    // The call into the builder.
-    if (!map.buildFromSites(xy.data(), static_cast<int>(sites.size()), options))
-        return problemOf(Kind::notProper, problem.count, -1, -1, -1, "the builder refused the sites");
-    problem = checkBuiltMap(map);
-    if (problem) map.release();
+    SiteProblem problem;
+    map = MapBuilder().buildFromSites(sites, options, problem);
     return problem;
 }
 
 std::vector<Point> seededSites(uint32_t seed, int n)
 {
-    Map map;
-    // The call into the builder: the seeded map, read back in number order.
-    map.build(seed, n);
+    // The seeded map, read back in number order.
+    const std::shared_ptr<const Map> map = Map::build(seed, n);
     std::vector<Point> sites;
-    sites.reserve(static_cast<size_t>(map.nodeCount()));
-    for (const MapNode* node = map.nodeList; node; node = node->next) sites.push_back(at(node));
+    sites.reserve(static_cast<size_t>(map->nodeCount()));
+    for (int k = 1; k <= map->nodeCount(); ++k) sites.push_back(map->position(k));
     return sites;
 }
 
@@ -186,7 +183,7 @@ const char* siteProblemKey(SiteProblem::Kind kind)
     return "unknown";
 }
 
-std::string describeSiteProblem(const SiteProblem& p, const std::vector<Point>& sites, const SiteNamer& name)
+std::string describeSiteProblem(const SiteProblem& p, std::span<const Point> sites, const SiteNamer& name)
 {
     const auto site = [&](int i) {
         if (i < 0) return std::string("a site");

@@ -1,7 +1,9 @@
 // Maps from sites a user gives (a file, a script, clicks in the page) rather
 // than the seeded scattering: the checks a site list must pass before it is
 // built, the build itself, and the check that what was built is a map the
-// colouring can take.
+// colouring can take. Every build from given sites (Map::buildFromSites,
+// MapBuilder::buildFromSites) runs both checks around the triangulation, so
+// no map that fails them is ever handed out.
 //
 // Numbering: the k-th site of the list is country k, the k-th one inserted
 // into the triangulation. A seeded map numbers and inserts its sites the same
@@ -11,6 +13,8 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 #include "map/map.h"
@@ -41,7 +45,7 @@ struct SiteProblem {
 // The checks made before anything is built, in this order: the count (3 to
 // 10000), the square (the first site outside it), duplicates (the first site,
 // in list order, that repeats an earlier one), one line.
-SiteProblem checkSites(const std::vector<Point>& sites);
+SiteProblem checkSites(std::span<const Point> sites);
 
 // The checks made after the build, on anything but a seeded map: every node
 // has at least two borders, the outer cycle visits every outer node once, the
@@ -51,10 +55,10 @@ SiteProblem checkSites(const std::vector<Point>& sites);
 // named by number - 1.
 SiteProblem checkBuiltMap(const Map& map);
 
-// Builds `map` from the sites (insertion and numbering in list order) when
-// they pass both checks; otherwise the map is left empty and the problem is
-// returned. This is the one place where given sites reach the builder.
-SiteProblem buildMapFromSites(Map& map, const std::vector<Point>& sites, BuildOptions options = {});
+// The map of the sites (insertion and numbering in list order) when they pass
+// both checks; otherwise `map` is null and the problem is returned. This is
+// Map::buildFromSites saying why it gives no map.
+SiteProblem buildMapFromSites(std::shared_ptr<const Map>& map, std::span<const Point> sites, BuildOptions options = {});
 
 // The sites that (seed, n) scatters, in number order (n clamped to 3..10000
 // as Map::build clamps it): given to buildMapFromSites they give that map.
@@ -63,7 +67,7 @@ std::vector<Point> seededSites(uint32_t seed, int n);
 // How a message names the site at an index: "line 12", "points[11]"...
 using SiteNamer = std::function<std::string(int index)>;
 // The problem as one English sentence naming the sites with their coordinates.
-std::string describeSiteProblem(const SiteProblem& problem, const std::vector<Point>& sites, const SiteNamer& name);
+std::string describeSiteProblem(const SiteProblem& problem, std::span<const Point> sites, const SiteNamer& name);
 // A short name of the problem's kind ("duplicate", "one-line", ...), for scripts and pages.
 const char* siteProblemKey(SiteProblem::Kind kind);
 

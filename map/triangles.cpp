@@ -1,8 +1,15 @@
-// The predicates on vertex positions. (The triangle pool's operations are
+// The predicates on site positions. (The triangle pool's operations are
 // inline in map/builder.h: the splits and flips call them in their hot path.)
 #include "map/builder.h"
+#include <cmath>
 
 namespace orvane {
+
+int32_t roundedCentreDistance(Point site)
+{
+    const int32_t dx = site.x - 16383, dy = site.y - 16383;
+    return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)) + 0.5);
+}
 
 int classifyPoint(Point q, Point a, Point b, Point c)
 {
@@ -12,11 +19,6 @@ int classifyPoint(Point q, Point a, Point b, Point c)
     if ((o0 > 0 && o1 > 0 && o2 > 0) || (o0 < 0 && o1 < 0 && o2 < 0)) return 1;
     if ((o0 >= 0 && o1 >= 0 && o2 >= 0) || (o0 <= 0 && o1 <= 0 && o2 <= 0)) return 0;
     return -1;
-}
-
-int classifyPoint(const MapNode* q, const MapNode* a, const MapNode* b, const MapNode* c)
-{
-    return classifyPoint(Point{q->x, q->y}, Point{a->x, a->y}, Point{b->x, b->y}, Point{c->x, c->y});
 }
 
 }  // namespace orvane

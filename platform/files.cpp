@@ -2,12 +2,12 @@
 // closing with their errors reported, folders made as mkdir -p makes them
 // (with the error of the making, not of a look afterwards), regular files
 // opened for reading without ever waiting on a pipe, symbolic links followed,
-// and whole-file writes through a side file. Tests can make the Kth write,
-// seek, flush or close fail (platform/headless.h).
+// and whole-file writes through a side file. Test builds can make the Kth
+// write, seek, flush or close fail (platform/filefaults.h).
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include "platform/headless.h"
+#include "platform/filefaults.h"
 #include "platform/platform.h"
 #include "text/utf.h"
 #ifdef _WIN32
@@ -25,20 +25,7 @@
 namespace orvane {
 
 namespace {
-// The planned fault of each operation: fail its nth call from now with error.
-struct PlannedFault {
-    std::atomic<long> remaining{0};  // calls until the failing one; 0: none planned
-    std::atomic<int> error{0};
-};
-PlannedFault plannedFaults[4];
 std::atomic<unsigned> sideFileCounter{0};
-
-int plannedFailure(FileOperation op)
-{
-    PlannedFault& f = plannedFaults[static_cast<int>(op)];
-    if (f.remaining.load() <= 0) return 0;
-    return f.remaining.fetch_sub(1) == 1 ? f.error.load() : 0;
-}
 
 int lastError(int fallback = EIO) { return errno ? errno : fallback; }
 
@@ -78,23 +65,11 @@ int createSideFile(const std::u16string& target, std::u16string& side, FILE** fi
 }
 }  // namespace
 
-void headlessFailFileOperation(FileOperation op, long nth, int error)
-{
-    PlannedFault& f = plannedFaults[static_cast<int>(op)];
-    f.error = error;
-    f.remaining = nth;
-}
-
-void headlessClearFileFaults()
-{
-    for (PlannedFault& f : plannedFaults) f.remaining = 0;
-}
-
 std::string errorText(int error) { return std::strerror(error); }
 
 int writeFile(FILE* file, const void* data, size_t size)
 {
-    if (const int e = plannedFailure(FileOperation::write)) return e;
+    if (const int e = plannedFileFailure(FileOperation::write)) return e;
     errno = 0;
     if (size && std::fwrite(data, 1, size, file) != size) return lastError();
     return 0;
@@ -102,21 +77,21 @@ int writeFile(FILE* file, const void* data, size_t size)
 
 int seekFile(FILE* file, long offset)
 {
-    if (const int e = plannedFailure(FileOperation::seek)) return e;
+    if (const int e = plannedFileFailure(FileOperation::seek)) return e;
     errno = 0;
     return std::fseek(file, offset, SEEK_SET) == 0 ? 0 : lastError();
 }
 
 int flushFile(FILE* file)
 {
-    if (const int e = plannedFailure(FileOperation::flush)) return e;
+    if (const int e = plannedFileFailure(FileOperation::flush)) return e;
     errno = 0;
     return std::fflush(file) == 0 ? 0 : lastError();
 }
 
 int closeFile(FILE* file)
 {
-    const int planned = plannedFailure(FileOperation::close);
+    const int planned = plannedFileFailure(FileOperation::close);
     errno = 0;
     const int closed = std::fclose(file) == 0 ? 0 : lastError();
     return planned ? planned : closed;

@@ -31,7 +31,7 @@ std::optional<LocalTime> timeOverride;
 int focusId = 0;
 bool shiftState = false;
 CommandHandler commandHandler = nullptr;
-int32_t windowPlacementRecord[11];
+WindowPlacement windowPlacementRecord;
 
 uint32_t steadyMillis()
 {
@@ -101,10 +101,7 @@ void sendCommand(int id)
     record(HeadlessEvent::command, id, 0);
     if (commandHandler) commandHandler(id);
 }
-void readWindowPlacement(int32_t placement[11])
-{
-    for (int i = 0; i < 11; ++i) placement[i] = windowPlacementRecord[i];
-}
+WindowPlacement readWindowPlacement() { return windowPlacementRecord; }
 
 void invalidateView(bool erase) { record(HeadlessEvent::invalidate, 0, erase); }
 void invalidateViewRect(int left, int top, int, int, bool erase)
@@ -166,7 +163,7 @@ void headlessReset()
     events.clear();
     focusId = 0;
     shiftState = false;
-    for (int32_t& v : windowPlacementRecord) v = 0;
+    windowPlacementRecord = {};
 }
 void headlessSetClock(ClockFunction clock) { clockOverride = clock; }
 void headlessSetExecutablePath(const std::u16string& path) { exePathOverride = path; }
@@ -184,9 +181,6 @@ bool headlessControlShown(int id)
 void headlessSetFocus(int id) { focusId = id; }
 void headlessSetShift(bool down) { shiftState = down; }
 void headlessSetCommandHandler(CommandHandler handler) { commandHandler = handler; }
-void headlessSetWindowPlacement(const int32_t placement[11])
-{
-    for (int i = 0; i < 11; ++i) windowPlacementRecord[i] = placement[i];
-}
+void headlessSetWindowPlacement(const WindowPlacement& placement) { windowPlacementRecord = placement; }
 
 }  // namespace orvane

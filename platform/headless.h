@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "platform/platform.h"
 
 namespace orvane {
 
@@ -37,13 +38,7 @@ void headlessSetShift(bool down);
 using CommandHandler = void (*)(int id);
 void headlessSetCommandHandler(CommandHandler handler);
 
-// File faults for tests: the nth call (counted from now) of a write, seek,
-// flush or close fails with `error`; the calls after it succeed again.
-enum class FileOperation { write = 0, seek = 1, flush = 2, close = 3 };
-void headlessFailFileOperation(FileOperation op, long nth, int error);
-void headlessClearFileFaults();
-
 // The placement readWindowPlacement gives (all zeros after headlessReset).
-void headlessSetWindowPlacement(const int32_t placement[11]);
+void headlessSetWindowPlacement(const WindowPlacement& placement);
 
 }  // namespace orvane

@@ -20,9 +20,18 @@ void enableControl(int id, bool enabled);
 bool controlEnabled(int id);
 void showControl(int id, bool shown);
 void focusMainWindow();
-// The main window's placement record as eleven integers: length, flags, show
-// command, minimised x, y, maximised x, y, normal left, top, right, bottom.
-void readWindowPlacement(int32_t placement[11]);
+// The main window's placement as the platform records it.
+struct WindowPlacement {
+    int32_t length = 0;  // of the platform's record
+    int32_t flags = 0;
+    int32_t showCommand = 0;
+    int32_t minimisedX = 0, minimisedY = 0;
+    int32_t maximisedX = 0, maximisedY = 0;
+    int32_t normalLeft = 0, normalTop = 0, normalRight = 0, normalBottom = 0;
+
+    bool operator==(const WindowPlacement&) const = default;
+};
+WindowPlacement readWindowPlacement();
 
 // Keyboard handling of the message loop.
 int focusedControl();              // id of the control with the focus; 0 elsewhere

@@ -41,16 +41,15 @@ bool controlEnabled(int id) { return IsWindowEnabled(control(id)) != FALSE; }
 void showControl(int id, bool shown) { ShowWindow(control(id), shown ? SW_SHOWNORMAL : SW_HIDE); }
 void focusMainWindow() { SetFocus(mainWindow); }
 
-void readWindowPlacement(int32_t placement[11])
+WindowPlacement readWindowPlacement()
 {
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
     GetWindowPlacement(mainWindow, &wp);
-    const int32_t values[11] = {static_cast<int32_t>(sizeof wp), static_cast<int32_t>(wp.flags),
-                                static_cast<int32_t>(wp.showCmd), wp.ptMinPosition.x, wp.ptMinPosition.y,
-                                wp.ptMaxPosition.x, wp.ptMaxPosition.y, wp.rcNormalPosition.left,
-                                wp.rcNormalPosition.top, wp.rcNormalPosition.right, wp.rcNormalPosition.bottom};
-    for (int i = 0; i < 11; ++i) placement[i] = values[i];
+    return {static_cast<int32_t>(sizeof wp), static_cast<int32_t>(wp.flags), static_cast<int32_t>(wp.showCmd),
+            wp.ptMinPosition.x, wp.ptMinPosition.y, wp.ptMaxPosition.x, wp.ptMaxPosition.y,
+            wp.rcNormalPosition.left, wp.rcNormalPosition.top, wp.rcNormalPosition.right,
+            wp.rcNormalPosition.bottom};
 }
 
 int focusedControl()

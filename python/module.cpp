@@ -3,7 +3,8 @@
 // Locking: a map and every colouring of it share one mutex. Whoever takes it
 // first lets go of the interpreter lock, so a Python clock called from inside
 // a step (which takes the interpreter lock back) can never wait on a thread
-// that waits for the map.
+// that waits for the map. (A built map never changes and each colouring keeps
+// its own state; the mutex guards the Python objects' own bookkeeping.)
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -22,6 +23,7 @@
 #include "include/orvane/orvane.h"
 #include "map/sites.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
 #include "text/utf.h"
@@ -121,7 +123,6 @@ ViewSize viewSizeArgument(py::handle width, py::handle height)
 // Exceptions
 
 PyObject* finishedError = nullptr;
-PyObject* replacedError = nullptr;
 
 [[noreturn]] void throwPython(PyObject* type, const std::string& message)
 {
@@ -132,45 +133,39 @@ PyObject* replacedError = nullptr;
 // ---------------------------------------------------------------------------
 // Maps
 
-// One map, what it was built as, and who may colour it.
+// One map, what it was built as, and the colouring that shows it as it stands.
 struct MapBox {
-    Map map;
+    std::shared_ptr<const Map> map;
     std::mutex mutex;
     std::atomic<std::thread::id> holder{};  // the thread that holds the mutex
     uint32_t seed = 0;
     int32_t nodes = 0;
-    std::vector<Point> sites;      // of a map from given sites (Map.from_sites); empty for a seeded map
-    uint64_t activeColouring = 0;  // the colouring that may change the map
-    bool coloured = false;         // a colouring has changed the map since it was built
+    std::vector<Point> sites;  // of a map from given sites (Map.from_sites); empty for a seeded map
+    // The newest colouring of the map: its colours, export and picture are
+    // the map's as it stands. None before the first colouring.
+    std::shared_ptr<const Colouring> shown;
 
-    // The map as built: colourings set nodes aside and park their borders,
-    // and these stay as they were.
+    // The map as built, read once.
     std::vector<int32_t> xy;
     std::vector<std::pair<int, int>> borders;
     std::vector<std::vector<int>> rings;
     std::vector<int> outer;
 
-    // Sites that built a map once build it again (the checks hold as before).
-    void build()
-    {
-        if (sites.empty()) map.build(seed, nodes);
-        else buildMapFromSites(map, sites);
-        coloured = false;
-    }
+    void build() { map = Map::build(seed, nodes); }
 
     void takeSnapshot()
     {
-        const int n = map.nodeStorageCount();
+        const int n = map->nodeCount();
         xy.assign(static_cast<size_t>(2 * n), 0);
         rings.assign(static_cast<size_t>(n), {});
         for (int k = 1; k <= n; ++k) {
-            const Point p = map.position(k);
+            const Point p = map->position(k);
             xy[static_cast<size_t>(2 * (k - 1))] = p.x;
             xy[static_cast<size_t>(2 * (k - 1) + 1)] = p.y;
-            rings[static_cast<size_t>(k - 1)] = map.neighbours(k);
+            rings[static_cast<size_t>(k - 1)] = map->neighbours(k);
         }
-        borders = map.borders();
-        outer = map.outerCycle();
+        borders = map->borders();
+        outer = map->outerCycle();
     }
 };
 
@@ -253,15 +248,27 @@ py::array_t<int32_t> bordersArray(const MapBox& box)
     return pairArray(flat);
 }
 
-std::vector<int8_t> coloursByNumber(const Map& map)
+std::vector<int8_t> coloursByNumber(const Colouring& colouring)
 {
-    const int n = map.nodeStorageCount();
+    const int n = colouring.map().nodeCount();
     std::vector<int8_t> out(static_cast<size_t>(n), 0);
-    for (int i = 0; i < n; ++i) {
-        const MapNode& node = map.nodeStorage()[i];
-        if (node.number >= 1 && node.number <= n) out[static_cast<size_t>(node.number - 1)] = node.colour;
-    }
+    for (int k = 1; k <= n; ++k) out[static_cast<size_t>(k - 1)] = colouring.colourOf(k);
     return out;
+}
+
+// The map as it stands: as its newest colouring leaves it, or as built.
+std::vector<int8_t> mapColours(const MapBox& box)
+{
+    return box.shown ? coloursByNumber(*box.shown) : std::vector<int8_t>(static_cast<size_t>(box.map->nodeCount()), 0);
+}
+std::string mapExportText(const MapBox& box) { return box.shown ? exportText(*box.shown) : exportText(*box.map); }
+std::string mapExportContent(const MapBox& box)
+{
+    return box.shown ? exportContent(*box.shown) : exportContent(*box.map);
+}
+std::string mapSvg(const MapBox& box, ViewSize size)
+{
+    return box.shown ? mapPageSvg(*box.shown, size, EngineMarks::hidden) : mapPageSvg(*box.map, size);
 }
 
 py::array_t<int8_t> int8Array(const std::vector<int8_t>& v)
@@ -336,19 +343,14 @@ struct TraceRecord {
     std::string line;
 };
 
-int numberOf(const MapNode* n) { return n ? n->number : 0; }
+int numberOf(const Map& map, NodeIndex v) { return v == noNode ? 0 : map.number(v); }
 
 struct PyColouring {
-    std::shared_ptr<MapBox> box;  // declared first: the engine goes before its map
+    std::shared_ptr<MapBox> box;
     std::shared_ptr<PythonClock> clock;
-    std::unique_ptr<Colouring> colouring;
-    uint64_t id = 0;
-    std::vector<const MapNode*> byNumber;
+    std::shared_ptr<Colouring> colouring;  // shared with the map box while it is the newest
     long steps = 0;
     int result = -1;  // the verification result once verified
-
-    // With the map's mutex held: false when a newer colouring took the map.
-    bool current() const { return box->activeColouring == id; }
 };
 
 std::unique_ptr<PyColouring> makeColouring(const std::shared_ptr<MapBox>& box, py::object clockFunction)
@@ -364,44 +366,28 @@ std::unique_ptr<PyColouring> makeColouring(const std::shared_ptr<MapBox>& box, p
         clock = [holder = c->clock] { return holder->read(); };
     }
     withMap(*box, [&] {
-        // A map that an earlier colouring changed is built afresh, so that every
-        // colouring starts from the map of (seed, N) as the companion builds it.
-        if (box->coloured) box->build();
-        c->id = ++box->activeColouring;
-        c->colouring = std::make_unique<Colouring>(box->map, std::move(clock));
-        c->byNumber = nodesByNumber(box->map);
+        // Every colouring starts from the map as built; the newest shows the map as it stands.
+        c->colouring = std::make_shared<Colouring>(box->map, std::move(clock));
+        box->shown = c->colouring;
         return 0;
     });
     return c;
 }
 
-enum class Refusal { none, replaced, finished };
+enum class Refusal { none, finished };
 
 void raiseRefusal(Refusal r, const char* what)
 {
-    if (r == Refusal::replaced)
-        throwPython(replacedError, std::string("cannot ") + what +
-                                 ": a newer colouring of the same map has replaced this one (each map is coloured by "
-                                 "its newest colouring)");
     if (r == Refusal::finished)
         throwPython(finishedError, std::string("cannot ") + what + ": the colouring has finished (result " +
                                  "available as .result); make a new one with map.colouring()");
 }
 
-// Runs f(colouring) with the map held, unless the colouring was replaced.
+// Runs f() on the colouring with the map held.
 template <typename F>
-auto withColouring(PyColouring& c, const char* what, F&& f)
+auto withColouring(PyColouring& c, F&& f)
 {
-    Refusal refusal = Refusal::none;
-    auto value = withMap(*c.box, [&] {
-        if (!c.current()) {
-            refusal = Refusal::replaced;
-            return decltype(f()){};
-        }
-        return f();
-    });
-    raiseRefusal(refusal, what);
-    return value;
+    return withMap(*c.box, std::forward<F>(f));
 }
 
 TraceRecord stepOnce(PyColouring& c, bool runToEnd)
@@ -409,37 +395,33 @@ TraceRecord stepOnce(PyColouring& c, bool runToEnd)
     Refusal refusal = Refusal::none;
     TraceRecord rec = withMap(*c.box, [&] {
         TraceRecord r;
-        if (!c.current()) {
-            refusal = Refusal::replaced;
-            return r;
-        }
         if (c.colouring->finished()) {
             refusal = Refusal::finished;
             return r;
         }
-        c.box->coloured = true;
         const Phase before = c.colouring->phase();
         const StepReport report = c.colouring->step(runToEnd);
         ++c.steps;
         if (report.verified) c.result = report.result;
         const EngineState& s = c.colouring->state();
+        const Map& map = c.colouring->map();
         r.step = c.steps;
         r.phaseBefore = static_cast<int>(before);
         r.phaseAfter = static_cast<int>(s.EnginePhase);
         r.result = report.result;
         r.verified = report.verified;
         r.finished = report.finished;
-        r.colours = colourRow(c.byNumber);
-        r.ring = numberOf(s.ringEntry);
-        r.candidate = numberOf(s.candidate);
-        r.arcFirst = numberOf(s.arcFirst);
-        r.arcLast = numberOf(s.arcLast);
-        r.pivot = numberOf(s.pivot);
-        r.pathHead = numberOf(s.pathHead);
-        r.pathTail = numberOf(s.pathTail);
-        r.cursor = numberOf(s.pathCursor);
+        r.colours = colourRow(*c.colouring);
+        r.ring = numberOf(map, s.ringEntry);
+        r.candidate = numberOf(map, s.candidate);
+        r.arcFirst = numberOf(map, s.arcFirst);
+        r.arcLast = numberOf(map, s.arcLast);
+        r.pivot = numberOf(map, s.pivot);
+        r.pathHead = numberOf(map, s.pathHead);
+        r.pathTail = numberOf(map, s.pathTail);
+        r.cursor = numberOf(map, s.pathCursor);
         r.flag = s.pathFlag;
-        r.line = traceLine(c.steps, before, report.result, s, c.byNumber);
+        r.line = traceLine(c.steps, before, report.result, *c.colouring);
         return r;
     });
     if (c.clock) c.clock->raiseError();
@@ -449,11 +431,11 @@ TraceRecord stepOnce(PyColouring& c, bool runToEnd)
 
 // A walk along one of the engine's cycles or paths, bounded by the node count.
 template <typename Next>
-std::vector<int> walk(const Map& map, const MapNode* from, const MapNode* until, Next next)
+std::vector<int> walk(const Map& map, NodeIndex from, NodeIndex until, Next next)
 {
     std::vector<int> out;
-    for (const MapNode* n = from; n && out.size() <= static_cast<size_t>(map.nodeStorageCount()); n = next(n)) {
-        out.push_back(n->number);
+    for (NodeIndex n = from; n != noNode && out.size() <= static_cast<size_t>(map.nodeCount()); n = next(n)) {
+        out.push_back(map.number(n));
         if (n == until) break;
         if (next(n) == from) break;
     }
@@ -462,18 +444,6 @@ std::vector<int> walk(const Map& map, const MapNode* from, const MapNode* until,
 
 // ---------------------------------------------------------------------------
 // Batch runs
-
-// Every reading moves the clock on by `step`. Copies read the same clock, as
-// clocks must: a colouring keeps a copy of the clock its worker times with.
-Clock steppingClock(uint32_t step)
-{
-    return [step, now = std::make_shared<uint32_t>(0)] { return *now += step; };
-}
-
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
-}
 
 // Thrown through the library's batch run to end it early; the run unwinds
 // as a stopped run does (its workers joined, its log left as a killed run
@@ -529,7 +499,7 @@ class BatchWatcher : public BatchListener {
 public:
     BatchWatcher(uint32_t firstSeed, PythonProgress& progress) : firstSeed_(firstSeed), progress_(progress) {}
 
-    void counterChanged(int) override {}
+    void counterChanged(int, uint32_t) override {}
 
     void mapDone(const BatchProgress& p) override
     {
@@ -581,8 +551,6 @@ py::dict runBatchInFolder(py::object seed, py::object nodes, py::object maps, py
     s.logPath = runLogFilePath(localTime(), decimalText(s.nodes), decimalText(s.maps), utf8ToUtf16(folder));
 
     BatchTexts texts;
-    copyText(texts.counterText[0], 16, u"0");
-    copyText(texts.counterText[1], 16, u"0");
     formatBatchHeader(texts, s.nodes, s.maps, s.firstSeed);
     PythonProgress reporter(std::move(progress), intervalMs);
     BatchWatcher watcher(s.firstSeed, reporter);
@@ -648,13 +616,12 @@ py::dict colourMaps(py::object seed, py::object nodes, py::object maps, py::obje
         std::vector<std::thread> workers;
         for (int j = 0; j < jobCount; ++j) {
             workers.emplace_back([&, clock = clocks()] {
-                Map map;
-                Colouring colouring(map, clock);
+                MapBuilder builder;
+                Colouring colouring(nullptr, clock);
                 for (;;) {
                     const int64_t i = nextIndex.fetch_add(1);
                     if (i >= count || stopping) return;
-                    const BatchMap m = colourBatchMap(map, colouring, firstSeed + static_cast<uint32_t>(i), n, clock);
-                    map.release();
+                    const BatchMap m = colourBatchMap(builder, colouring, firstSeed + static_cast<uint32_t>(i), n, clock);
                     {
                         std::lock_guard<std::mutex> guard(lock);
                         results[static_cast<size_t>(i)] = m;
@@ -739,13 +706,8 @@ PYBIND11_MODULE(_orvane, m)
     finishedError = PyErr_NewExceptionWithDoc("orvane.ColouringFinishedError",
                                               "Raised when a colouring that has finished is stepped or run again.",
                                               PyExc_RuntimeError, nullptr);
-    replacedError = PyErr_NewExceptionWithDoc(
-        "orvane.ColouringReplacedError",
-        "Raised when a colouring is used after a newer colouring of the same map was made.", PyExc_RuntimeError,
-        nullptr);
-    if (!finishedError || !replacedError) throw py::error_already_set();
+    if (!finishedError) throw py::error_already_set();
     m.attr("ColouringFinishedError") = py::handle(finishedError);
-    m.attr("ColouringReplacedError") = py::handle(replacedError);
 
     // The classes are named as the package shows them (orvane.Map, not
     // orvane._orvane.Map) and all exist before any signature names them.
@@ -816,7 +778,8 @@ nodes
     Map(1, 2) has 3 nodes, Map(1, 50000) has 10000. It must be an int.
 
 positions, borders, neighbours() and outer describe the map as built;
-colours, export_text() and the picture show it as it stands, coloured or not.
+colours, export_text() and the picture show it as it stands: as its newest
+colouring leaves it, or uncoloured before the first.
 Map.from_sites(points) builds the map of sites of your own instead.
 )doc";
     mapClass
@@ -846,34 +809,33 @@ Map.from_sites(points) builds the map of sites of your own instead.
             py::arg("node"), "The neighbours of node (1..N) in ring order, as a list of node numbers.")
         .def_property_readonly(
             "colours",
-            [](MapBox& b) { return int8Array(withMap(b, [&] { return coloursByNumber(b.map); })); },
+            [](MapBox& b) { return int8Array(withMap(b, [&] { return mapColours(b); })); },
             "The colour of every node as it stands: an int8 array, entry k-1 for node k; 0 none, 1..4 the colours "
             "R, G, Y, B, 5 the blocked candidate.")
         .def(
-            "export_text", [](MapBox& b) { return withMap(b, [&] { return exportText(b.map); }); },
+            "export_text", [](MapBox& b) { return withMap(b, [&] { return mapExportText(b); }); },
             "The export file of the map as it stands, as text with LF line ends.")
         .def(
             "export_bytes",
-            [](MapBox& b) { return py::bytes(withMap(b, [&] { return exportContent(b.map); })); },
+            [](MapBox& b) { return py::bytes(withMap(b, [&] { return mapExportContent(b); })); },
             "The export file's bytes as the program writes it: UTF-16LE with byte-order mark, CR LF line ends.")
         .def(
             "svg",
             [](MapBox& b, py::object width, py::object height) {
                 const ViewSize size = viewSizeArgument(width, height);
-                return withMap(b, [&] { return mapPageSvg(b.map, EngineState{}, size); });
+                return withMap(b, [&] { return mapSvg(b, size); });
             },
             py::arg("width") = 600, py::arg("height") = 600,
             "The map page as the view paints it (without a colouring's ring and path), as SVG text.")
-        .def("_repr_svg_", [](MapBox& b) { return withMap(b, [&] { return mapPageSvg(b.map, EngineState{}, {600, 600}); }); })
+        .def("_repr_svg_", [](MapBox& b) { return withMap(b, [&] { return mapSvg(b, {600, 600}); }); })
         .def(
             "colouring",
             [](const std::shared_ptr<MapBox>& b, py::object clock) { return makeColouring(b, std::move(clock)); },
             py::arg("clock") = py::none(), py::keep_alive<0, 1>(), R"doc(
-A new colouring of this map.
+A new colouring of this map, from the map as built.
 
-A map is coloured by its newest colouring: making one rebuilds a map that an
-earlier colouring changed and retires the earlier colouring (using it then
-raises ColouringReplacedError).
+Any number of colourings of one map may be used, each on its own; the newest
+is the one the map's colours, export and picture show.
 
 clock
     None for the steady clock, or a callable returning milliseconds (an int,
@@ -897,10 +859,10 @@ Map.colouring(). It keeps its map alive.
             "Runs to the end under the 10-second limit and returns the result: 0 for a correct four-colouring, else "
             "the number of the first node that failed verification. Raises ColouringFinishedError once finished.")
         .def_property_readonly(
-            "finished", [](PyColouring& c) { return withColouring(c, "read finished", [&] { return c.colouring->finished(); }); },
+            "finished", [](PyColouring& c) { return withColouring(c, [&] { return c.colouring->finished(); }); },
             "True once the colouring is over.")
         .def_property_readonly(
-            "phase", [](PyColouring& c) { return withColouring(c, "read phase", [&] { return static_cast<int>(c.colouring->phase()); }); },
+            "phase", [](PyColouring& c) { return withColouring(c, [&] { return static_cast<int>(c.colouring->phase()); }); },
             "The phase to run next (see orvane.Phase); 255 once finished.")
         .def_property_readonly(
             "steps", [](PyColouring& c) { return withMap(*c.box, [&] { return c.steps; }); },
@@ -914,47 +876,49 @@ Map.colouring(). It keeps its map alive.
             "The verification result once finished (0: correct), else None.")
         .def_property_readonly(
             "colours",
-            [](PyColouring& c) { return int8Array(withColouring(c, "read colours", [&] { return coloursByNumber(c.box->map); })); },
+            [](PyColouring& c) { return int8Array(withColouring(c, [&] { return coloursByNumber(*c.colouring); })); },
             "The colour of every node now: an int8 array, entry k-1 for node k; 0 none, 1..4 R, G, Y, B, 5 blocked.")
         .def_property_readonly(
             "ring",
             [](PyColouring& c) {
-                return withColouring(c, "read the ring", [&] {
+                return withColouring(c, [&] {
                     const EngineState& s = c.colouring->state();
-                    return walk(c.box->map, s.ringEntry, nullptr, [](const MapNode* n) { return n->ringNext; });
+                    return walk(c.colouring->map(), s.ringEntry, noNode, [&](NodeIndex n) { return c.colouring->ringNext(n); });
                 });
             },
             "The ring of coloured nodes from the ring entry along the ring, as node numbers (empty when none).")
         .def_property_readonly(
             "arc",
             [](PyColouring& c) {
-                return withColouring(c, "read the arc", [&] {
+                return withColouring(c, [&] {
                     const EngineState& s = c.colouring->state();
-                    if (!s.arcFirst || !s.arcLast) return std::vector<int>{};
-                    return walk(c.box->map, s.arcLast, s.arcFirst, [](const MapNode* n) { return n->ringNext; });
+                    if (s.arcFirst == noNode || s.arcLast == noNode) return std::vector<int>{};
+                    return walk(c.colouring->map(), s.arcLast, s.arcFirst, [&](NodeIndex n) { return c.colouring->ringNext(n); });
                 });
             },
             "The candidate's contact arc: the ring from its last to its first node (empty when none).")
         .def_property_readonly(
             "path",
             [](PyColouring& c) {
-                return withColouring(c, "read the path", [&] {
+                return withColouring(c, [&] {
                     const EngineState& s = c.colouring->state();
-                    return walk(c.box->map, s.pathTail, s.pathHead, [](const MapNode* n) { return n->pathPrev; });
+                    return walk(c.colouring->map(), s.pathTail, s.pathHead, [&](NodeIndex n) { return c.colouring->pathPrev(n); });
                 });
             },
             "The conflict path from its tail back to its head, as node numbers (empty when none).")
         .def_property_readonly(
             "pivot",
-            [](PyColouring& c) { return withColouring(c, "read the pivot", [&] { return numberOf(c.colouring->state().pivot); }); },
+            [](PyColouring& c) {
+                return withColouring(c, [&] { return numberOf(c.colouring->map(), c.colouring->state().pivot); });
+            },
             "The pivot's node number, 0 when none.")
         .def(
-            "verify", [](PyColouring& c) { return withColouring(c, "verify", [&] { return static_cast<int>(c.colouring->verify()); }); },
+            "verify", [](PyColouring& c) { return withColouring(c, [&] { return static_cast<int>(c.colouring->verify()); }); },
             "The verification rules over the map as it stands: 0, or the first node that fails them.")
         .def(
             "clear",
             [](PyColouring& c) {
-                withColouring(c, "clear", [&] {
+                withColouring(c, [&] {
                     c.colouring->clear();
                     c.steps = 0;
                     c.result = -1;
@@ -966,13 +930,13 @@ Map.colouring(). It keeps its map alive.
             "svg",
             [](PyColouring& c, py::object width, py::object height) {
                 const ViewSize size = viewSizeArgument(width, height);
-                return withColouring(c, "draw", [&] { return mapPageSvg(c.box->map, c.colouring->state(), size); });
+                return withColouring(c, [&] { return mapPageSvg(*c.colouring, size); });
             },
             py::arg("width") = 600, py::arg("height") = 600,
             "The map page with the ring, contact arc, conflict path, pivot and cursor, as SVG text.")
         .def("_repr_svg_",
              [](PyColouring& c) {
-                 return withColouring(c, "draw", [&] { return mapPageSvg(c.box->map, c.colouring->state(), {600, 600}); });
+                 return withColouring(c, [&] { return mapPageSvg(*c.colouring, {600, 600}); });
              })
         .def_property_readonly("map", [](const PyColouring& c) { return c.box; }, "The map being coloured.")
         .def("__repr__", [](const PyColouring& c) {

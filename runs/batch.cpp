@@ -6,6 +6,7 @@
 #include <thread>
 #include "platform/platform.h"
 #include "runs/batchworkers.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/runlogwriter.h"
 #include "runs/strings.h"
@@ -23,17 +24,12 @@ std::u16string padded(int64_t value, size_t width, char16_t with)
     return d;
 }
 
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
-}
-
 // Where the results of a range's maps come from, in seed order: this
 // thread, or the worker threads.
 class MapSource {
 public:
     explicit MapSource(const MapRange& r)
-        : range_(r), clock_(r.workerClock ? r.workerClock() : platformClock()), colouring_(map_, clock_, r.paths)
+        : range_(r), clock_(r.workerClock ? r.workerClock() : platformClock()), colouring_(nullptr, clock_, r.paths)
     {
         if (r.jobs > 1)
             workers_ = std::make_unique<BatchWorkers>(r.firstSeed, r.maps, r.nodes, r.jobs, r.paths,
@@ -43,14 +39,12 @@ public:
     BatchMap next(uint32_t seed)
     {
         if (workers_) return workers_->next();
-        const BatchMap m = colourBatchMap(map_, colouring_, seed, range_.nodes, clock_);
-        map_.release();
-        return m;
+        return colourBatchMap(builder_, colouring_, seed, range_.nodes, clock_);
     }
 
 private:
     const MapRange& range_;
-    Map map_;
+    MapBuilder builder_;
     Clock clock_;
     Colouring colouring_;
     std::unique_ptr<BatchWorkers> workers_;
@@ -59,12 +53,12 @@ private:
 std::u16string sumText(int64_t ms) { return padded(ms, 8, u' '); }
 }  // namespace
 
-BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock)
+BatchMap colourBatchMap(MapBuilder& builder, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock)
 {
     const uint32_t t0 = clock();
-    map.build(seed, nodes, {colouring.paths()});
+    std::shared_ptr<const Map> map = builder.build(seed, nodes, {colouring.paths()});
     const uint32_t t1 = clock();
-    colouring.restart();
+    colouring.restart(std::move(map));
     const uint16_t result = colouring.run();
     const uint32_t t2 = clock();
     return {result, t1 - t0, t2 - t1};
@@ -169,7 +163,7 @@ BatchOutcome runBatch(const BatchSettings& settings, RunLog& log, BatchTexts& te
     const uint32_t start = runClock();
     const MapRange range{settings.firstSeed, settings.maps, settings.nodes, settings.jobs, settings.paths,
                          settings.workerClock};
-    RunLogWriter writer(settings, log, texts, listener, runClock, start);
+    RunLogWriter writer(settings, log, listener, runClock, start);
     const MapLoopEnd end = runMapRange(range, writer);
     return closeBatchRun(settings, log, texts, end, batchElapsed(start, runClock()), false, out);
 }

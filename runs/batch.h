@@ -12,10 +12,9 @@ namespace orvane {
 
 inline constexpr int32_t mostBatchMaps = 1000000;
 
-// Texts of the batch page, written by the batch run and painted by the view.
+// The texts of a batch run that its page shows and its run log ends with.
 inline constexpr int batchTextUnits = 64;
 struct BatchTexts {
-    char16_t counterText[2][16] = {};  // successes, failures
     char16_t batchHeader[batchTextUnits] = {};
     char16_t batchSeedRange[batchTextUnits] = {};
     char16_t batchTotalTime[batchTextUnits] = {};
@@ -29,8 +28,9 @@ struct BatchMap {
     uint32_t mapMs = 0;
     uint32_t colourMs = 0;
 };
-// Leaves the map built; the caller releases it.
-BatchMap colourBatchMap(Map& map, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock);
+// Builds the map with `builder` and colours it with `colouring`, which
+// keeps it until its next restart.
+BatchMap colourBatchMap(MapBuilder& builder, Colouring& colouring, uint32_t seed, int32_t nodes, const Clock& clock);
 
 struct BatchProgress {
     int64_t done = 0, total = 0;
@@ -42,8 +42,8 @@ struct BatchProgress {
 // thread that called runBatch.
 class BatchListener {
 public:
-    // The counter of slot 0 (successes) or 1 (failures) has a new text.
-    virtual void counterChanged(int slot) = 0;
+    // The counter of slot 0 (successes) or 1 (failures) has counted one more map.
+    virtual void counterChanged(int slot, uint32_t count) = 0;
     // After each map, in seed order.
     virtual void mapDone(const BatchProgress& progress) { (void)progress; }
 

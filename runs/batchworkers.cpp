@@ -25,8 +25,8 @@ BatchWorkers::~BatchWorkers()
 
 void BatchWorkers::work(Clock clock)
 {
-    Map map;
-    Colouring colouring(map, clock, paths_);
+    MapBuilder builder;
+    Colouring colouring(nullptr, clock, paths_);
     const int64_t windowSize = static_cast<int64_t>(window_.size());
     for (;;) {
         int64_t index;
@@ -36,8 +36,7 @@ void BatchWorkers::work(Clock clock)
             if (stopping_ || claimed_ >= maps_) return;
             index = claimed_++;
         }
-        const BatchMap result = colourBatchMap(map, colouring, firstSeed_ + static_cast<uint32_t>(index), nodes_, clock);
-        map.release();
+        const BatchMap result = colourBatchMap(builder, colouring, firstSeed_ + static_cast<uint32_t>(index), nodes_, clock);
         {
             std::lock_guard<std::mutex> guard(lock_);
             window_[static_cast<size_t>(index % windowSize)] = {index, result};

@@ -11,41 +11,56 @@
 namespace orvane {
 
 namespace {
-bool byNumber(const MapNode* a, const MapNode* b) { return a->number < b->number; }
+// The records as the map or a colouring gives them: which nodes are listed,
+// their colours and their current borders.
+struct ExportSource {
+    const Map& map;
+    const Colouring* colouring;  // null: the map as built
 
-void appendRecord(std::string& out, const MapNode* n, std::vector<const MapNode*>& neighbours)
+    ColourCode colour(NodeIndex v) const { return colouring ? colouring->colour(v) : colourNone; }
+    std::span<const NodeIndex> links(NodeIndex v) const { return colouring ? colouring->links(v) : map.links(v); }
+};
+
+void appendRecord(std::string& out, const ExportSource& source, NodeIndex v, std::vector<int>& neighbours)
 {
+    const Map& map = source.map;
+    const ColourCode colour = source.colour(v);
+    const Point p = map.site(v);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "[%c]%5d (%04x,%04x) ", colourLetters[n->colour < 0 || n->colour > 5 ? 0 : n->colour],
-                  n->number, static_cast<unsigned>(n->x), static_cast<unsigned>(n->y));
+    std::snprintf(buf, sizeof buf, "[%c]%5d (%04x,%04x) ", colourLetters[colour < 0 || colour > 5 ? 0 : colour],
+                  map.number(v), static_cast<unsigned>(p.x), static_cast<unsigned>(p.y));
     out += buf;
     neighbours.clear();
-    for (const NodeLink* l = n->links; l; l = l->next) neighbours.push_back(l->node);
-    std::sort(neighbours.begin(), neighbours.end(), byNumber);
+    for (const NodeIndex n : source.links(v)) neighbours.push_back(map.number(n));
+    std::sort(neighbours.begin(), neighbours.end());
     // A node without borders still ends its line, so the next record starts on its own.
     if (neighbours.empty()) out += '\n';
     for (size_t i = 0; i < neighbours.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%d%s", neighbours[i]->number, i + 1 < neighbours.size() ? "," : "\n");
+        std::snprintf(buf, sizeof buf, "%d%s", neighbours[i], i + 1 < neighbours.size() ? "," : "\n");
         out += buf;
     }
 }
-}  // namespace
 
-std::string exportText(const Map& map)
+std::string textOf(const ExportSource& source)
 {
-    std::vector<const MapNode*> nodes;
-    for (const MapNode* n = map.nodeList; n; n = n->next) nodes.push_back(n);
-    std::sort(nodes.begin(), nodes.end(), byNumber);
+    const Map& map = source.map;
+    // Set-aside nodes are not on the colouring's node list.
+    std::vector<uint8_t> listed(static_cast<size_t>(map.nodeCount()), source.colouring ? 0 : 1);
+    if (source.colouring)
+        for (NodeIndex v = source.colouring->firstListed(); v != noNode; v = source.colouring->nextListed(v))
+            listed[v] = 1;
     std::string out;
-    std::vector<const MapNode*> neighbours;
-    for (const MapNode* n : nodes) appendRecord(out, n, neighbours);
+    std::vector<int> neighbours;
+    for (int k = 1; k <= map.nodeCount(); ++k) {
+        const NodeIndex v = map.numbered(k);
+        if (listed[v]) appendRecord(out, source, v, neighbours);
+    }
     return out;
 }
 
-std::string exportContent(const Map& map)
+// The text is ASCII: each unit is one byte and a zero, every LF a CR LF.
+std::string fileBytesOf(const std::string& text)
 {
-    // The text is ASCII: each unit is one byte and a zero, every LF a CR LF.
-    const std::string text = exportText(map);
     std::string out("\xFF\xFE", 2);
     out.reserve(2 + 4 * text.size());
     for (char c : text) {
@@ -56,10 +71,23 @@ std::string exportContent(const Map& map)
     return out;
 }
 
-int writeExportFile(const Map& map, const std::u16string& path)
+int writeFileOf(const Map& map, const std::string& text, const std::u16string& path)
 {
-    if (!map.nodeList) return EINVAL;
-    return writeWholeFile(path, exportContent(map));
+    if (map.empty()) return EINVAL;
+    return writeWholeFile(path, fileBytesOf(text));
+}
+}  // namespace
+
+std::string exportText(const Map& map) { return textOf({map, nullptr}); }
+std::string exportText(const Colouring& colouring) { return textOf({colouring.map(), &colouring}); }
+std::string exportContent(const Map& map) { return fileBytesOf(exportText(map)); }
+std::string exportContent(const Colouring& colouring) { return fileBytesOf(exportText(colouring)); }
+
+int writeExportFile(const Map& map, const std::u16string& path) { return writeFileOf(map, exportText(map), path); }
+
+int writeExportFile(const Colouring& colouring, const std::u16string& path)
+{
+    return writeFileOf(colouring.map(), exportText(colouring), path);
 }
 
 std::u16string exportFileName(const std::u16string& mapName, int32_t nodes)

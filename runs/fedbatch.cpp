@@ -2,7 +2,7 @@
 // runMapRange, one map at a time.
 #include "runs/fedbatch.h"
 #include <cerrno>
-#include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/runlog.h"
 #include "runs/runlogwriter.h"
 
@@ -10,12 +10,12 @@ namespace orvane {
 
 FedBatchRun::FedBatchRun(const BatchSettings& settings, RunLog& log, BatchTexts& texts, BatchListener* listener)
     : settings_(settings), log_(log), texts_(texts),
-      runClock_(settings.runClock ? settings.runClock : Clock([] { return clockMillis(); }))
+      runClock_(settings.runClock ? settings.runClock : platformClock())
 {
     outcome_.logPath = log.path();
     outcome_.logCreated = log.isOpen();
     start_ = runClock_();
-    writer_ = std::make_unique<RunLogWriter>(settings_, log_, texts_, listener, runClock_, start_);
+    writer_ = std::make_unique<RunLogWriter>(settings_, log_, listener, runClock_, start_);
 }
 
 FedBatchRun::~FedBatchRun() = default;

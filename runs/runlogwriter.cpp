@@ -5,17 +5,9 @@
 
 namespace orvane {
 
-namespace {
-void showCounter(BatchTexts& texts, BatchListener* listener, int slot, uint32_t value)
-{
-    copyText(texts.counterText[slot], 16, decimalText(static_cast<int32_t>(value)));
-    if (listener) listener->counterChanged(slot);
-}
-}  // namespace
-
-RunLogWriter::RunLogWriter(const BatchSettings& s, RunLog& log, BatchTexts& texts, BatchListener* listener,
-                           const Clock& runClock, uint32_t start)
-    : settings_(s), log_(log), texts_(texts), listener_(listener), runClock_(runClock), start_(start)
+RunLogWriter::RunLogWriter(const BatchSettings& s, RunLog& log, BatchListener* listener, const Clock& runClock,
+                           uint32_t start)
+    : settings_(s), log_(log), listener_(listener), runClock_(runClock), start_(start)
 {
 }
 
@@ -25,7 +17,7 @@ int RunLogWriter::mapDone(int64_t index, uint32_t seed, const BatchMap& map, con
 {
     const int slot = map.result == 0 ? 0 : 1;
     const uint64_t counted = slot == 0 ? tally.successes : tally.failures;
-    showCounter(texts_, listener_, slot, static_cast<uint32_t>(counted));
+    if (listener_) listener_->counterChanged(slot, static_cast<uint32_t>(counted));
     const int error = log_.mapFinished(seed, map.result, index + 1 == settings_.maps);
     if (listener_)
         listener_->mapDone({index + 1, settings_.maps, static_cast<uint32_t>(tally.successes),

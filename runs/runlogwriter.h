@@ -11,8 +11,7 @@ namespace orvane {
 
 class RunLogWriter final : public MapVisitor {
 public:
-    RunLogWriter(const BatchSettings& s, RunLog& log, BatchTexts& texts, BatchListener* listener, const Clock& runClock,
-                 uint32_t start);
+    RunLogWriter(const BatchSettings& s, RunLog& log, BatchListener* listener, const Clock& runClock, uint32_t start);
 
     // A map is built only once its line is safely in the log.
     int mapStarting(uint32_t seed) override;
@@ -21,7 +20,6 @@ public:
 private:
     const BatchSettings& settings_;
     RunLog& log_;
-    BatchTexts& texts_;
     BatchListener* listener_;
     const Clock& runClock_;
     const uint32_t start_;

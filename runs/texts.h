@@ -13,6 +13,9 @@ uint32_t parseSeedText(const char16_t* text);
 int32_t parseCountText(const char16_t* text);
 // value <= least gives least, value > most gives most.
 int32_t clampCount(int32_t value, int32_t least, int32_t most);
+// How the map request and the batch run read a count field: at most 7 typed
+// characters (8 units with the terminator).
+inline constexpr int countFieldReadUnits = 8;
 
 std::u16string seedDigits(uint32_t seed);     // "%08x"
 std::u16string decimalText(int64_t value);    // "%d"

@@ -8,13 +8,11 @@
 
 namespace orvane {
 
-// All nodes of the map (deferred ones included) in number order.
-std::vector<const MapNode*> nodesByNumber(const Map& map);
-// One letter per node from ".RGYB*".
-std::string colourRow(const std::vector<const MapNode*>& byNumber);
+// The colour of every node (set-aside ones included) in number order, one
+// letter per node from ".RGYB*".
+std::string colourRow(const Colouring& colouring);
 // "step K phase A->B result R colours C ring E cand X arc F,L pivot P path H,T cursor U flag G"
-std::string traceLine(long step, Phase before, uint16_t result, const EngineState& state,
-                      const std::vector<const MapNode*>& byNumber);
+std::string traceLine(long step, Phase before, uint16_t result, const Colouring& colouring);
 
 // FNV-1a, 64 bits.
 inline uint64_t fnv1a(const std::string& text, uint64_t hash = 1469598103934665603ULL)

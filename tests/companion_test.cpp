@@ -82,12 +82,10 @@ TEST_F(Companion, MapAndColourPrintWhatTheReadmeShows)
     const std::string full = run("colour --seed 1a2b --nodes 12 --full --export " + (folder / "map.txt").string());
     EXPECT_TRUE(std::regex_match(full, std::regex("colour-ms [0-9]+\nresult seed=00001a2b nodes=12 verify=0 steps=1\n")))
         << full;
-    Map map;
-    map.build(0x1a2b, 12);
-    Colouring colouring(map);
+    Colouring colouring(Map::build(0x1a2b, 12));
     colouring.run();
-    EXPECT_EQ(readFile(folder / "map.txt"), exportContent(map));
-    EXPECT_EQ(exportContent(map).substr(2, 8), std::string("[\0Y\0]\0 \0", 8));
+    EXPECT_EQ(readFile(folder / "map.txt"), exportContent(colouring));
+    EXPECT_EQ(exportContent(colouring).substr(2, 8), std::string("[\0Y\0]\0 \0", 8));
 }
 
 // Every line the companion traces is the line this process traces after the
@@ -99,17 +97,14 @@ TEST_F(Companion, TraceLinesAreTheEnginesStateAfterEachPress)
         char arguments[96];
         std::snprintf(arguments, sizeof arguments, "colour --seed %x --nodes %d --steps 1000000 --trace", seed, nodes);
         const std::vector<std::string> printed = lines(run(arguments));
-        Map map;
-        map.build(seed, nodes);
-        Colouring colouring(map);
-        const std::vector<const MapNode*> byNumber = nodesByNumber(map);
+        Colouring colouring(Map::build(seed, nodes));
         std::vector<std::string> expected;
         bool conflicts = false;
         for (long k = 1; !colouring.finished(); ++k) {
             const Phase before = colouring.phase();
             const StepReport r = colouring.step(false);
             conflicts = conflicts || before == Phase::walkPath;
-            expected.push_back(traceLine(k, before, r.result, colouring.state(), byNumber));
+            expected.push_back(traceLine(k, before, r.result, colouring));
         }
         char result[96];
         std::snprintf(result, sizeof result, "result seed=%08x nodes=%d verify=%d steps=%zu", seed, nodes,
@@ -128,11 +123,9 @@ TEST_F(Companion, RenderWritesTheMapPageOfTheColouredMap)
     const std::string printed = run("render --seed 1a2b --nodes 300 --full --size 640x480 --svg " + svg.string());
     EXPECT_TRUE(std::regex_match(printed, std::regex("colour-ms [0-9]+\nrender seed=00001a2b nodes=300 size=640x480\n")))
         << printed;
-    Map map;
-    map.build(0x1a2b, 300);
-    Colouring colouring(map);
+    Colouring colouring(Map::build(0x1a2b, 300));
     colouring.run();
-    EXPECT_EQ(readFile(svg), mapPageSvg(map, colouring.state(), {640, 480}));
+    EXPECT_EQ(readFile(svg), mapPageSvg(colouring, {640, 480}));
 }
 
 // The fields' read limits: counts are read from their first 7 units, seeds from

@@ -45,20 +45,19 @@ struct Digests {
 Digests digestsOf(const Case& c)
 {
     Digests d{};
-    Map map;
+    const std::shared_ptr<const Map> map = Map::build(c.seed, c.nodes);
     Colouring colouring(map);
-    map.build(c.seed, c.nodes);
-    d.map = fnv1a(exportContent(map));
+    d.map = fnv1a(exportContent(*map));
     if (c.nodes <= tracedUpTo) {
         const TraceSummary s = stepToEnd(colouring);
         d.trace = s.digest;
         d.steps = s.steps;
         d.verify = s.verify;
-        map.build(c.seed, c.nodes);
+        colouring.restart();
     }
     const uint16_t verify = colouring.run();
     if (c.nodes > tracedUpTo) d.verify = verify;
-    d.coloured = fnv1a(exportContent(map));
+    d.coloured = fnv1a(exportContent(colouring));
     return d;
 }
 

@@ -7,20 +7,6 @@
 using namespace enginetest;
 
 namespace {
-// Nodes with a chain mark, reachable from `root` through marked neighbours.
-std::set<MapNode*> markedComponent(MapNode* root)
-{
-    std::set<MapNode*> seen{root};
-    std::vector<MapNode*> todo{root};
-    while (!todo.empty()) {
-        MapNode* n = todo.back();
-        todo.pop_back();
-        for (MapNode* m : neighboursOf(n))
-            if (m->chainMark != 0 && seen.insert(m).second) todo.push_back(m);
-    }
-    return seen;
-}
-
 // Shorthand for the colour and mark numbers the cases are written in.
 constexpr ColourCode c(int k) { return colourCode(k); }
 }  // namespace
@@ -29,27 +15,29 @@ class EngineChains : public EngineTest {
 protected:
     void paint(const std::vector<int>& colours)
     {
-        for (size_t i = 0; i < colours.size(); ++i) at(static_cast<int>(i))->colour = c(colours[i]);
+        for (size_t i = 0; i < colours.size(); ++i) paintNode(at(static_cast<int>(i)), colours[i]);
     }
 
     std::vector<int> marks() const
     {
         std::vector<int> v;
-        for (int i = 0; i < map.nodeStorageCount(); ++i) v.push_back(map.nodeStorage()[i].chainMark);
+        for (const HotNode& h : fields.hot) v.push_back(h.chainMark);
         return v;
     }
 
     std::vector<int> colours() const
     {
         std::vector<int> v;
-        for (int i = 0; i < map.nodeStorageCount(); ++i) v.push_back(map.nodeStorage()[i].colour);
+        for (const HotNode& h : fields.hot) v.push_back(h.colour);
         return v;
     }
 
     void markAll(int mark)
     {
-        for (int i = 0; i < map.nodeStorageCount(); ++i) map.nodeStorage()[i].chainMark = c(mark);
+        for (HotNode& h : fields.hot) h.chainMark = c(mark);
     }
+    void mark(NodeIndex v, int m) { fields.hot[v].chainMark = c(m); }
+    TrimClass trimClassOf(NodeIndex v) const { return fields.hot[v].trimClass; }
 };
 
 TEST_F(EngineChains, MarkAndSwapFollowTheTwoColourChain)
@@ -60,19 +48,19 @@ TEST_F(EngineChains, MarkAndSwapFollowTheTwoColourChain)
                   {10000, 14000}, {22000, 16000}},
                  {{0, 1}, {1, 2}, {2, 5}, {5, 0}, {1, 3}, {2, 3}, {3, 4}, {4, 6}}, {});
     paint({1, 2, 1, 3, 2, 2, 1});
-    eng.markChain(at(0), c(2));
+    eng.fills.markChain(at(0), c(2));
     EXPECT_EQ(marks(), (std::vector<int>{2, 1, 2, 0, 0, 1, 0}));
-    EXPECT_EQ(eng.fillFrom, 1);
-    EXPECT_EQ(eng.fillTo, 2);
+    EXPECT_EQ(eng.fills.fillFrom(), 1);
+    EXPECT_EQ(eng.fills.fillTo(), 2);
 
-    eng.swapChain(at(0), c(2));
+    eng.fills.swapChain(at(0), c(2));
     EXPECT_EQ(colours(), (std::vector<int>{2, 1, 2, 3, 2, 1, 1}));
     EXPECT_TRUE(colouredPartIsProper());
 
     // No neighbour of the second colour: the chain is the node alone.
-    eng.markChain(at(3), c(4));
+    eng.fills.markChain(at(3), c(4));
     EXPECT_EQ(marks(), (std::vector<int>{0, 0, 0, 4, 0, 0, 0}));
-    eng.swapChain(at(3), c(4));
+    eng.fills.swapChain(at(3), c(4));
     EXPECT_EQ(colours(), (std::vector<int>{2, 1, 2, 4, 2, 1, 1}));
 }
 
@@ -84,8 +72,8 @@ TEST_F(EngineChains, RecolourMarkedSkipsANodeAnEarlierSwapRecoloured)
     buildHandMap({{10000, 10000}, {10000, 20000}, {18000, 10000}, {14000, 12000}, {14000, 20000}, {18000, 20000}},
                  {{0, 3}, {3, 2}, {1, 4}}, {});
     paint({1, 1, 1, 2, 2, 1});
-    for (int i : {0, 1, 2}) at(i)->chainMark = c(3);
-    eng.recolourMarked(c(1), c(3), c(2));
+    for (int i : {0, 1, 2}) mark(at(i), 3);
+    eng.fills.recolourMarked(c(1), c(3), c(2));
     EXPECT_EQ(colours(), (std::vector<int>{2, 2, 2, 1, 1, 1}));
 }
 
@@ -97,18 +85,15 @@ TEST_F(EngineChains, UnmarkArcChainsClearsTheChainsOfTheArcFirstSide)
                   {8000, 16000}},
                  {{0, 1}, {1, 2}, {0, 2}, {2, 3}, {3, 4}, {1, 5}, {0, 6}}, {});
     paint({4, 2, 1, 4, 1, 4, 1});
-    eng.pivot = at(0);
-    eng.arcFirst = at(2);
-    at(2)->ringPrev = at(1);
-    at(1)->ringPrev = at(0);
+    fields.ringPrev[at(2)] = at(1);
+    fields.ringPrev[at(1)] = at(0);
     markAll(7);
-    eng.unmarkArcChains(c(1));
+    eng.fills.unmarkArcChains(c(1), at(2), at(0));
     EXPECT_EQ(marks(), (std::vector<int>{0, 7, 0, 0, 0, 7, 0}));  // 6 joins through the pivot
 
     // arcFirst being the pivot leaves nothing to unmark.
     markAll(7);
-    eng.arcFirst = eng.pivot;
-    eng.unmarkArcChains(c(1));
+    eng.fills.unmarkArcChains(c(1), at(0), at(0));
     EXPECT_EQ(marks(), std::vector<int>(7, 7));
 }
 
@@ -120,25 +105,25 @@ TEST_F(EngineChains, TrimFromThePivotKeepsThePathToTheTargetOnly)
                   {26000, 22000}, {12000, 19000}, {10000, 23000}, {14000, 23000}},
                  {{0, 1}, {1, 2}, {0, 3}, {3, 4}, {4, 2}, {3, 5}, {5, 6}, {0, 7}, {7, 8}, {8, 9}, {9, 0}}, {});
     paint({4, 2, 1, 1, 4, 4, 1, 1, 4, 1});
-    eng.pivot = at(0);
-    eng.arcFirst = at(2);
-    at(0)->ringNext = at(1);
-    at(1)->ringPrev = at(0);
-    at(2)->ringPrev = at(1);
-    eng.markChain(eng.pivot, c(1));
+    eng.state.pivot = at(0);
+    eng.state.arcFirst = at(2);
+    fields.ringNext[at(0)] = at(1);
+    fields.ringPrev[at(1)] = at(0);
+    fields.ringPrev[at(2)] = at(1);
+    eng.fills.markChain(state.pivot, c(1));
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 4, 4, 1, 1, 4, 4, 1, 4}));
-    eng.trimChain(eng.pivot);
+    eng.trimming.trimChain(state.pivot, state);
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 4, 4, 1, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(at(0)->visited, 3);
-    EXPECT_EQ(at(2)->visited, 2);
-    EXPECT_EQ(at(3)->visited, 1);
-    EXPECT_EQ(at(4)->visited, 1);
-    for (int i : {5, 6, 7, 8, 9}) EXPECT_EQ(at(i)->visited, 0) << i;  // never joined
+    EXPECT_EQ(trimClassOf(at(0)), TrimClass::root);
+    EXPECT_EQ(trimClassOf(at(2)), TrimClass::target);
+    EXPECT_EQ(trimClassOf(at(3)), TrimClass::joined);
+    EXPECT_EQ(trimClassOf(at(4)), TrimClass::joined);
+    for (int i : {5, 6, 7, 8, 9}) EXPECT_EQ(trimClassOf(at(i)), TrimClass::unclassified) << i;  // never joined
 
     // Without a target on the arcFirst side only the root keeps its mark.
-    eng.arcFirst = eng.pivot;
-    eng.markChain(eng.pivot, c(1));
-    eng.trimChain(eng.pivot);
+    eng.state.arcFirst = state.pivot;
+    eng.fills.markChain(state.pivot, c(1));
+    eng.trimming.trimChain(state.pivot, state);
     EXPECT_EQ(marks(), (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -150,18 +135,18 @@ TEST_F(EngineChains, TrimFromTheCursorKeepsBranchesToEarlierPathNodes)
                   {24000, 18000}},
                  {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 1}, {3, 6}}, {});
     paint({4, 1, 2, 3, 1, 3, 1});
-    eng.pivot = at(0);
-    eng.pathHead = at(1);
-    eng.pathTail = eng.pathCursor = at(3);
-    at(1)->pathNext = at(2);
-    at(2)->pathPrev = at(1);
-    at(2)->pathNext = at(3);
-    at(3)->pathPrev = at(2);
-    eng.markChain(eng.pathCursor, c(1));
-    eng.trimChain(eng.pathCursor);
+    eng.state.pivot = at(0);
+    eng.state.pathHead = at(1);
+    eng.state.pathTail = eng.state.pathCursor = at(3);
+    fields.pathNext[at(1)] = at(2);
+    fields.pathPrev[at(2)] = at(1);
+    fields.pathNext[at(2)] = at(3);
+    fields.pathPrev[at(3)] = at(2);
+    eng.fills.markChain(state.pathCursor, c(1));
+    eng.trimming.trimChain(state.pathCursor, state);
     EXPECT_EQ(marks(), (std::vector<int>{0, 3, 0, 1, 3, 1, 0}));
-    EXPECT_EQ(at(3)->visited, 3);
-    EXPECT_EQ(at(1)->visited, 2);
+    EXPECT_EQ(trimClassOf(at(3)), TrimClass::root);
+    EXPECT_EQ(trimClassOf(at(1)), TrimClass::target);
 }
 
 TEST_F(EngineChains, TrimFromAnotherPathNodeJoinsTheNearestMarkedNodes)
@@ -173,20 +158,20 @@ TEST_F(EngineChains, TrimFromAnotherPathNodeJoinsTheNearestMarkedNodes)
                  {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {2, 6}, {6, 7}, {7, 4},
                   {6, 8}},
                  {});
-    eng.pivot = at(0);
-    eng.pathHead = at(1);
-    eng.pathTail = at(5);
+    eng.state.pivot = at(0);
+    eng.state.pathHead = at(1);
+    eng.state.pathTail = at(5);
     for (int i = 1; i < 5; ++i) {
-        at(i)->pathNext = at(i + 1);
-        at(i + 1)->pathPrev = at(i);
+        fields.pathNext[at(i)] = at(i + 1);
+        fields.pathPrev[at(i + 1)] = at(i);
     }
-    for (int i : {2, 4, 6, 7, 8}) at(i)->chainMark = c(1);
-    eng.trimChain(at(3));
+    for (int i : {2, 4, 6, 7, 8}) mark(at(i), 1);
+    eng.trimming.trimChain(at(3), state);
     EXPECT_EQ(marks(), (std::vector<int>{0, 0, 1, 0, 1, 0, 1, 1, 0}));
-    EXPECT_EQ(at(2)->visited, 3);
-    EXPECT_EQ(at(4)->visited, 2);
-    EXPECT_EQ(at(6)->visited, 1);
-    EXPECT_EQ(at(7)->visited, 1);
+    EXPECT_EQ(trimClassOf(at(2)), TrimClass::root);
+    EXPECT_EQ(trimClassOf(at(4)), TrimClass::target);
+    EXPECT_EQ(trimClassOf(at(6)), TrimClass::joined);
+    EXPECT_EQ(trimClassOf(at(7)), TrimClass::joined);
 }
 
 // Conflict resolution on real maps, checked at the states the phases leave.
@@ -205,28 +190,38 @@ protected:
     }
 
     // The pivot's neighbours from its ring successor to its ring predecessor, by aroundNext.
-    static std::vector<MapNode*> sweepInsideRing(MapNode* p)
+    std::vector<NodeIndex> sweepInsideRing(NodeIndex p) const
     {
-        std::vector<MapNode*> v;
-        NodeLink* l = findLink(p, p->ringNext);
-        for (int k = 0; l && k < countLinks(p); ++k, l = l->aroundNext) {
-            v.push_back(l->node);
-            if (l->node == p->ringPrev) break;
+        std::vector<NodeIndex> v;
+        const std::span<const NodeIndex> ring = eng.borders.around(p);
+        size_t k = 0;
+        while (k < ring.size() && ring[k] != fields.ringNext[p]) ++k;
+        for (size_t steps = 0; k < ring.size() && steps < ring.size(); ++steps) {
+            const NodeIndex n = ring[(k + steps) % ring.size()];
+            v.push_back(n);
+            if (n == fields.ringPrev[p]) break;
         }
         return v;
     }
 
     void expectPathLinksAgree()
     {
-        const std::vector<MapNode*> path = pathNodes();
+        const std::vector<NodeIndex> path = pathNodes();
         ASSERT_FALSE(path.empty());
-        EXPECT_EQ(path.back(), eng.pathTail);
-        EXPECT_EQ(path.front()->pathPrev, nullptr);
+        EXPECT_EQ(path.back(), state.pathTail);
+        EXPECT_EQ(fields.pathPrev[path.front()], noNode);
         for (size_t k = 1; k < path.size(); ++k) {
-            EXPECT_EQ(path[k]->pathPrev, path[k - 1]);
+            EXPECT_EQ(fields.pathPrev[path[k]], path[k - 1]);
             EXPECT_TRUE(borders(path[k], path[k - 1]));
         }
-        for (MapNode* m : path) EXPECT_NE(m->colour, 4);
+        for (const NodeIndex m : path) EXPECT_NE(colourAt(m), 4);
+    }
+
+    std::vector<PathMark> pathMarksAlong(const std::vector<NodeIndex>& path) const
+    {
+        std::vector<PathMark> marks;
+        for (const NodeIndex m : path) marks.push_back(fields.pathMark[m]);
+        return marks;
     }
 };
 
@@ -237,11 +232,11 @@ TEST_F(EngineConflict, PivotIsTheFirstColour4NodeOfTheArc)
         followColouring(seed, 100, [&](Phase before, Phase after) {
             if (after != Phase::freePivot || before == Phase::freePivot) return;
             ++pivots;
-            ASSERT_NE(eng.pivot, nullptr);
-            EXPECT_EQ(eng.pivot->colour, 4);
-            for (MapNode* m = eng.arcFirst; m != eng.pivot; m = m->ringPrev) EXPECT_NE(m->colour, 4);
-            const std::vector<MapNode*> arc = arcNodes(eng.arcFirst, eng.arcLast);
-            EXPECT_NE(std::find(arc.begin(), arc.end(), eng.pivot), arc.end());
+            ASSERT_NE(state.pivot, noNode);
+            EXPECT_EQ(colourAt(state.pivot), 4);
+            for (NodeIndex m = state.arcFirst; m != state.pivot; m = fields.ringPrev[m]) EXPECT_NE(colourAt(m), 4);
+            const std::vector<NodeIndex> arc = arcNodes(state.arcFirst, state.arcLast);
+            EXPECT_NE(std::find(arc.begin(), arc.end(), state.pivot), arc.end());
         });
     }
     EXPECT_GT(pivots, 10);
@@ -254,12 +249,12 @@ TEST_F(EngineConflict, PathStartsAsThePivotsInsideNeighbours)
         followColouring(seed, 100, [&](Phase before, Phase after) {
             if (!(before == Phase::freePivot && after == Phase::walkPath)) return;
             ++paths;
-            EXPECT_EQ(eng.pivot->colour, 4);
-            EXPECT_EQ(eng.pathHead, eng.pivot->ringNext);
-            EXPECT_EQ(eng.pathTail, eng.pivot->ringPrev);
-            EXPECT_EQ(pathNodes(), sweepInsideRing(eng.pivot));
-            EXPECT_EQ(eng.pathCursor, nullptr);
-            EXPECT_EQ(eng.pathFlag, 0);
+            EXPECT_EQ(colourAt(state.pivot), 4);
+            EXPECT_EQ(state.pathHead, fields.ringNext[state.pivot]);
+            EXPECT_EQ(state.pathTail, fields.ringPrev[state.pivot]);
+            EXPECT_EQ(pathNodes(), sweepInsideRing(state.pivot));
+            EXPECT_EQ(state.pathCursor, noNode);
+            EXPECT_FALSE(state.pathFlag);
             expectPathLinksAgree();
         });
     }
@@ -270,31 +265,32 @@ TEST_F(EngineConflict, WalkSetsTheCursorOrReroutesThePath)
 {
     int cursors = 0, reroutes = 0;
     for (uint32_t seed : {36u, 155u, 174u, 187u, 263u}) {
-        MapNode* head = nullptr;
-        MapNode* tail = nullptr;
+        NodeIndex head = noNode;
+        NodeIndex tail = noNode;
         followColouring(seed, 100, [&](Phase before, Phase after) {
             if (before == Phase::freePivot && after == Phase::walkPath) {
-                head = eng.pathHead;
-                tail = eng.pathTail;
+                head = state.pathHead;
+                tail = state.pathTail;
             }
             if (before != Phase::walkPath || after < Phase::walkPath) return;
-            EXPECT_EQ(eng.pathHead, head);  // reroutes change only the inner nodes
-            EXPECT_EQ(eng.pathTail, tail);
+            EXPECT_EQ(state.pathHead, head);  // reroutes change only the inner nodes
+            EXPECT_EQ(state.pathTail, tail);
             expectPathLinksAgree();
             if (after == Phase::clearCursor) {
                 ++cursors;
-                ASSERT_NE(eng.pathCursor, nullptr);
-                EXPECT_EQ(eng.pathCursor->colour, 3);
-                int mark = 1;
-                for (MapNode* m : pathNodes()) {
-                    EXPECT_EQ(m->pathMark, mark);
-                    if (m == eng.pathCursor) mark = -1;
+                ASSERT_NE(state.pathCursor, noNode);
+                EXPECT_EQ(colourAt(state.pathCursor), 3);
+                PathMark mark = PathMark::atOrBefore;
+                for (const NodeIndex m : pathNodes()) {
+                    EXPECT_EQ(fields.pathMark[m], mark);
+                    if (m == state.pathCursor) mark = PathMark::after;
                 }
-                for (MapNode* m = eng.pathHead; m != eng.pathCursor; m = m->pathNext) EXPECT_NE(m->colour, 3);
+                for (NodeIndex m = state.pathHead; m != state.pathCursor; m = fields.pathNext[m])
+                    EXPECT_NE(colourAt(m), 3);
             } else {
                 ++reroutes;
-                EXPECT_EQ(eng.pathCursor, nullptr);
-                for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
+                EXPECT_EQ(state.pathCursor, noNode);
+                for (const NodeIndex m : listNodes()) EXPECT_EQ(fields.pathMark[m], PathMark::none);
             }
         });
     }
@@ -306,36 +302,33 @@ TEST_F(EngineConflict, ClearCursorRecoloursReroutesOrGetsStuckOnTheOldPath)
 {
     int recoloured = 0, rerouted = 0, stuck = 0;
     for (uint32_t seed : {155u, 174u, 187u}) {
-        std::vector<MapNode*> pathBefore;
-        MapNode* cursorBefore = nullptr;
-        std::vector<int> marksBefore;
+        std::vector<NodeIndex> pathBefore;
+        NodeIndex cursorBefore = noNode;
+        std::vector<PathMark> marksBefore;
         followColouring(seed, 100, [&](Phase before, Phase after) {
             if (after == Phase::clearCursor) {
                 pathBefore = pathNodes();
-                cursorBefore = eng.pathCursor;
-                marksBefore.clear();
-                for (MapNode* m : pathBefore) marksBefore.push_back(m->pathMark);
+                cursorBefore = state.pathCursor;
+                marksBefore = pathMarksAlong(pathBefore);
             }
             if (before != Phase::clearCursor) return;
             EXPECT_TRUE(colouredPartIsProper());
             if (after == Phase::shake) {
                 ++stuck;  // a refused reroute leaves exactly the old path and its marks
-                EXPECT_EQ(eng.pathFlag, 1);
-                EXPECT_EQ(eng.pathCursor, cursorBefore);
+                EXPECT_TRUE(state.pathFlag);
+                EXPECT_EQ(state.pathCursor, cursorBefore);
                 EXPECT_EQ(pathNodes(), pathBefore);
-                std::vector<int> marksAfter;
-                for (MapNode* m : pathNodes()) marksAfter.push_back(m->pathMark);
-                EXPECT_EQ(marksAfter, marksBefore);
+                EXPECT_EQ(pathMarksAlong(pathNodes()), marksBefore);
                 expectPathLinksAgree();
-            } else if (eng.pathCursor) {
+            } else if (state.pathCursor != noNode) {
                 ++recoloured;  // the cursor left colour 3 for one its path neighbour lacks
-                EXPECT_EQ(eng.pathCursor, cursorBefore);
-                EXPECT_TRUE(eng.pathCursor->colour == 1 || eng.pathCursor->colour == 2);
+                EXPECT_EQ(state.pathCursor, cursorBefore);
+                EXPECT_TRUE(colourAt(state.pathCursor) == 1 || colourAt(state.pathCursor) == 2);
                 EXPECT_EQ(pathNodes(), pathBefore);
             } else {
                 ++rerouted;
                 expectPathLinksAgree();
-                for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->pathMark, 0);
+                for (const NodeIndex m : listNodes()) EXPECT_EQ(fields.pathMark[m], PathMark::none);
             }
         });
     }
@@ -348,13 +341,13 @@ TEST_F(EngineConflict, LocatingTheNextPivotDropsThePathAndItsMarks)
 {
     int drops = 0;
     for (uint32_t seed : {155u, 174u, 187u}) {
-        std::vector<MapNode*> path;
+        std::vector<NodeIndex> path;
         followColouring(seed, 100, [&](Phase, Phase) {
-            if (!path.empty() && !eng.pathHead) {
+            if (!path.empty() && state.pathHead == noNode) {
                 ++drops;
-                for (MapNode* m : path) EXPECT_EQ(m->pathMark, 0) << m->number;
-                EXPECT_EQ(eng.pathCursor, nullptr);
-                EXPECT_EQ(eng.pathFlag, 0);
+                for (const NodeIndex m : path) EXPECT_EQ(fields.pathMark[m], PathMark::none) << numberOf(m);
+                EXPECT_EQ(state.pathCursor, noNode);
+                EXPECT_FALSE(state.pathFlag);
             }
             path = pathNodes();
         });
@@ -367,14 +360,14 @@ TEST_F(EngineConflict, ShakingThePivotCyclesTheSixPairs)
     buildSeeded(155, 100);
     stepUntil([&] { return colouring.phase() == Phase::shake; });
     ASSERT_EQ(colouring.phase(), Phase::shake);
-    MapNode* cursor = eng.pathCursor;
-    const int start = cursor->swapCursor;
+    const NodeIndex cursor = state.pathCursor;
+    const int start = fields.swapCursor[cursor];
     EXPECT_EQ(start, 0);
     for (int k = 0; k < 7; ++k) {
         const int pair = (start + k) % 6;
-        eng.shakePivot();
-        EXPECT_EQ(eng.pivot->colour, colourPairs[pair][1]);
-        EXPECT_EQ(cursor->swapCursor, (pair + 1) % 6);
+        eng.path.shakePivot();
+        EXPECT_EQ(colourAt(state.pivot), shakePairs[pair].second);
+        EXPECT_EQ(fields.swapCursor[cursor], (pair + 1) % 6);
         EXPECT_TRUE(colouredPartIsProper());
     }
 }
@@ -386,19 +379,19 @@ TEST_F(EngineConflict, TrimmedPivotChainsStayJoinedToTheRoot)
         followColouring(seed, 100, [&](Phase, Phase after) {
             if (after != Phase::freePivot) return;
             for (int i = 1; i <= 3; ++i) {
-                eng.markChain(eng.pivot, c(i));
-                std::set<MapNode*> targets;
-                for (MapNode* m = eng.arcFirst; m != eng.pivot; m = m->ringPrev)
-                    if (m->chainMark == 4) targets.insert(m);
-                eng.trimChain(eng.pivot);
+                eng.fills.markChain(state.pivot, c(i));
+                std::set<NodeIndex> targets;
+                for (NodeIndex m = state.arcFirst; m != state.pivot; m = fields.ringPrev[m])
+                    if (fields.chainMark(m) == 4) targets.insert(m);
+                eng.trimming.trimChain(state.pivot, state);
                 ++trims;
-                EXPECT_NE(eng.pivot->chainMark, 0);
-                for (MapNode* t : targets) EXPECT_NE(t->chainMark, 0);
+                EXPECT_NE(fields.chainMark(state.pivot), 0);
+                for (const NodeIndex t : targets) EXPECT_NE(fields.chainMark(t), 0);
                 // Whatever keeps its mark is joined to the pivot through marked nodes.
-                const std::set<MapNode*> joined = markedComponent(eng.pivot);
-                for (MapNode* m = map.nodeList; m; m = m->next)
-                    if (m->chainMark != 0) {
-                        EXPECT_TRUE(joined.count(m)) << m->number;
+                const std::set<NodeIndex> joined = markedComponent(state.pivot);
+                for (const NodeIndex m : listNodes())
+                    if (fields.chainMark(m) != 0) {
+                        EXPECT_TRUE(joined.count(m)) << numberOf(m);
                     }
             }
         });

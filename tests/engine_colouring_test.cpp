@@ -1,5 +1,6 @@
 // Preparation, ring growth, completion and verification.
 #include "engine_support.h"
+#include "tests/map_support.h"
 #include <algorithm>
 #include <tuple>
 
@@ -13,34 +14,34 @@ int leastFree(unsigned mask)
     return 4;
 }
 
-unsigned colourMask(const std::vector<MapNode*>& nodes)
+long long cross(Point o, Point a, Point b)
 {
-    unsigned m = 0;
-    for (MapNode* n : nodes)
-        if (n->colour >= 1 && n->colour <= 4) m |= 1u << n->colour;
-    return m;
-}
-
-std::set<MapNode*> colouredNeighbours(const MapNode* n)
-{
-    std::set<MapNode*> s;
-    for (MapNode* m : neighboursOf(n))
-        if (m->colour != 0) s.insert(m);
-    return s;
-}
-
-long long cross(const MapNode* o, const MapNode* a, const MapNode* b)
-{
-    return (long long)(a->x - o->x) * (b->y - o->y) - (long long)(a->y - o->y) * (b->x - o->x);
+    return (long long)(a.x - o.x) * (b.y - o.y) - (long long)(a.y - o.y) * (b.x - o.x);
 }
 }  // namespace
 
 class EngineColouring : public EngineTest {
 protected:
+    unsigned colourMask(const std::vector<NodeIndex>& nodes) const
+    {
+        unsigned m = 0;
+        for (const NodeIndex n : nodes)
+            if (colourAt(n) >= 1 && colourAt(n) <= 4) m |= 1u << colourAt(n);
+        return m;
+    }
+
+    std::set<NodeIndex> colouredNeighbours(NodeIndex n) const
+    {
+        std::set<NodeIndex> s;
+        for (const NodeIndex m : neighboursOf(n))
+            if (colourAt(m) != 0) s.insert(m);
+        return s;
+    }
+
     bool outerHasColour4() const
     {
-        for (MapNode* n = map.nodeList; n; n = n->next)
-            if (n->outer && n->colour == 4) return true;
+        for (const NodeIndex n : listNodes())
+            if (map->isOuter(n) && colourAt(n) == 4) return true;
         return false;
     }
 
@@ -66,16 +67,16 @@ TEST_F(EnginePreparation, ThreeNodeMapIsItsOwnStartTriangle)
 {
     buildSeeded(1, 3);
     EXPECT_TRUE(eng.prepareColouring());
-    EXPECT_EQ(map.deferredList, nullptr);
+    EXPECT_EQ(eng.list.deferredHead(), noNode);
     std::multiset<int> colours;
-    for (MapNode* n = map.nodeList; n; n = n->next) {
-        colours.insert(n->colour);
-        EXPECT_EQ(n->ringContacts, 2);
-        EXPECT_LE(eng.ringEntry->y, n->y);
+    for (const NodeIndex n : listNodes()) {
+        colours.insert(colourAt(n));
+        EXPECT_EQ(fields.ringContacts[n], 2);
+        EXPECT_LE(map->site(state.ringEntry).y, map->site(n).y);
     }
     EXPECT_EQ(colours, (std::multiset<int>{1, 2, 3}));
-    EXPECT_EQ(eng.ringEntry->colour, 1);
-    EXPECT_EQ(eng.ringEntry->ringNext->ringNext->ringNext, eng.ringEntry);
+    EXPECT_EQ(colourAt(state.ringEntry), 1);
+    EXPECT_EQ(fields.ringNext[fields.ringNext[fields.ringNext[state.ringEntry]]], state.ringEntry);
 }
 
 TEST_F(EnginePreparation, DefersUntilNoInnerNodeHasThreeBordersAndPicksTheStartTriangle)
@@ -86,51 +87,54 @@ TEST_F(EnginePreparation, DefersUntilNoInnerNodeHasThreeBordersAndPicksTheStartT
         SCOPED_TRACE(std::string(pathName(paths)) + ", seed " + std::to_string(seed));
         buildSeeded(seed, n, paths);
         const auto built = allBorders();
+        const uint64_t builtDigest = mapcheck::mapDigest(*map);
         ASSERT_TRUE(eng.prepareColouring());
         EXPECT_EQ(allBorders(), built);
         EXPECT_TRUE(ringsCoverLinks());
 
-        const std::vector<MapNode*> deferred = listNodes(map.deferredList);
+        const std::vector<NodeIndex> deferred = deferredNodes();
         deferredSeen += deferred.size();
-        const std::set<MapNode*> deferredSet(deferred.begin(), deferred.end());
+        const std::set<NodeIndex> deferredSet(deferred.begin(), deferred.end());
         for (size_t j = 0; j < deferred.size(); ++j) {
-            MapNode* d = deferred[j];
-            EXPECT_EQ(d->outer, nullptr);
-            EXPECT_EQ(countLinks(d), 3);
-            EXPECT_EQ(d->colour, 0);
+            const NodeIndex d = deferred[j];
+            EXPECT_FALSE(map->isOuter(d));
+            EXPECT_EQ(neighboursOf(d).size(), 3u);
+            EXPECT_EQ(colourAt(d), 0);
             // A deferred node leads only to nodes still listed or deferred after it.
-            for (MapNode* m : neighboursOf(d)) {
+            for (const NodeIndex m : neighboursOf(d)) {
                 const auto pos = std::find(deferred.begin(), deferred.end(), m);
-                EXPECT_TRUE(pos == deferred.end() || pos < deferred.begin() + j);
+                EXPECT_TRUE(pos == deferred.end() || pos < deferred.begin() + static_cast<long>(j));
             }
         }
-        for (MapNode* m = map.nodeList; m; m = m->next) {
-            EXPECT_FALSE(!m->outer && countLinks(m) == 3) << m->number;
-            for (MapNode* k : neighboursOf(m)) EXPECT_FALSE(deferredSet.count(k));
-            for (NodeLink* l = m->parkedLinks; l; l = l->next) EXPECT_TRUE(deferredSet.count(l->node));
+        for (const NodeIndex m : listNodes()) {
+            EXPECT_FALSE(!map->isOuter(m) && neighboursOf(m).size() == 3) << numberOf(m);
+            for (const NodeIndex k : neighboursOf(m)) EXPECT_FALSE(deferredSet.count(k));
+            for (const NodeIndex k : eng.borders.parked(m)) EXPECT_TRUE(deferredSet.count(k));
         }
+        // The map itself is as built.
+        EXPECT_EQ(mapcheck::mapDigest(*map), builtDigest);
 
         // Start triangle: the listed node nearest the centre (first on ties) and two
         // of its neighbours, coloured 1, 2, 3 from the lowest, turning with aroundNext.
-        MapNode* a = map.nodeList;
-        for (MapNode* m = map.nodeList; m; m = m->next)
-            if (m->centreDistance < a->centreDistance) a = m;
-        MapNode* p = eng.ringEntry;
-        MapNode* u = p->ringNext;
-        MapNode* v = u->ringNext;
-        EXPECT_EQ(v->ringNext, p);
-        EXPECT_EQ(p->ringPrev, v);
-        EXPECT_EQ(v->ringPrev, u);
+        NodeIndex a = eng.list.head();
+        for (const NodeIndex m : listNodes())
+            if (map->centreDistance(m) < map->centreDistance(a)) a = m;
+        const NodeIndex p = state.ringEntry;
+        const NodeIndex u = fields.ringNext[p];
+        const NodeIndex v = fields.ringNext[u];
+        EXPECT_EQ(fields.ringNext[v], p);
+        EXPECT_EQ(fields.ringPrev[p], v);
+        EXPECT_EQ(fields.ringPrev[v], u);
         EXPECT_TRUE(a == p || a == u || a == v);
-        EXPECT_EQ(std::make_tuple(int(p->colour), int(u->colour), int(v->colour)), std::make_tuple(1, 2, 3));
+        EXPECT_EQ(std::make_tuple(int(colourAt(p)), int(colourAt(u)), int(colourAt(v))), std::make_tuple(1, 2, 3));
         EXPECT_TRUE(borders(p, u) && borders(u, v) && borders(v, p));
-        EXPECT_LE(p->y, u->y);
-        EXPECT_LE(p->y, v->y);
-        EXPECT_GE(cross(p, v, u), 0);
-        for (MapNode* m = map.nodeList; m; m = m->next) {
+        EXPECT_LE(map->site(p).y, map->site(u).y);
+        EXPECT_LE(map->site(p).y, map->site(v).y);
+        EXPECT_GE(cross(map->site(p), map->site(v), map->site(u)), 0);
+        for (const NodeIndex m : listNodes()) {
             int coloured = 0;
-            for (MapNode* k : neighboursOf(m)) coloured += k->colour != 0;
-            EXPECT_EQ(m->ringContacts, coloured);
+            for (const NodeIndex k : neighboursOf(m)) coloured += colourAt(k) != 0;
+            EXPECT_EQ(fields.ringContacts[m], coloured);
         }
     }
     EXPECT_GT(deferredSeen, 20u);
@@ -143,31 +147,34 @@ TEST_F(EnginePreparation, CascadeDefersTheFourBorderNodeInFront)
         SCOPED_TRACE(std::string(pathName(paths)) + (yFirst ? ", Y first" : ", X first"));
         colouring.setPaths(paths);
         buildCascadeMap(yFirst);
-        MapNode* x = at(yFirst ? 1 : 0);
-        MapNode* y = at(yFirst ? 0 : 1);
+        const NodeIndex x = at(yFirst ? 1 : 0);
+        const NodeIndex y = at(yFirst ? 0 : 1);
         eng.deferNodes();
-        EXPECT_EQ(listNodes(map.deferredList), (std::vector<MapNode*>{x, y}));
-        EXPECT_EQ(listNodes(map.nodeList), (std::vector<MapNode*>{at(2), at(3), at(4)}));
-        ASSERT_NE(at(2)->parkedLinks, nullptr);
-        EXPECT_EQ(at(2)->parkedLinks->node, x);  // parked last, so in front
-        EXPECT_EQ(at(2)->parkedLinks->next->node, y);
-        EXPECT_EQ(countLinks(at(2)), 2);
+        EXPECT_EQ(deferredNodes(), (std::vector<NodeIndex>{x, y}));
+        EXPECT_EQ(listNodes(), (std::vector<NodeIndex>{at(2), at(3), at(4)}));
+        const std::span<const NodeIndex> parked = eng.borders.parked(at(2));
+        ASSERT_EQ(parked.size(), 2u);
+        EXPECT_EQ(parked[0], x);  // parked last, so in front
+        EXPECT_EQ(parked[1], y);
+        EXPECT_EQ(neighboursOf(at(2)).size(), 2u);
         EXPECT_TRUE(ringsCoverLinks());
+        // The map keeps its lists: only the colouring's working lists changed.
+        EXPECT_EQ(map->links(at(2)).size(), 4u);
 
         // Completion colours X first; Y then sees X's colour.
-        at(2)->colour = colourR;
-        at(3)->colour = colourG;
-        at(4)->colour = colourY;
+        paintNode(at(2), colourR);
+        paintNode(at(3), colourG);
+        paintNode(at(4), colourY);
         EXPECT_EQ(eng.completeColouring(), CompletionOutcome::deferredRestored);
-        EXPECT_EQ(x->colour, 4);
-        EXPECT_EQ(y->colour, 3);
-        EXPECT_EQ(listNodes(map.nodeList), (std::vector<MapNode*>{at(2), at(3), at(4), x, y}));
-        EXPECT_EQ(map.deferredList, nullptr);
-        std::vector<MapNode*> o1 = neighboursOf(at(2));
+        EXPECT_EQ(colourAt(x), 4);
+        EXPECT_EQ(colourAt(y), 3);
+        EXPECT_EQ(listNodes(), (std::vector<NodeIndex>{at(2), at(3), at(4), x, y}));
+        EXPECT_EQ(eng.list.deferredHead(), noNode);
+        const std::vector<NodeIndex> o1 = neighboursOf(at(2));
         ASSERT_EQ(o1.size(), 4u);
         EXPECT_EQ(o1[2], x);  // parked links come back at the end, in parked order
         EXPECT_EQ(o1[3], y);
-        for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->parkedLinks, nullptr);
+        for (const NodeIndex m : listNodes()) EXPECT_FALSE(eng.borders.hasParked(m));
         EXPECT_TRUE(ringsCoverLinks());
         EXPECT_EQ(eng.verifyColouring(), 0);
     }
@@ -183,8 +190,8 @@ TEST_F(EnginePreparation, OnePassDefersEveryQualifyingNodeInListOrder)
                   {4, 5}, {5, 6}, {6, 4}},
                  {4, 5, 6});
     eng.deferNodes();
-    EXPECT_EQ(listNodes(map.deferredList), (std::vector<MapNode*>{at(3), at(2), at(1), at(0)}));
-    EXPECT_EQ(listNodes(map.nodeList), (std::vector<MapNode*>{at(4), at(5), at(6)}));
+    EXPECT_EQ(deferredNodes(), (std::vector<NodeIndex>{at(3), at(2), at(1), at(0)}));
+    EXPECT_EQ(listNodes(), (std::vector<NodeIndex>{at(4), at(5), at(6)}));
 }
 
 TEST_F(EnginePreparation, StartNodesAtEqualHeightKeepTheFirstAndTurnByPseudoAngle)
@@ -195,16 +202,16 @@ TEST_F(EnginePreparation, StartNodesAtEqualHeightKeepTheFirstAndTurnByPseudoAngl
         buildHandMap({{16383, 16383}, {16383 + side * 3600, 16383}, {16383 + side * 1600, 20000}},
                      {{0, 1}, {1, 2}, {2, 0}}, {0, 1, 2});
         eng.prepareColouring();
-        EXPECT_EQ(eng.ringEntry, at(0));
+        EXPECT_EQ(state.ringEntry, at(0));
         // To the right B has pseudo-angle 0 and stays last; to the left it is the greatest.
-        MapNode* expectedU = side > 0 ? at(2) : at(1);
-        EXPECT_EQ(at(0)->ringNext, expectedU);
-        EXPECT_EQ(expectedU->colour, 2);
+        const NodeIndex expectedU = side > 0 ? at(2) : at(1);
+        EXPECT_EQ(fields.ringNext[at(0)], expectedU);
+        EXPECT_EQ(colourAt(expectedU), 2);
     }
     // All three level: P is A, the earliest of them.
     buildHandMap({{16383, 16383}, {17000, 16383}, {9000, 16383}}, {{0, 1}, {1, 2}, {2, 0}}, {0, 1, 2});
     eng.prepareColouring();
-    EXPECT_EQ(eng.ringEntry, at(0));
+    EXPECT_EQ(state.ringEntry, at(0));
 }
 
 using EngineGrowth = EngineColouring;
@@ -220,89 +227,85 @@ TEST_F(EngineGrowth, InsertsBlocksAndCleansTheOuterBoundary)
         SCOPED_TRACE(std::string(pathName(paths)) + ", seed " + std::to_string(seed));
         buildSeeded(seed, n, paths);
         colouring.step(false);
-        for (MapNode* m = map.nodeList; m; m = m->next) m->swapCursor = 5;  // stale from an earlier conflict
-        MapNode* blockedCandidate = nullptr;
+        for (const NodeIndex m : listNodes()) fields.swapCursor[m] = 5;  // stale from an earlier conflict
+        NodeIndex blockedCandidate = noNode;
         while (!colouring.finished()) {
             const Phase before = colouring.phase();
-            std::map<MapNode*, MapNode*> oldPrev;
-            std::map<MapNode*, int> oldContacts;
-            std::map<MapNode*, int> oldColour;
-            for (MapNode* m = map.nodeList; m; m = m->next) {
-                oldPrev[m] = m->ringPrev;
-                oldContacts[m] = m->ringContacts;
-                oldColour[m] = m->colour;
-            }
+            const std::vector<NodeIndex> oldPrev = fields.ringPrev;
+            const std::vector<int16_t> oldContacts = fields.ringContacts;
+            std::vector<int> oldColour;
+            for (const HotNode& h : fields.hot) oldColour.push_back(h.colour);
             const size_t ringBefore = ringNodes().size();
-            MapNode* arcF = eng.arcFirst;
-            MapNode* arcL = eng.arcLast;
-            const uint8_t wasDone = eng.growthDone;
+            const NodeIndex arcF = state.arcFirst;
+            const NodeIndex arcL = state.arcLast;
+            const bool wasDone = state.growthDone;
             colouring.step(false);
             const Phase after = colouring.phase();
 
             if (before == Phase::grow && after == Phase::grow) {
                 ++inserted;
-                MapNode* c = eng.ringEntry;
+                const NodeIndex c = state.ringEntry;
                 EXPECT_EQ(oldColour[c], 0);
-                MapNode* first = c->ringNext;
-                MapNode* last = c->ringPrev;
-                std::vector<MapNode*> arc;
-                for (MapNode* m = first; m; m = oldPrev[m]) {
+                const NodeIndex first = fields.ringNext[c];
+                const NodeIndex last = fields.ringPrev[c];
+                std::vector<NodeIndex> arc;
+                for (NodeIndex m = first; m != noNode; m = oldPrev[m]) {
                     arc.push_back(m);
                     if (m == last || arc.size() > ringBefore) break;
                 }
                 ASSERT_EQ(arc.back(), last);
-                std::set<MapNode*> arcSet(arc.begin(), arc.end());
-                std::set<MapNode*> touched;
-                for (MapNode* m : neighboursOf(c))
+                const std::set<NodeIndex> arcSet(arc.begin(), arc.end());
+                std::set<NodeIndex> touched;
+                for (const NodeIndex m : neighboursOf(c))
                     if (oldColour[m] != 0) touched.insert(m);
                 EXPECT_EQ(arcSet, touched);
                 unsigned mask = 0;
-                for (MapNode* m : arc) mask |= 1u << oldColour[m];
-                EXPECT_EQ(c->colour, leastFree(mask & 0x1E));
+                for (const NodeIndex m : arc) mask |= 1u << oldColour[m];
+                EXPECT_EQ(colourAt(c), leastFree(mask & 0x1E));
                 EXPECT_EQ(ringNodes().size(), ringBefore + 1 - (arc.size() - 2));
-                for (MapNode* m : neighboursOf(c)) EXPECT_EQ(m->ringContacts, oldContacts[m] + 1);
-            } else if (before == Phase::grow && after == Phase::locate && eng.candidate) {
+                for (const NodeIndex m : neighboursOf(c)) EXPECT_EQ(fields.ringContacts[m], oldContacts[m] + 1);
+            } else if (before == Phase::grow && after == Phase::locate && state.candidate != noNode) {
                 ++blocked;
-                blockedCandidate = eng.candidate;
-                EXPECT_EQ(eng.candidate->colour, colourBlocked);
-                EXPECT_EQ(eng.pivot, nullptr);
-                const std::vector<MapNode*> arc = arcNodes(eng.arcFirst, eng.arcLast);
+                blockedCandidate = state.candidate;
+                EXPECT_EQ(colourAt(state.candidate), colourBlocked);
+                EXPECT_EQ(state.pivot, noNode);
+                const std::vector<NodeIndex> arc = arcNodes(state.arcFirst, state.arcLast);
                 EXPECT_EQ(colourMask(arc), 0x1Eu);
-                EXPECT_EQ(std::set<MapNode*>(arc.begin(), arc.end()), colouredNeighbours(eng.candidate));
-                const std::vector<MapNode*> ring = ringNodes();
-                EXPECT_EQ(std::count(ring.begin(), ring.end(), eng.candidate), 0);
-                for (MapNode* m = map.nodeList; m; m = m->next) {
-                    EXPECT_EQ(m->swapCursor, 0);
-                    EXPECT_EQ(m->ringContacts, oldContacts[m]);
+                EXPECT_EQ(std::set<NodeIndex>(arc.begin(), arc.end()), colouredNeighbours(state.candidate));
+                const std::vector<NodeIndex> ring = ringNodes();
+                EXPECT_EQ(std::count(ring.begin(), ring.end(), state.candidate), 0);
+                for (const NodeIndex m : listNodes()) {
+                    EXPECT_EQ(fields.swapCursor[m], 0);
+                    EXPECT_EQ(fields.ringContacts[m], oldContacts[m]);
                 }
             } else if (before == Phase::grow && after == Phase::locate) {
                 ++outerCleanups;
-                EXPECT_EQ(eng.growthDone, 1);
-                EXPECT_EQ(eng.arcFirst, eng.ringEntry);
-                EXPECT_EQ(eng.arcLast, eng.ringEntry->ringNext);
+                EXPECT_TRUE(state.growthDone);
+                EXPECT_EQ(state.arcFirst, state.ringEntry);
+                EXPECT_EQ(state.arcLast, fields.ringNext[state.ringEntry]);
                 EXPECT_TRUE(outerHasColour4());
-                for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_EQ(m->swapCursor, 0);
+                for (const NodeIndex m : listNodes()) EXPECT_EQ(fields.swapCursor[m], 0);
             } else if (before == Phase::grow) {
                 // Growth ended: the boundary carries no colour 4.
                 EXPECT_FALSE(outerHasColour4());
-            } else if (after == Phase::grow && blockedCandidate && !wasDone) {
+            } else if (after == Phase::grow && blockedCandidate != noNode && !wasDone) {
                 // Conflict resolution freed the arc of colour 4 and inserted the candidate with it.
                 ++blockedInserted;
-                MapNode* c = blockedCandidate;
-                EXPECT_EQ(c->colour, 4);
-                EXPECT_EQ(eng.ringEntry, c);
-                EXPECT_EQ(c->ringNext, arcF);
-                EXPECT_EQ(c->ringPrev, arcL);
-                EXPECT_EQ(arcF->ringPrev, c);
-                EXPECT_EQ(arcL->ringNext, c);
-                EXPECT_EQ(eng.arcFirst, nullptr);
-                EXPECT_EQ(eng.pivot, nullptr);
-                for (MapNode* m : neighboursOf(c)) EXPECT_EQ(m->ringContacts, oldContacts[m] + 1);
-                blockedCandidate = nullptr;
+                const NodeIndex c = blockedCandidate;
+                EXPECT_EQ(colourAt(c), 4);
+                EXPECT_EQ(state.ringEntry, c);
+                EXPECT_EQ(fields.ringNext[c], arcF);
+                EXPECT_EQ(fields.ringPrev[c], arcL);
+                EXPECT_EQ(fields.ringPrev[arcF], c);
+                EXPECT_EQ(fields.ringNext[arcL], c);
+                EXPECT_EQ(state.arcFirst, noNode);
+                EXPECT_EQ(state.pivot, noNode);
+                for (const NodeIndex m : neighboursOf(c)) EXPECT_EQ(fields.ringContacts[m], oldContacts[m] + 1);
+                blockedCandidate = noNode;
             } else if (after == Phase::grow && wasDone) {
                 // The clean-up is over when the ring holds no colour 4 any more.
-                for (MapNode* m : ringNodes()) EXPECT_NE(m->colour, 4);
-                EXPECT_EQ(eng.growthDone, 1);
+                for (const NodeIndex m : ringNodes()) EXPECT_NE(colourAt(m), 4);
+                EXPECT_TRUE(state.growthDone);
                 EXPECT_EQ(eng.growRing(), GrowthOutcome::finished);
             }
             if (before != Phase::verify && after != Phase::finished) {
@@ -331,14 +334,14 @@ TEST_F(EngineGrowth, EqualDistancesInsertTheEarlierNodeFirst)
         sites[i1] = c1;
         sites[i2] = c2;
         buildHandMap(sites, {{0, 1}, {1, 2}, {2, 0}, {0, i1}, {i1, 2}, {1, i2}, {i2, 2}}, {0, i1, 2, i2, 1});
-        ASSERT_EQ(at(i1)->centreDistance, at(i2)->centreDistance);
+        ASSERT_EQ(map->centreDistance(at(i1)), map->centreDistance(at(i2)));
         eng.prepareColouring();
-        ASSERT_EQ(at(3)->ringContacts, 2);
-        ASSERT_EQ(at(4)->ringContacts, 2);
+        ASSERT_EQ(fields.ringContacts[at(3)], 2);
+        ASSERT_EQ(fields.ringContacts[at(4)], 2);
         EXPECT_EQ(eng.growRing(), GrowthOutcome::inserted);
-        EXPECT_EQ(eng.ringEntry, at(3));
+        EXPECT_EQ(state.ringEntry, at(3));
         EXPECT_EQ(eng.growRing(), GrowthOutcome::inserted);
-        EXPECT_EQ(eng.ringEntry, at(4));
+        EXPECT_EQ(state.ringEntry, at(4));
     }
 }
 
@@ -354,13 +357,13 @@ TEST_F(EngineCompletion, DeferredNodeTakesTheLeastColourItsNeighboursLeave)
         buildHandMap({{16000, 16000}, {1000, 30000}, {31000, 30000}, {16000, 1000}},
                      {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {2, 3}, {3, 1}}, {1, 2, 3});
         eng.deferNodes();
-        ASSERT_EQ(map.deferredList, at(0));
-        at(1)->colour = colourCode(c1);
-        at(2)->colour = colourCode(c2);
-        at(3)->colour = colourCode(c3);
+        ASSERT_EQ(eng.list.deferredHead(), at(0));
+        paintNode(at(1), c1);
+        paintNode(at(2), c2);
+        paintNode(at(3), c3);
         EXPECT_EQ(eng.completeColouring(), CompletionOutcome::deferredRestored);
-        EXPECT_EQ(at(0)->colour, expected);
-        EXPECT_EQ(map.nodeList->next->next->next, at(0));
+        EXPECT_EQ(colourAt(at(0)), expected);
+        EXPECT_EQ(listNodes(), (std::vector<NodeIndex>{at(1), at(2), at(3), at(0)}));
     }
 }
 
@@ -368,21 +371,21 @@ TEST_F(EngineCompletion, WithoutDeferredNodesOnlyResetsTheEngine)
 {
     buildSeeded(1, 3);
     eng.prepareColouring();
-    eng.pathFlag = 1;
-    eng.growthDone = 1;
-    eng.pivot = eng.arcFirst = eng.arcLast = eng.pathHead = eng.pathTail = eng.pathCursor = eng.candidate =
-        map.nodeList;
-    const std::vector<MapNode*> order = listNodes(map.nodeList);
+    EngineState& s = eng.state;
+    s.pathFlag = true;
+    s.growthDone = true;
+    s.pivot = s.arcFirst = s.arcLast = s.pathHead = s.pathTail = s.pathCursor = s.candidate = eng.list.head();
+    const std::vector<NodeIndex> order = listNodes();
     EXPECT_EQ(eng.completeColouring(), CompletionOutcome::nothingDeferred);
-    EXPECT_EQ(listNodes(map.nodeList), order);
-    EXPECT_EQ(eng.growthDone, 0);
-    EXPECT_EQ(eng.pathFlag, 0);
-    for (MapNode* g : {eng.pivot, eng.arcFirst, eng.arcLast, eng.pathHead, eng.pathTail, eng.pathCursor,
-                       eng.candidate, eng.ringEntry})
-        EXPECT_EQ(g, nullptr);
-    for (MapNode* m = map.nodeList; m; m = m->next) EXPECT_NE(m->colour, 0);  // colours stay
+    EXPECT_EQ(listNodes(), order);
+    EXPECT_FALSE(s.growthDone);
+    EXPECT_FALSE(s.pathFlag);
+    for (const NodeIndex g : {s.pivot, s.arcFirst, s.arcLast, s.pathHead, s.pathTail, s.pathCursor, s.candidate,
+                              s.ringEntry})
+        EXPECT_EQ(g, noNode);
+    for (const NodeIndex m : listNodes()) EXPECT_NE(colourAt(m), 0);  // colours stay
     eng.restoreDeferred();  // nothing deferred: nothing changes
-    EXPECT_EQ(listNodes(map.nodeList), order);
+    EXPECT_EQ(listNodes(), order);
 }
 
 using EngineVerification = EngineColouring;
@@ -391,7 +394,7 @@ TEST_F(EngineVerification, ReportsTheFirstNodeThatBreaksARule)
 {
     buildCascadeMap(false);  // list: X, Y, O1, O2, O3; O1..O3 outer
     auto paint = [this](std::vector<int> c) {
-        for (int i = 0; i < 5; ++i) at(i)->colour = colourCode(c[i]);
+        for (int i = 0; i < 5; ++i) paintNode(at(i), c[i]);
     };
     paint({4, 3, 1, 2, 3});
     EXPECT_EQ(eng.verifyColouring(), 0);
@@ -408,7 +411,7 @@ TEST_F(EngineVerification, ReportsTheFirstNodeThatBreaksARule)
     paint({4, 3, 1, 1, 0});  // O1 and O2 clash before O3's missing colour
     EXPECT_EQ(eng.verifyColouring(), 3);
     paint({4, 3, 1, 2, 3});
-    at(1)->colour = colourCode(6);
+    paintNode(at(1), 6);
     EXPECT_EQ(eng.verifyColouring(), 2);
 }
 
@@ -423,8 +426,8 @@ TEST_F(EngineVerification, RunToEndColouringsAreProperOverManyMaps)
             const uint16_t r = colouring.run();
             ASSERT_EQ(colouring.phase(), Phase::finished);
             EXPECT_EQ(r, firstBadNode()) << "seed " << seed << " n " << n;
-            EXPECT_EQ(map.deferredList, nullptr);
-            EXPECT_EQ(static_cast<int>(listNodes(map.nodeList).size()), n);
+            EXPECT_EQ(eng.list.deferredHead(), noNode);
+            EXPECT_EQ(static_cast<int>(listNodes().size()), n);
             checked += r == 0;
         }
     }

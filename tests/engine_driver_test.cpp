@@ -5,15 +5,15 @@
 #include "runs/export.h"
 #include "runs/trace.h"
 #include <string>
-#include <thread>
 
 using namespace enginetest;
 
 namespace {
-std::string colourDigits(const Map& map)
+std::string colourDigits(const Colouring& colouring)
 {
     std::string s;
-    for (MapNode* n = map.nodeList; n; n = n->next) s += char('0' + n->colour);
+    for (NodeIndex v = colouring.firstListed(); v != noNode; v = colouring.nextListed(v))
+        s += char('0' + colouring.colour(v));
     return s;
 }
 
@@ -37,14 +37,14 @@ TEST_F(EngineDriver, DoesNothingWithoutMapOrOnceFinished)
     buildSeeded(1, 100);
     expectReport(colouring.step(true), true, true, true, 0);  // a correct colouring verifies 0
     ASSERT_EQ(colouring.phase(), Phase::finished);
-    const std::string before = colourDigits(map);
-    const std::vector<MapNode*> order = listNodes(map.nodeList);
+    const std::string before = colourDigits(colouring);
+    const std::vector<NodeIndex> order = listNodes();
     expectReport(colouring.step(false), false, false, false, 0);
     expectReport(colouring.step(true), false, false, false, 0);
     EXPECT_EQ(colouring.run(), 0);
     EXPECT_EQ(colouring.phase(), Phase::finished);
-    EXPECT_EQ(colourDigits(map), before);
-    EXPECT_EQ(listNodes(map.nodeList), order);
+    EXPECT_EQ(colourDigits(colouring), before);
+    EXPECT_EQ(listNodes(), order);
 }
 
 TEST_F(EngineDriver, FirstStepPreparesOnlyAndReportsAColouringUnderWay)
@@ -66,7 +66,7 @@ TEST_F(EngineDriver, SingleStepsContinueThroughAtOnceTransitions)
         buildSeeded(seed, 100);
         while (!colouring.finished()) {
             const Phase before = colouring.phase();
-            const bool hadDeferred = map.deferredList != nullptr;
+            const bool hadDeferred = eng.list.deferredHead() != noNode;
             const StepReport r = colouring.step(false);
             const Phase after = colouring.phase();
             switch (before) {
@@ -99,7 +99,7 @@ TEST_F(EngineDriver, GrowthEndWithoutDeferredNodesVerifiesInTheSameStep)
     buildSeeded(1, 3);
     colouring.step(false);
     ASSERT_EQ(colouring.phase(), Phase::grow);
-    ASSERT_EQ(map.deferredList, nullptr);
+    ASSERT_EQ(eng.list.deferredHead(), noNode);
     expectReport(colouring.step(false), true, true, true, 0);
     EXPECT_EQ(colouring.phase(), Phase::finished);
 }
@@ -134,31 +134,31 @@ TEST_F(EngineDriver, TimeLimitAtTheStartLeavesTheMapUncolouredAndFails)
     const StepReport r = colouring.step(true);
     EXPECT_EQ(colouring.phase(), Phase::finished);
     EXPECT_EQ(colouredCount(), 0);
-    expectReport(r, true, true, true, static_cast<uint16_t>(map.nodeList->number));
+    expectReport(r, true, true, true, static_cast<uint16_t>(numberOf(eng.list.head())));
     EXPECT_EQ(r.result, firstBadNode());
 }
 
 TEST_F(EngineDriver, TimeLimitMidConflictStillCompletesAndVerifies)
 {
     buildSeeded(36, 100);
-    stepUntil([&] { return colouring.phase() == Phase::freePivot && eng.candidate; });
+    stepUntil([&] { return colouring.phase() == Phase::freePivot && state.candidate != noNode; });
     ASSERT_EQ(colouring.phase(), Phase::freePivot);
-    ASSERT_NE(map.deferredList, nullptr);
-    const MapNode* blocked = eng.candidate;
+    ASSERT_NE(eng.list.deferredHead(), noNode);
+    const NodeIndex blocked = state.candidate;
     const auto bordersBefore = allBorders();
     useSteppingClock(500, 11000);  // the first check is already past the limit
     const StepReport r = colouring.step(true);
     EXPECT_EQ(colouring.phase(), Phase::finished);
-    EXPECT_EQ(map.deferredList, nullptr);
+    EXPECT_EQ(eng.list.deferredHead(), noNode);
     EXPECT_EQ(allBorders(), bordersBefore);
-    EXPECT_EQ(static_cast<int>(listNodes(map.nodeList).size()), map.nodeStorageCount());
-    EXPECT_EQ(blocked->colour, colourBlocked);
+    EXPECT_EQ(static_cast<int>(listNodes().size()), map->nodeCount());
+    EXPECT_EQ(colourAt(blocked), colourBlocked);
     EXPECT_TRUE(r.verified);
     EXPECT_NE(r.result, 0);
     EXPECT_EQ(r.result, firstBadNode());
-    EXPECT_EQ(eng.candidate, nullptr);  // completion reset the engine's references
-    EXPECT_EQ(eng.pivot, nullptr);
-    EXPECT_EQ(eng.pathHead, nullptr);
+    EXPECT_EQ(state.candidate, noNode);  // completion reset the engine's references
+    EXPECT_EQ(state.pivot, noNode);
+    EXPECT_EQ(state.pathHead, noNode);
 }
 
 TEST_F(EngineDriver, TimeLimitUsesTheWrappingDifferenceAndSparesSingleSteps)
@@ -183,21 +183,21 @@ TEST_F(EngineDriver, ClearColouringMidwayRestoresTheBuiltMap)
         buildSeeded(36, 100);
         const auto built = allBorders();
         for (long k = 0; k < steps; ++k) colouring.step(false);
-        ASSERT_NE(map.deferredList, nullptr);
+        ASSERT_NE(eng.list.deferredHead(), noNode);
         colouring.clear();
         EXPECT_EQ(colouring.phase(), Phase::prepare);
-        EXPECT_EQ(map.deferredList, nullptr);
-        EXPECT_EQ(static_cast<int>(listNodes(map.nodeList).size()), map.nodeStorageCount());
+        EXPECT_EQ(eng.list.deferredHead(), noNode);
+        EXPECT_EQ(static_cast<int>(listNodes().size()), map->nodeCount());
         EXPECT_EQ(allBorders(), built);
-        for (MapNode* n = map.nodeList; n; n = n->next) {
-            EXPECT_EQ(n->parkedLinks, nullptr);
-            EXPECT_EQ(n->colour, 0);
-            EXPECT_EQ(n->ringContacts, 0);
-            EXPECT_EQ(n->pathMark, 0);
+        for (const NodeIndex n : listNodes()) {
+            EXPECT_FALSE(eng.borders.hasParked(n));
+            EXPECT_EQ(colourAt(n), 0);
+            EXPECT_EQ(fields.ringContacts[n], 0);
+            EXPECT_EQ(fields.pathMark[n], PathMark::none);
         }
         EXPECT_TRUE(ringsCoverLinks());
-        EXPECT_EQ(colouring.state().ringEntry, nullptr);
-        EXPECT_EQ(colouring.state().pivot, nullptr);
+        EXPECT_EQ(colouring.state().ringEntry, noNode);
+        EXPECT_EQ(colouring.state().pivot, noNode);
         // The cleared map colours again to the end.
         expectReport(colouring.step(true), true, true, true, 0);
         EXPECT_EQ(colouring.phase(), Phase::finished);
@@ -205,133 +205,69 @@ TEST_F(EngineDriver, ClearColouringMidwayRestoresTheBuiltMap)
     }
 }
 
-// A colouring is bound to its map object; a rebuilt or released map must not
-// leave it holding references into the old nodes.
-TEST_F(EngineDriver, ColouringFollowsItsMapThroughRebuildsAndReleases)
+// A colouring starts again on the same map or on another: restart gives
+// exactly the colouring a new Colouring would give, whatever state the old
+// one was in.
+TEST_F(EngineDriver, RestartStartsAFreshColouringOfTheSameOrAnotherMap)
 {
     buildSeeded(36, 100);
     stepUntil([&] { return colouring.phase() == Phase::walkPath; });
     ASSERT_EQ(colouring.phase(), Phase::walkPath);
-    ASSERT_NE(colouring.state().pivot, nullptr);
+    ASSERT_NE(colouring.state().pivot, noNode);
 
-    // Rebuilt behind the colouring's back: the next read starts afresh.
-    map.build(37, 100);
+    const std::shared_ptr<const Map> other = Map::build(37, 100);
+    colouring.restart(other);
     const EngineState& s = colouring.state();
     EXPECT_EQ(s.EnginePhase, Phase::prepare);
-    for (MapNode* r : {s.ringEntry, s.candidate, s.arcFirst, s.arcLast, s.pivot, s.pathHead, s.pathTail,
-                       s.pathCursor})
-        EXPECT_EQ(r, nullptr);
-    EXPECT_EQ(s.growthDone, 0);
-    EXPECT_EQ(s.pathFlag, 0);
-    // It colours the new map as a fresh colouring of it does.
-    const TraceSummary followed = stepToEnd(colouring);
-    Map other;
-    other.build(37, 100);
+    for (NodeIndex r : {s.ringEntry, s.candidate, s.arcFirst, s.arcLast, s.pivot, s.pathHead, s.pathTail, s.pathCursor})
+        EXPECT_EQ(r, noNode);
+    EXPECT_FALSE(s.growthDone);
+    EXPECT_FALSE(s.pathFlag);
+    EXPECT_EQ(&colouring.map(), other.get());
+    const TraceSummary restarted = stepToEnd(colouring);
     Colouring fresh(other);
     const TraceSummary expected = stepToEnd(fresh);
-    EXPECT_EQ(followed.digest, expected.digest);
-    EXPECT_EQ(followed.steps, expected.steps);
-    EXPECT_EQ(followed.verify, 0);
+    EXPECT_EQ(restarted.digest, expected.digest);
+    EXPECT_EQ(restarted.steps, expected.steps);
+    EXPECT_EQ(restarted.verify, 0);
 
-    // Released midway: nothing to step, the state names no node.
+    // The same map, in the middle of a shake and after a whole colouring.
     buildSeeded(155, 100);
+    const TraceSummary first = stepToEnd(colouring);
+    colouring.restart();
     stepUntil([&] { return colouring.phase() == Phase::shake; });
     ASSERT_EQ(colouring.phase(), Phase::shake);
-    map.release();
-    EXPECT_EQ(colouring.phase(), Phase::prepare);
-    EXPECT_EQ(colouring.state().pathCursor, nullptr);
+    colouring.restart();
+    EXPECT_EQ(colouredCount(), 0);
+    EXPECT_EQ(static_cast<int>(listNodes().size()), map->nodeCount());
+    const TraceSummary again = stepToEnd(colouring);
+    EXPECT_EQ(again.digest, first.digest);
+
+    // An empty map: nothing to step.
+    colouring.restart(nullptr);
     expectReport(colouring.step(true), false, false, false, 0);
     EXPECT_FALSE(colouring.finished());
-
-    // A step straight after a rebuild, without a read in between, also starts afresh.
-    buildSeeded(155, 100);
-    colouring.run();
-    map.build(155, 100);
-    expectReport(colouring.step(false), true, false, false, 0);
-    EXPECT_EQ(colouring.phase(), Phase::grow);
-    EXPECT_EQ(colouredCount(), 3);
+    EXPECT_TRUE(colouring.map().empty());
 }
 
-TEST_F(EngineDriver, RestartAndResetDropTheReferences)
+TEST_F(EngineDriver, ResetDropsTheReferencesAndKeepsOrClearsTheColours)
 {
     buildSeeded(155, 100);
     stepUntil([&] { return colouring.phase() == Phase::shake; });
-    ASSERT_NE(eng.pathCursor, nullptr);
-    const std::string coloursMidway = colourDigits(map);
+    ASSERT_NE(state.pathCursor, noNode);
+    const std::string coloursMidway = colourDigits(colouring);
 
     colouring.reset(false);  // references dropped, colours and phase stay
     EXPECT_EQ(colouring.phase(), Phase::shake);
-    EXPECT_EQ(eng.pathCursor, nullptr);
-    EXPECT_EQ(eng.pivot, nullptr);
-    EXPECT_EQ(eng.ringEntry, nullptr);
-    EXPECT_EQ(colourDigits(map), coloursMidway);
-
-    colouring.restart();
-    EXPECT_EQ(colouring.phase(), Phase::prepare);
-    EXPECT_EQ(colourDigits(map), coloursMidway);
+    EXPECT_EQ(state.pathCursor, noNode);
+    EXPECT_EQ(state.pivot, noNode);
+    EXPECT_EQ(state.ringEntry, noNode);
+    EXPECT_EQ(colourDigits(colouring), coloursMidway);
 
     colouring.reset(true);
-    for (MapNode* n = map.nodeList; n; n = n->next) {
-        EXPECT_EQ(n->colour, 0);
-        EXPECT_EQ(n->ringContacts, 0);
-        EXPECT_EQ(n->pathMark, 0);
-    }
-}
-
-// Each thread owns its map and colouring: nothing is shared between them, so
-// colourings made at once give what they give one after the other.
-namespace {
-struct SeedResult {
-    uint16_t runResult;
-    uint64_t runExport;  // the export file of the run-to-end colouring
-    std::string runColours;
-    TraceSummary stepped;
-};
-
-std::vector<SeedResult> colourSeeds(uint32_t first, uint32_t last)
-{
-    std::vector<SeedResult> out;
-    Map map;
-    // A clock that never moves: a slow machine must not cut a run short.
-    Colouring colouring(map, [] { return 0u; });
-    for (uint32_t seed = first; seed <= last; ++seed) {
-        SeedResult r;
-        map.build(seed, 1000);
-        r.runResult = colouring.run();
-        r.runExport = fnv1a(exportContent(map));
-        r.runColours = colourRow(nodesByNumber(map));
-        map.build(seed, 1000);
-        r.stepped = stepToEnd(colouring);
-        out.push_back(r);
-    }
-    return out;
-}
-}  // namespace
-
-TEST(EngineThreads, ColouringsOnTwoThreadsMatchTheSameColouringsOneAfterTheOther)
-{
-    std::vector<SeedResult> one, two;
-    std::thread a([&] { one = colourSeeds(1, 6); });
-    std::thread b([&] { two = colourSeeds(7, 12); });
-    a.join();
-    b.join();
-    std::vector<SeedResult> together = one;
-    together.insert(together.end(), two.begin(), two.end());
-
-    const std::vector<SeedResult> alone = colourSeeds(1, 12);
-    ASSERT_EQ(together.size(), alone.size());
-    for (size_t i = 0; i < alone.size(); ++i) {
-        SCOPED_TRACE("seed " + std::to_string(i + 1));
-        EXPECT_EQ(together[i].runResult, alone[i].runResult);
-        EXPECT_EQ(together[i].runExport, alone[i].runExport);
-        EXPECT_EQ(together[i].runColours, alone[i].runColours);
-        EXPECT_EQ(together[i].stepped.digest, alone[i].stepped.digest);
-        EXPECT_EQ(together[i].stepped.steps, alone[i].stepped.steps);
-        EXPECT_EQ(together[i].stepped.verify, alone[i].stepped.verify);
-        EXPECT_EQ(together[i].stepped.colours, alone[i].stepped.colours);
-        // Stepping and running agree, and every colouring is correct.
-        EXPECT_EQ(alone[i].stepped.colours, alone[i].runColours);
-        EXPECT_EQ(alone[i].runResult, 0);
-        EXPECT_EQ(alone[i].stepped.verify, 0);
+    for (const NodeIndex n : listNodes()) {
+        EXPECT_EQ(colourAt(n), 0);
+        EXPECT_EQ(fields.ringContacts[n], 0);
+        EXPECT_EQ(fields.pathMark[n], PathMark::none);
     }
 }

@@ -1,11 +1,14 @@
 // Helpers shared by the engine tests: a fixture owning one map and its
 // colouring, seeded and hand-built maps, independent checks of a colouring and
-// of the map's structure, stepping helpers and a test clock.
+// of the working borders, stepping helpers and a test clock.
 #pragma once
 #include <gtest/gtest.h>
 #include "engine/colouring.h"
-#include "engine/internal.h"
+#include "engine/work.h"
+#include "map/builder.h"
 #include "map/map.h"
+#include "runs/clocks.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -21,136 +24,122 @@ struct Site {
     int x, y;
 };
 
-inline bool borders(const MapNode* a, const MapNode* b) { return findLink(a, b) != nullptr; }
-
-inline std::vector<MapNode*> listNodes(MapNode* head)
-{
-    std::vector<MapNode*> v;
-    for (MapNode* n = head; n; n = n->next) v.push_back(n);
-    return v;
-}
-
-inline std::vector<MapNode*> neighboursOf(const MapNode* n)
-{
-    std::vector<MapNode*> v;
-    for (NodeLink* l = n->links; l; l = l->next) v.push_back(l->node);
-    return v;
-}
-
-// A clock for the time limit that advances by `stride` ms at every reading.
-inline Clock steppingClock(uint32_t start, uint32_t stride)
-{
-    return [now = start, stride]() mutable {
-        const uint32_t t = now;
-        now += stride;
-        return t;
-    };
-}
-
-// One map and its colouring, with the real clock until a test installs another.
 // Rules with a fast and a reference path run on both.
 inline constexpr Paths bothPaths[] = {Paths::fast, Paths::reference};
 inline const char* pathName(Paths p) { return p == Paths::fast ? "fast paths" : "reference paths"; }
 
+// One map and its colouring, with the real clock until a test installs
+// another. Nodes are addressed by index; in a hand-built map node i has
+// number i + 1 and list position i.
 class EngineTest : public ::testing::Test {
 protected:
-    Map map;
+    std::shared_ptr<const Map> map = std::make_shared<const Map>();
     Colouring colouring{map};
-    Engine& eng = colouring.engine();
+    ColouringWork& eng = ColouringAccess::work(colouring);
+    NodeFields& fields = eng.fields;
+    const EngineState& state = eng.state;
 
     // Builds the map of (seed, n) the way a map request does; the colouring
     // starts afresh, on the given paths.
     void buildSeeded(uint32_t seed, int n, Paths paths = Paths::fast)
     {
-        map.build(seed, n, {paths});
+        map = Map::build(seed, n, {paths});
         colouring.setPaths(paths);
-        colouring.restart();
+        colouring.restart(map);
     }
 
-    // A hand-built map: node i (storage slot and list position i, number i + 1)
-    // at sites[i]; each border adds a link at the front of both owners' lists;
-    // `outerCycle` lists the outer boundary in `outer` order.
+    // A hand-built map: node i at sites[i]; each border adds a link at the
+    // front of both owners' lists; `outerCycle` lists the outer boundary in
+    // `outer` order.
     void buildHandMap(const std::vector<Site>& sites, const std::vector<std::pair<int, int>>& borderPairs,
                       const std::vector<int>& outerCycle)
     {
-        const int n = static_cast<int>(sites.size());
-        MapNode* storage = map.allocateNodes(n);
-        for (int i = 0; i < n; ++i) {
-            MapNode& m = storage[i];
-            m.x = sites[i].x;
-            m.y = sites[i].y;
-            const double dx = m.x - 16383.0, dy = m.y - 16383.0;
-            m.centreDistance = static_cast<int32_t>(std::floor(std::sqrt(dx * dx + dy * dy) + 0.5));
-            m.number = static_cast<int16_t>(i + 1);
-            m.next = i + 1 < n ? &storage[i + 1] : nullptr;
-        }
-        map.nodeList = &storage[0];
-        auto linkFront = [this](MapNode& owner, MapNode& neighbour) {
-            NodeLink* l = map.newLink();
-            *l = NodeLink{owner.links, nullptr, nullptr, &neighbour};
-            owner.links = l;
-        };
+        MapAssembly parts;
+        for (const Site& s : sites) parts.sites.push_back({s.x, s.y});
+        parts.links.resize(sites.size());
         for (auto [a, b] : borderPairs) {
-            linkFront(storage[a], storage[b]);
-            linkFront(storage[b], storage[a]);
+            parts.links[static_cast<size_t>(a)].insert(parts.links[static_cast<size_t>(a)].begin(), static_cast<NodeIndex>(b));
+            parts.links[static_cast<size_t>(b)].insert(parts.links[static_cast<size_t>(b)].begin(), static_cast<NodeIndex>(a));
         }
-        const size_t m = outerCycle.size();
-        for (size_t k = 0; k < m; ++k) {
-            storage[outerCycle[k]].outer = &storage[outerCycle[(k + 1) % m]];
-            storage[outerCycle[k]].visited = 1;
-        }
-        map.outerStart = m ? &storage[outerCycle[0]] : nullptr;
-        orderNeighbours(map);
-        colouring.restart();
+        for (int v : outerCycle) parts.outerCycle.push_back(static_cast<NodeIndex>(v));
+        map = parts.assemble();
+        colouring.restart(map);
     }
 
-    // Node of a hand-built map by storage slot.
-    MapNode* at(int i) const { return &map.nodeStorage()[i]; }
+    static NodeIndex at(int i) { return static_cast<NodeIndex>(i); }
+    int numberOf(NodeIndex v) const { return v == noNode ? 0 : map->number(v); }
+    ColourCode colourAt(NodeIndex v) const { return fields.colour(v); }
+    void paintNode(NodeIndex v, int c) { fields.hot[v].colour = colourCode(c); }
 
-    void useSteppingClock(uint32_t start, uint32_t stride) { colouring.setClock(steppingClock(start, stride)); }
+    void useSteppingClock(uint32_t start, uint32_t stride) { colouring.setClock(steppingClock(stride, start - stride)); }
+
+    std::vector<NodeIndex> listNodes() const
+    {
+        std::vector<NodeIndex> v;
+        eng.list.forEach([&](NodeIndex n) { v.push_back(n); });
+        return v;
+    }
+    std::vector<NodeIndex> deferredNodes() const
+    {
+        std::vector<NodeIndex> v;
+        for (NodeIndex n = eng.list.deferredHead(); n != noNode; n = eng.list.next(n)) v.push_back(n);
+        return v;
+    }
+    // A node's current neighbours, in list order.
+    std::vector<NodeIndex> neighboursOf(NodeIndex v) const
+    {
+        const std::span<const NodeIndex> l = eng.borders.links(v);
+        return {l.begin(), l.end()};
+    }
+    bool borders(NodeIndex a, NodeIndex b) const
+    {
+        const std::vector<NodeIndex> l = neighboursOf(a);
+        return std::find(l.begin(), l.end(), b) != l.end();
+    }
 
     // The path from pathHead along pathNext, bounded by the node count.
-    std::vector<MapNode*> pathNodes() const
+    std::vector<NodeIndex> pathNodes() const
     {
-        std::vector<MapNode*> v;
-        for (MapNode* n = eng.pathHead; n && static_cast<int>(v.size()) <= map.nodeStorageCount(); n = n->pathNext)
+        std::vector<NodeIndex> v;
+        for (NodeIndex n = state.pathHead; n != noNode && static_cast<int>(v.size()) <= map->nodeCount();
+             n = fields.pathNext[n])
             v.push_back(n);
         return v;
     }
 
     // The ring from ringEntry along ringNext, bounded by the node count.
-    std::vector<MapNode*> ringNodes() const
+    std::vector<NodeIndex> ringNodes() const
     {
-        std::vector<MapNode*> v;
-        MapNode* n = eng.ringEntry;
-        if (!n) return v;
+        std::vector<NodeIndex> v;
+        NodeIndex n = state.ringEntry;
+        if (n == noNode) return v;
         do {
             v.push_back(n);
-            n = n->ringNext;
-        } while (n && n != eng.ringEntry && static_cast<int>(v.size()) <= map.nodeStorageCount());
+            n = fields.ringNext[n];
+        } while (n != noNode && n != state.ringEntry && static_cast<int>(v.size()) <= map->nodeCount());
         return v;
     }
 
     // Nodes of the arc from `first` along ringPrev to `last`.
-    std::vector<MapNode*> arcNodes(MapNode* first, MapNode* last) const
+    std::vector<NodeIndex> arcNodes(NodeIndex first, NodeIndex last) const
     {
-        std::vector<MapNode*> v;
-        for (MapNode* n = first; n && static_cast<int>(v.size()) <= map.nodeStorageCount(); n = n->ringPrev) {
+        std::vector<NodeIndex> v;
+        for (NodeIndex n = first; n != noNode && static_cast<int>(v.size()) <= map->nodeCount(); n = fields.ringPrev[n]) {
             v.push_back(n);
             if (n == last) break;
         }
         return v;
     }
 
-    // Every border of the map, deferred nodes and parked links included, as
+    // Every border of the colouring's working lists, parked ones included, as
     // number pairs: the map's structure independent of list orders.
     std::set<std::pair<int, int>> allBorders() const
     {
         std::set<std::pair<int, int>> s;
-        for (int i = 0; i < map.nodeStorageCount(); ++i) {
-            const MapNode& n = map.nodeStorage()[i];
-            for (NodeLink* l = n.links; l; l = l->next) s.insert({n.number, l->node->number});
-            for (NodeLink* l = n.parkedLinks; l; l = l->next) s.insert({n.number, l->node->number});
+        for (int i = 0; i < map->nodeCount(); ++i) {
+            const NodeIndex v = at(i);
+            for (const NodeIndex n : eng.borders.links(v)) s.insert({numberOf(v), numberOf(n)});
+            for (const NodeIndex n : eng.borders.parked(v)) s.insert({numberOf(v), numberOf(n)});
         }
         return s;
     }
@@ -160,10 +149,11 @@ protected:
     // boundary, or a neighbour of the same colour. 0 when none does.
     int firstBadNode() const
     {
-        for (MapNode* n = map.nodeList; n; n = n->next) {
-            if (n->colour < 1 || n->colour > 4 || (n->outer && n->colour == 4)) return n->number;
-            for (MapNode* m : neighboursOf(n))
-                if (m->colour == n->colour) return n->number;
+        for (const NodeIndex n : listNodes()) {
+            const int c = colourAt(n);
+            if (c < 1 || c > 4 || (map->isOuter(n) && c == 4)) return numberOf(n);
+            for (const NodeIndex m : neighboursOf(n))
+                if (colourAt(m) == c) return numberOf(n);
         }
         return 0;
     }
@@ -171,36 +161,54 @@ protected:
     // No two neighbours carry the same colour among the nodes coloured 1..4.
     bool colouredPartIsProper() const
     {
-        for (MapNode* n = map.nodeList; n; n = n->next) {
-            if (n->colour < 1 || n->colour > 4) continue;
-            for (MapNode* m : neighboursOf(n))
-                if (m->colour == n->colour) return false;
+        for (const NodeIndex n : listNodes()) {
+            const int c = colourAt(n);
+            if (c < 1 || c > 4) continue;
+            for (const NodeIndex m : neighboursOf(n))
+                if (colourAt(m) == c) return false;
         }
         return true;
     }
 
-    // Every node of the node list has its aroundNext/aroundPrev ring over exactly its links.
+    // Every node of the node list has its ring over exactly its current
+    // borders, from its first one, by falling angle key.
     bool ringsCoverLinks() const
     {
-        for (MapNode* n = map.nodeList; n; n = n->next) {
-            std::set<NodeLink*> own;
-            for (NodeLink* l = n->links; l; l = l->next) own.insert(l);
-            if (own.empty()) continue;
-            std::set<NodeLink*> seen;
-            NodeLink* l = n->links;
-            do {
-                if (!own.count(l) || l->aroundNext->aroundPrev != l || !seen.insert(l).second) return false;
-                l = l->aroundNext;
-            } while (l != n->links);
-            if (seen.size() != own.size()) return false;
+        for (const NodeIndex n : listNodes()) {
+            const std::span<const NodeIndex> ring = eng.borders.around(n);
+            const std::vector<NodeIndex> links = neighboursOf(n);
+            if (links.empty()) continue;
+            if (std::set<NodeIndex>(ring.begin(), ring.end()) != std::set<NodeIndex>(links.begin(), links.end()) ||
+                ring.size() != links.size() || ring[0] != links[0])
+                return false;
+            int rises = 0;
+            const auto keyOf = [&](NodeIndex m) {
+                return angleKey(map->site(m).x - map->site(n).x, map->site(m).y - map->site(n).y);
+            };
+            for (size_t k = 0; k < ring.size(); ++k) rises += keyOf(ring[(k + 1) % ring.size()]) > keyOf(ring[k]);
+            if (ring.size() > 1 && rises != 1) return false;
         }
         return true;
+    }
+
+    // Nodes with a chain mark, reachable from `root` through marked neighbours.
+    std::set<NodeIndex> markedComponent(NodeIndex root) const
+    {
+        std::set<NodeIndex> seen{root};
+        std::vector<NodeIndex> todo{root};
+        while (!todo.empty()) {
+            const NodeIndex n = todo.back();
+            todo.pop_back();
+            for (const NodeIndex m : neighboursOf(n))
+                if (fields.chainMark(m) != 0 && seen.insert(m).second) todo.push_back(m);
+        }
+        return seen;
     }
 
     int colouredCount() const
     {
         int c = 0;
-        for (MapNode* n = map.nodeList; n; n = n->next) c += n->colour != colourNone;
+        for (const NodeIndex n : listNodes()) c += colourAt(n) != colourNone;
         return c;
     }
 

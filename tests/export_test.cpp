@@ -1,11 +1,14 @@
 // Export content and the export file: records, bytes, and failures that leave
 // nothing behind.
+#include "engine/work.h"
+#include "map/builder.h"
 #include "map/map.h"
 #include "runs/export.h"
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
 
 using namespace orvane;
@@ -39,8 +42,6 @@ std::u16string u16(const fs::path& p)
 class ExportFile : public ::testing::Test {
 protected:
     fs::path folder;
-    Map map;
-    MapNode* hand = nullptr;
 
     void SetUp() override
     {
@@ -51,80 +52,91 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    void link(MapNode* owner, MapNode* to)
+    // Nodes 1..5; 3 borders the other four, its list from the head 2, 4, 1, 5.
+    static std::shared_ptr<const Map> handMap(bool firstHasBorders = true)
     {
-        NodeLink* l = map.newLink();
-        l->node = to;
-        l->next = owner->links;
-        owner->links = l;
+        MapAssembly parts;
+        parts.sites = {{0, 32767}, {0x100, 0xabc}, {0x1a2b, 0x0c3d}, {1, 2}, {32767, 0}};
+        parts.links = {{2}, {2}, {1, 3, 0, 4}, {2}, {2}};
+        if (!firstHasBorders) parts.links = {{}, {2}, {1, 3, 4}, {2}, {2}};
+        return parts.assemble();
     }
-    // Nodes 3, 7, 12, 15, 40, listed out of order; 12 borders the other four.
-    void makeHandMap()
+    static void paint(Colouring& colouring, std::initializer_list<int> colours)
     {
-        hand = map.allocateNodes(5);
-        const int numbers[5] = {15, 12, 40, 3, 7};
-        const int xy[5][2] = {{1, 2}, {0x1a2b, 0x0c3d}, {32767, 0}, {0, 32767}, {0x100, 0xabc}};
-        for (int i = 0; i < 5; ++i) {
-            hand[i].number = static_cast<int16_t>(numbers[i]);
-            hand[i].x = xy[i][0];
-            hand[i].y = xy[i][1];
-            hand[i].next = i < 4 ? &hand[i + 1] : nullptr;
-        }
-        for (MapNode* n : {&hand[2], &hand[3], &hand[0], &hand[4]}) {  // links 7, 15, 3, 40 from the head
-            link(&hand[1], n);
-            link(n, &hand[1]);
-        }
-        hand[1].colour = colourR;
-        map.nodeList = &hand[0];
+        NodeIndex v = 0;
+        for (const int c : colours) ColouringAccess::work(colouring).fields.hot[v++].colour = colourCode(c);
     }
 };
 }  // namespace
 
 TEST_F(ExportFile, RecordsInNumberOrderWithPaddingAndLetters)
 {
-    makeHandMap();
-    hand[0].colour = colourB;
-    hand[2].colour = colourBlocked;
-    hand[4].colour = colourY;
-    EXPECT_EQ(exportContent(map), fileBytes("[ ]    3 (0000,7fff) 12\n"
-                                            "[Y]    7 (0100,0abc) 12\n"
-                                            "[R]   12 (1a2b,0c3d) 3,7,15,40\n"
-                                            "[B]   15 (0001,0002) 12\n"
-                                            "[*]   40 (7fff,0000) 12\n"));
-    hand[1].colour = colourG;
-    hand[1].number = 10000;
-    EXPECT_NE(exportContent(map).find(fileBytes("[G]10000 (").substr(2)), std::string::npos);
+    Colouring colouring(handMap());
+    paint(colouring, {0, 3, 1, 4, 5});
+    EXPECT_EQ(exportContent(colouring), fileBytes("[ ]    1 (0000,7fff) 3\n"
+                                                  "[Y]    2 (0100,0abc) 3\n"
+                                                  "[R]    3 (1a2b,0c3d) 1,2,4,5\n"
+                                                  "[B]    4 (0001,0002) 3\n"
+                                                  "[*]    5 (7fff,0000) 3\n"));
+    // The map exports as built, uncoloured, whatever its colourings do.
+    EXPECT_EQ(exportContent(colouring.map()).substr(0, fileBytes("[ ]    1 (0000,7fff) 3\n[ ]").size()),
+              fileBytes("[ ]    1 (0000,7fff) 3\n[ ]"));
+    const std::string largest = exportText(*Map::build(1, 10000));
+    EXPECT_NE(largest.find("\n[ ]10000 ("), std::string::npos);
+}
+
+// After a colouring the node list runs out of number order (the set-aside
+// nodes come last), and set-aside nodes are missing while they are set aside:
+// the records stay in number order all the same.
+TEST_F(ExportFile, AColouringExportsItsListedNodesInNumberOrder)
+{
+    Colouring colouring(Map::build(77, 300));
+    colouring.step(false);  // preparation sets nodes aside
+    const std::string partWay = exportText(colouring);
+    const size_t listed = static_cast<size_t>(std::count(partWay.begin(), partWay.end(), '\n'));
+    EXPECT_LT(listed, 300u);
+    colouring.run();
+    const std::string text = exportText(colouring);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 300);
+    std::vector<int> numbers;
+    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) numbers.push_back(std::stoi(text.substr(at + 3, 5)));
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    EXPECT_EQ(numbers.front(), 1);
+    EXPECT_EQ(numbers.back(), 300);
+    NodeIndex last = colouring.firstListed();
+    while (colouring.nextListed(last) != noNode) last = colouring.nextListed(last);
+    EXPECT_NE(colouring.map().number(last), 300);  // the list itself is out of number order
 }
 
 TEST_F(ExportFile, NodeWithoutBordersStillEndsItsLine)
 {
-    makeHandMap();
-    hand[3].links = nullptr;  // node 3 loses its only border (the record stays with the map)
-    EXPECT_EQ(exportContent(map).substr(0, fileBytes("[ ]    3 (0000,7fff) \n[Y]").size()),
-              fileBytes("[ ]    3 (0000,7fff) \n[ ]"));
+    const auto map = handMap(false);  // node 1 has no border
+    EXPECT_EQ(exportContent(*map).substr(0, fileBytes("[ ]    1 (0000,7fff) \n[ ]").size()),
+              fileBytes("[ ]    1 (0000,7fff) \n[ ]"));
 }
 
 TEST_F(ExportFile, ThreeNodeMapUncoloured)
 {
-    map.build(1, 3);
+    const auto map = Map::build(1, 3);
     const std::string expected = fileBytes("[ ]    1 (4ae1,3d6c) 2,3\n"
                                            "[ ]    2 (18be,6784) 1,3\n"
                                            "[ ]    3 (0029,4823) 1,2\n");
-    EXPECT_EQ(exportContent(map), expected);
+    EXPECT_EQ(exportContent(*map), expected);
+    EXPECT_EQ(exportContent(Colouring(map)), expected);
     const fs::path target = folder / "00000001(3).txt";
-    ASSERT_EQ(writeExportFile(map, u16(target)), 0);
+    ASSERT_EQ(writeExportFile(*map, u16(target)), 0);
     EXPECT_EQ(readWhole(target), expected);
     // Exporting again replaces the file whole.
-    map.build(1, 5);
-    ASSERT_EQ(writeExportFile(map, u16(target)), 0);
-    EXPECT_EQ(readWhole(target), exportContent(map));
+    const auto five = Map::build(1, 5);
+    ASSERT_EQ(writeExportFile(*five, u16(target)), 0);
+    EXPECT_EQ(readWhole(target), exportContent(*five));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(ExportFile, LargerMapListsEveryBorderTwice)
 {
-    map.build(77, 300);
-    const std::string content = exportContent(map);
+    const auto map = Map::build(77, 300);
+    const std::string content = exportContent(*map);
     size_t lines = 0, commas = 0;
     for (size_t i = 2; i + 1 < content.size(); i += 2) {
         lines += content[i] == '\n';
@@ -132,20 +144,19 @@ TEST_F(ExportFile, LargerMapListsEveryBorderTwice)
     }
     EXPECT_EQ(lines, 300u);
     // Each record: one comma between its coordinates, k - 1 between its k neighbours.
-    size_t borders = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next)
-        for (const NodeLink* l = n->links; l; l = l->next) borders += n->number < l->node->number;
-    EXPECT_EQ(commas, 2 * borders);
+    EXPECT_EQ(commas, 2 * map->borders().size());
 }
 
 TEST_F(ExportFile, FailuresWriteNothing)
 {
     const fs::path target = folder / "map.txt";
-    EXPECT_NE(writeExportFile(map, u16(target)), 0);  // no map
+    const Map empty;
+    EXPECT_NE(writeExportFile(empty, u16(target)), 0);  // no map
+    EXPECT_NE(writeExportFile(Colouring(nullptr), u16(target)), 0);
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(exportContent(map), std::string("\xFF\xFE", 2));
+    EXPECT_EQ(exportContent(empty), std::string("\xFF\xFE", 2));
 
-    map.build(1, 5);
+    const Map map = *Map::build(1, 5);
     const fs::path missing = folder / "no-such-folder" / "map.txt";
     EXPECT_EQ(writeExportFile(map, u16(missing)), ENOENT);
     EXPECT_FALSE(fs::exists(missing.parent_path()));

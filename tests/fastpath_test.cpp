@@ -1,7 +1,7 @@
 // The fast paths must leave every field that any reader looks at exactly as the
 // reference paths (whole-list walks and clears) leave it, after every step.
 #include "engine/colouring.h"
-#include "engine/internal.h"
+#include "engine/work.h"
 #include "map/map.h"
 #include "runs/trace.h"
 #include <gtest/gtest.h>
@@ -11,32 +11,36 @@
 using namespace orvane;
 
 namespace {
-int numberOf(const MapNode* n) { return n ? n->number : 0; }
-
 uint64_t mix(uint64_t h, int64_t v) { return (h ^ static_cast<uint64_t>(v)) * 1099511628211ULL; }
 
-// A digest of every engine-visible field of every node, in number order. Chain
-// marks are left out while the last marking stopped early: nothing reads them
-// then, and the next marking clears them before anything does.
-uint64_t snapshot(const std::vector<const MapNode*>& nodes, bool withChainMarks)
+// A digest of every field the colouring keeps for every node, in number
+// order, with its working borders and node list. Chain marks are left out
+// while the last marking stopped early: nothing reads them then, and the next
+// marking clears them before anything does.
+uint64_t snapshot(const Colouring& colouring, bool withChainMarks)
 {
+    const ColouringWork& w = ColouringAccess::work(colouring);
+    const Map& map = colouring.map();
+    const NodeFields& f = w.fields;
+    const auto numberOf = [&map](NodeIndex v) { return v == noNode ? 0 : map.number(v); };
     uint64_t h = 1469598103934665603ULL;
-    for (const MapNode* n : nodes) {
-        for (int64_t v : {int64_t{n->colour}, int64_t{n->visited}, int64_t{n->swapCursor}, int64_t{n->pathMark},
-                          int64_t{n->ringContacts}, int64_t{n->chainDegree}, int64_t{numberOf(n->chainParent)},
-                          int64_t{numberOf(n->pathPrev)}, int64_t{numberOf(n->pathNext)},
-                          int64_t{numberOf(n->ringNext)}, int64_t{numberOf(n->ringPrev)}})
+    for (int k = 1; k <= map.nodeCount(); ++k) {
+        const NodeIndex n = map.numbered(k);
+        const HotNode& hot = f.hot[n];
+        for (int64_t v : {int64_t{hot.colour}, int64_t{hot.reached}, int64_t{static_cast<uint8_t>(hot.trimClass)},
+                          int64_t{f.swapCursor[n]}, int64_t{static_cast<int8_t>(f.pathMark[n])},
+                          int64_t{f.ringContacts[n]}, int64_t{f.chainTree[n].chainDegree}, int64_t{numberOf(f.chainTree[n].chainParent)},
+                          int64_t{numberOf(f.pathPrev[n])}, int64_t{numberOf(f.pathNext[n])},
+                          int64_t{numberOf(f.ringNext[n])}, int64_t{numberOf(f.ringPrev[n])}})
             h = mix(h, v);
-        if (withChainMarks) h = mix(h, n->chainMark);
-        // The angular ring of the node's current links.
-        if (const NodeLink* first = n->links) {
-            const NodeLink* l = first;
-            do {
-                h = mix(h, numberOf(l->node));
-                l = l->aroundNext;
-            } while (l && l != first);
-        }
+        if (withChainMarks) h = mix(h, hot.chainMark);
+        // The node's current borders and their angular ring.
+        for (const NodeIndex m : w.borders.links(n)) h = mix(h, numberOf(m));
+        h = mix(h, -1);
+        for (const NodeIndex m : w.borders.around(n)) h = mix(h, numberOf(m));
+        h = mix(h, -2);
     }
+    for (NodeIndex v = w.list.head(); v != noNode; v = w.list.next(v)) h = mix(h, numberOf(v));
     return h;
 }
 
@@ -48,16 +52,13 @@ struct StepState {
 
 std::vector<StepState> stepRecording(uint32_t seed, int n, Paths paths)
 {
-    Map map;
-    map.build(seed, n, BuildOptions{paths});
-    Colouring colouring(map, steadyClock(), paths);
-    Engine& engine = colouring.engine();
+    Colouring colouring(Map::build(seed, n, BuildOptions{paths}), steadyClock(), paths);
+    const ColouringWork& work = ColouringAccess::work(colouring);
     std::vector<StepState> states;
-    const std::vector<const MapNode*> nodes = nodesByNumber(map);
     auto record = [&] {
-        states.push_back({snapshot(nodes, true), snapshot(nodes, false), engine.chainMarksComplete()});
+        states.push_back({snapshot(colouring, true), snapshot(colouring, false), work.fills.marksComplete()});
     };
-    while (!colouring.finished() && static_cast<long>(states.size()) < stepLimit(map)) {
+    while (!colouring.finished() && static_cast<long>(states.size()) < stepLimit(colouring.map())) {
         colouring.step(false);
         record();
     }

@@ -16,12 +16,12 @@ namespace {
 // clock past the engine's limit at every reading.
 BatchMap workerResult(uint32_t seed, int nodes, const std::set<uint32_t>& failing)
 {
-    Map map;
+    MapBuilder builder;
     uint32_t now = 0;
     const bool fails = failing.count(seed) > 0;
     const Clock clock = [&now, fails] { return fails ? now += 20001 : now; };
-    Colouring colouring(map, clock);
-    BatchMap m = colourBatchMap(map, colouring, seed, nodes, clock);
+    Colouring colouring(nullptr, clock);
+    BatchMap m = colourBatchMap(builder, colouring, seed, nodes, clock);
     m.mapMs = m.colourMs = 0;
     return m;
 }

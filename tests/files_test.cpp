@@ -99,8 +99,7 @@ TEST_F(FileFaults, RunBatchStopsAndNamesTheLog)
 // Files written whole or not at all keep what was there and leave no side file.
 TEST_F(FileFaults, ExportSettingsAndPicturesKeepTheOldFile)
 {
-    Map map;
-    map.build(1, 30);
+    const Map map = *Map::build(1, 30);
     const fs::path target = folder / "kept.txt";
     std::ofstream(target, std::ios::binary) << "old";
     for (const FileOperation op : {FileOperation::write, FileOperation::flush, FileOperation::close}) {
@@ -152,22 +151,6 @@ TEST_F(FileFaults, RunsInTheSameSecondGetLogsOfTheirOwn)
 }
 
 #ifndef _WIN32
-// The companion as a user runs it: its output, error text and exit status.
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome runCompanion(const fs::path& folder, const std::string& arguments)
-{
-    const fs::path out = folder.string() + ".out", err = folder.string() + ".err";
-    const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " +
-                                    err.string()).c_str());
-    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-}
 
 TEST_F(FileFaults, CompanionReportsFilesItCannotWrite)
 {
@@ -211,8 +194,7 @@ TEST_F(FileFaults, StepsEndWithTheColouringAndAbsurdCountsAreRefused)
 
 TEST_F(FileFaults, ExportThroughALinkKeepsTheLinkAndIntoAPipeDeliversTheWholeText)
 {
-    Map map;
-    map.build(0x1a2b, 300);
+    const Map map = *Map::build(0x1a2b, 300);
     const fs::path real = folder / "real.txt", link = folder / "link.txt";
     std::ofstream(real) << "old";
     fs::create_symlink(real, link);
@@ -237,9 +219,7 @@ TEST_F(FileFaults, ExportsToOnePathAtOnceLeaveOneWholeFile)
     std::vector<std::string> expected;
     std::string command;
     for (int k = 1; k <= 10; ++k) {
-        Map map;
-        map.build(static_cast<uint32_t>(k), 400);
-        expected.push_back(exportContent(map));
+        expected.push_back(exportContent(*Map::build(static_cast<uint32_t>(k), 400)));
         char seed[16];
         std::snprintf(seed, sizeof seed, "%x", k);  // the seed option is hexadecimal
         command += std::string(ORVANE_CLI) + " map --seed " + seed + " --nodes 400 --export " +
@@ -249,53 +229,6 @@ TEST_F(FileFaults, ExportsToOnePathAtOnceLeaveOneWholeFile)
     const std::string text = readFile(target);
     EXPECT_NE(std::find(expected.begin(), expected.end(), text), expected.end());
     EXPECT_EQ(filesIn(folder), 1u);
-}
-
-// A disk that fills up: a small memory file system, where the machine lets
-// the tests mount one.
-class FullDisk : public FileFaults {
-protected:
-    fs::path disk;
-    bool mounted = false;
-
-    void SetUp() override
-    {
-        FileFaults::SetUp();
-        disk = folder / "disk";
-        fs::create_directory(disk);
-        mounted = geteuid() == 0 && mount("orvane-test", disk.c_str(), "tmpfs", 0, "size=64k") == 0;
-    }
-
-    void TearDown() override
-    {
-        if (mounted) umount(disk.c_str());
-        FileFaults::TearDown();
-    }
-};
-
-TEST_F(FullDisk, BatchRenderAndExportSayTheDiskIsFullAndKeepOldFiles)
-{
-    if (!mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-    // Fill most of the disk, then run until it is full.
-    std::ofstream(disk / "filler", std::ios::binary) << std::string(40000, 'x');
-    const Outcome batch = runCompanion(folder, "batch --seed 0 --nodes 20 --maps 1000000 --clock-step 20000 --jobs 1 --dir " + disk.string());
-    EXPECT_EQ(batch.status, 1);
-    EXPECT_NE(batch.err.find(errorText(ENOSPC)), std::string::npos) << batch.err;
-    EXPECT_EQ(batch.out.find("log "), std::string::npos);
-
-    fs::remove(disk / "filler");
-    std::ofstream(disk / "picture.svg") << "old picture";
-    std::ofstream(disk / "map.txt") << "old map";
-    std::ofstream(disk / "filler", std::ios::binary) << std::string(50000, 'x');
-    const Outcome render = runCompanion(folder, "render --seed 1 --nodes 3000 --svg " + (disk / "picture.svg").string());
-    EXPECT_EQ(render.status, 1);
-    EXPECT_EQ(readFile(disk / "picture.svg"), "old picture");
-    const Outcome exported = runCompanion(folder, "map --seed 1 --nodes 3000 --export " + (disk / "map.txt").string());
-    EXPECT_EQ(exported.status, 1);
-    EXPECT_EQ(readFile(disk / "map.txt"), "old map");
-    size_t sideFiles = 0;
-    for (const auto& entry : fs::directory_iterator(disk)) sideFiles += entry.path().extension() == ".part";
-    EXPECT_EQ(sideFiles, 0u);
 }
 
 // A folder that nobody may write into, root included: a read-only file

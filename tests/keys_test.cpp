@@ -148,8 +148,8 @@ TEST_F(KeysTest, FixAndAutoMoveTheSeedBetweenLabelAndField)
 TEST_F(KeysTest, StepFullAndClearCommandsDriveTheEngineAndButtons)
 {
     session.displayMode = DisplayMode::map;
-    session.map.build(0x42, 50);
-    session.colouring.restart();
+    session.map = Map::build(0x42, 50);
+    session.colouring.restart(session.map);
     session.setCommandState(CommandState::fresh);
     runCommand(session, idStep);
     EXPECT_FALSE(session.colouring.finished());
@@ -164,8 +164,10 @@ TEST_F(KeysTest, StepFullAndClearCommandsDriveTheEngineAndButtons)
     runCommand(session, idClear);
     EXPECT_EQ(session.colouring.phase(), Phase::prepare);
     EXPECT_EQ(headlessControlText(idStatus), u"");
-    for (const MapNode* n = session.map.nodeList; n; n = n->next) EXPECT_EQ(n->colour, colourNone);
-    EXPECT_EQ(session.map.deferredList, nullptr);
+    int listed = 0;
+    for (NodeIndex v = session.colouring.firstListed(); v != noNode; v = session.colouring.nextListed(v), ++listed)
+        EXPECT_EQ(session.colouring.colour(v), colourNone);
+    EXPECT_EQ(listed, 50);  // nothing set aside any more
     EXPECT_TRUE(controlEnabled(idStep));
     EXPECT_FALSE(controlEnabled(idClear));
 

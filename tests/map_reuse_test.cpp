@@ -1,8 +1,8 @@
-// A map object that is built, coloured and released again and again (as each
-// batch worker does with its one Map and Colouring) keeps its storage between
-// maps; every map it builds and every colouring of it must be the one a fresh
-// map object gives.
+// A builder and a colouring used for map after map (as each batch worker uses
+// its own) keep their storage between maps; every map they build and every
+// colouring of it must be the one a fresh builder and colouring give.
 #include "engine/colouring.h"
+#include "map/builder.h"
 #include "map/map.h"
 #include "runs/trace.h"
 #include "tests/map_support.h"
@@ -35,14 +35,14 @@ void expectSame(const Outcome& fresh, const Outcome& reused)
     EXPECT_EQ(fresh.counts.flips, reused.counts.flips);
 }
 
-// Builds (seed, n) on `map` and steps `colouring` (bound to it) to the end,
-// one press at a time; the map digest is taken before colouring.
-Outcome buildAndStep(Map& map, Colouring& colouring, uint32_t seed, int n, Paths paths)
+// Builds (seed, n) with `builder` and steps `colouring`, restarted on it, to
+// the end one press at a time; the map digest is taken before colouring.
+Outcome buildAndStep(MapBuilder& builder, Colouring& colouring, uint32_t seed, int n, Paths paths)
 {
-    map.build(seed, n, {paths});
+    const std::shared_ptr<const Map> map = builder.build(seed, n, {paths});
     colouring.setPaths(paths);
-    colouring.restart();
-    Outcome o{mapDigest(map), 0, 0, -1, "", map.lastBuild()};
+    colouring.restart(map);
+    Outcome o{mapDigest(*map), 0, 0, -1, "", builder.lastBuild()};
     const TraceSummary s = stepToEnd(colouring);
     o.trace = s.digest;
     o.steps = s.steps;
@@ -53,18 +53,17 @@ Outcome buildAndStep(Map& map, Colouring& colouring, uint32_t seed, int n, Paths
 
 Outcome freshOutcome(uint32_t seed, int n, Paths paths)
 {
-    Map map;
-    Colouring colouring(map);
-    return buildAndStep(map, colouring, seed, n, paths);
+    MapBuilder builder;
+    Colouring colouring(nullptr);
+    return buildAndStep(builder, colouring, seed, n, paths);
 }
 
 // The colour row after a run to the end, as a batch worker colours.
-std::string runToEnd(Map& map, Colouring& colouring, uint32_t seed, int n)
+std::string runToEnd(MapBuilder& builder, Colouring& colouring, uint32_t seed, int n)
 {
-    map.build(seed, n, {colouring.paths()});
-    colouring.restart();
+    colouring.restart(builder.build(seed, n, {colouring.paths()}));
     const uint16_t result = colouring.run();
-    return colourRow(nodesByNumber(map)) + " " + std::to_string(result);
+    return colourRow(colouring) + " " + std::to_string(result);
 }
 
 // Sizes going up and down, so storage is reused both larger and smaller than
@@ -74,73 +73,59 @@ const struct { uint32_t seed; int nodes; } sequence[] = {
 };
 }  // namespace
 
-TEST(MapReuse, ABuiltAndReleasedMapBuildsAndColoursAsAFreshOne)
+TEST(MapReuse, AReusedBuilderAndColouringGiveWhatFreshOnesGive)
 {
     for (const Paths paths : {Paths::fast, Paths::reference}) {
-        Map map;
-        Colouring colouring(map);
+        MapBuilder builder;
+        Colouring colouring(nullptr);
         for (const auto& m : sequence) {
             if (paths == Paths::reference && m.nodes > 1000) continue;  // the literal walks are slow
             SCOPED_TRACE("seed " + std::to_string(m.seed) + " nodes " + std::to_string(m.nodes) +
                          (paths == Paths::fast ? " fast" : " reference"));
-            expectSame(freshOutcome(m.seed, m.nodes, paths), buildAndStep(map, colouring, m.seed, m.nodes, paths));
-            map.release();
-            EXPECT_TRUE(map.empty());
-            EXPECT_EQ(map.nodeStorage(), nullptr);
+            expectSame(freshOutcome(m.seed, m.nodes, paths), buildAndStep(builder, colouring, m.seed, m.nodes, paths));
         }
     }
 }
 
-TEST(MapReuse, ABatchWorkersMapColoursEverySeedAsAFreshMap)
+TEST(MapReuse, ABatchWorkersBuilderAndColouringColourEverySeedAsFreshOnes)
 {
-    Map worker;
-    Colouring workerColouring(worker);
+    MapBuilder worker;
+    Colouring workerColouring(nullptr);
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         const int n = seed % 3 == 0 ? 1000 : 200 + 17 * static_cast<int>(seed);
-        Map fresh;
-        Colouring freshColouring(fresh);
+        MapBuilder fresh;
+        Colouring freshColouring(nullptr);
         SCOPED_TRACE("seed " + std::to_string(seed));
         EXPECT_EQ(runToEnd(fresh, freshColouring, seed, n), runToEnd(worker, workerColouring, seed, n));
-        EXPECT_EQ(mapDigest(fresh), mapDigest(worker));
-        worker.release();
+        EXPECT_EQ(mapDigest(freshColouring.map()), mapDigest(workerColouring.map()));
     }
 }
 
-TEST(MapReuse, BuildingOverAnotherKindOfMapGivesTheFreshMap)
+TEST(MapReuse, AfterAnotherKindOfMapTheyStillGiveTheFreshOutcome)
 {
     const Outcome fresh = freshOutcome(15, 300, Paths::fast);
-    Map map;
-    Colouring colouring(map);
+    MapBuilder builder;
+    Colouring colouring(nullptr);
 
-    // Over a map built from given sites, and over one built with the location check.
-    const int32_t xy[] = {100, 100, 30000, 200, 15000, 29000, 15000, 9000, 7000, 20000};
-    ASSERT_TRUE(map.buildFromSites(xy, 5));
+    // After a map built from given sites, and after one built with the location check.
+    const std::vector<Point> sites = {{100, 100}, {30000, 200}, {15000, 29000}, {15000, 9000}, {7000, 20000}};
+    colouring.restart(builder.buildFromSites(sites));
     colouring.run();
-    expectSame(fresh, buildAndStep(map, colouring, 15, 300, Paths::fast));
-    map.build(2, 2000, {Paths::fast, true});
-    EXPECT_EQ(map.lastBuild().locationMismatches, 0);
-    expectSame(fresh, buildAndStep(map, colouring, 15, 300, Paths::fast));
+    expectSame(fresh, buildAndStep(builder, colouring, 15, 300, Paths::fast));
+    builder.build(2, 2000, {Paths::fast, true});
+    EXPECT_EQ(builder.lastBuild().locationMismatches, 0);
+    expectSame(fresh, buildAndStep(builder, colouring, 15, 300, Paths::fast));
 
-    // Over a hand-built map whose records came from newLink, and over a
-    // colouring stopped half way with nodes still set aside.
-    MapNode* nodes = map.allocateNodes(3);
-    for (int i = 0; i < 3; ++i) {
-        nodes[i].x = 1000 * (i + 1);
-        nodes[i].y = 500 * (i % 2);
-        nodes[i].number = static_cast<int16_t>(i + 1);
-        nodes[i].next = i < 2 ? &nodes[i + 1] : nullptr;
-        for (int j = 0; j < 3; ++j) {
-            if (j == i) continue;
-            NodeLink* l = map.newLink();
-            *l = NodeLink{nodes[i].links, nullptr, nullptr, &nodes[j]};
-            nodes[i].links = l;
-        }
-    }
-    map.nodeList = nodes;
-    expectSame(fresh, buildAndStep(map, colouring, 15, 300, Paths::fast));
-    map.build(1, 1000);
-    colouring.restart();
+    // After a hand-assembled map, and after a colouring stopped half way with
+    // nodes still set aside.
+    MapAssembly triangle;
+    triangle.sites = {{1000, 0}, {2000, 500}, {3000, 0}};
+    triangle.links = {{2, 1}, {2, 0}, {1, 0}};
+    triangle.outerCycle = {0, 1, 2};
+    colouring.restart(triangle.assemble());
+    colouring.run();
+    expectSame(fresh, buildAndStep(builder, colouring, 15, 300, Paths::fast));
+    colouring.restart(builder.build(1, 1000));
     for (int k = 0; k < 500; ++k) colouring.step(false);
-    ASSERT_NE(map.deferredList, nullptr);
-    expectSame(fresh, buildAndStep(map, colouring, 15, 300, Paths::fast));
+    expectSame(fresh, buildAndStep(builder, colouring, 15, 300, Paths::fast));
 }

@@ -62,11 +62,9 @@ struct Drawn {
 // The map of (seed, nodes) coloured to the end, as the window shows it then.
 Drawn draw(uint32_t seed, int nodes)
 {
-    Map map;
-    Colouring colouring(map);
-    map.build(seed, nodes);
+    Colouring colouring(Map::build(seed, nodes));
     colouring.run();
-    return {hex16(fnv1a(exportContent(map))), hex16(fnv1a(mapPageSvg(map, colouring.state(), pictureSize)))};
+    return {hex16(fnv1a(exportContent(colouring))), hex16(fnv1a(mapPageSvg(colouring, pictureSize)))};
 }
 
 TEST(PictureDigests, MapPagesMatchTheRecordedPictures)

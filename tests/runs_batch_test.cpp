@@ -1,6 +1,6 @@
 // The batch run: its texts, counters, window states and the run log's bytes,
 // with failures forced through a clock that makes the engine's limit strike.
-#include "tests/runs_fixture.h"
+#include "tests/batch_fixture.h"
 #include "runs/runlog.h"
 #include "ui/strings.h"
 #include "ui/view.h"
@@ -11,54 +11,6 @@ using namespace runs_testing;
 namespace ws = orvane::windowstrings;
 
 namespace {
-std::string seedLine(const char* seed, const char* rest) { return std::string(seed) + "(5)\t;" + rest; }
-
-// The engine's result for a seed whose colouring the clock cuts short: every
-// reading of its clock is past the limit.
-uint16_t forcedResult(uint32_t seed)
-{
-    Map map;
-    map.build(seed, 5);
-    uint32_t now = 0;
-    Colouring colouring(map, [&now] { return now += 20001; });
-    return colouring.run();
-}
-
-std::string errorLine(uint32_t seed)
-{
-    return seedLine(utf8(seedDigits(seed)).c_str(),
-                    ("Error(" + std::to_string(static_cast<int16_t>(forcedResult(seed))) + ")\r\n").c_str());
-}
-
-std::string summary(int maps, const std::string& times)
-{
-    return "--------------------------\r\nノード数 : 5\r\n地図数 : " + std::to_string(maps) +
-           "\r\n--------------------------\r\n" + times;
-}
-
-// The log without its last three lines (total, map and colouring times).
-std::string withoutTimes(const std::string& log)
-{
-    size_t end = log.size();
-    for (int i = 0; i < 4 && end != std::string::npos && end > 0; ++i) end = log.rfind('\n', end - 1);
-    return end == std::string::npos ? std::string() : log.substr(0, end + 1);
-}
-
-class BatchRunTest : public RunsTest {
-protected:
-    std::string runLog(const char* maps)
-    {
-        return readFile(folder / "Log_2026" / ("(5)" + std::string(maps) + "_@1207224530.txt"));
-    }
-
-    std::string timeLines() const
-    {
-        const BatchTexts& t = session.batch;
-        return utf8(t.batchTotalTime) + "\r\n" + utf8(t.batchMapTime) + "\r\n" + utf8(t.batchColourTime) + "\r\n";
-    }
-
-    std::u16string counter(int slot) const { return session.batch.counterText[slot]; }
-};
 
 TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
 {
@@ -73,7 +25,7 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
     EXPECT_EQ(counter(1), u"0");
     EXPECT_EQ(headlessControlText(idStatus), ws::successText);
     EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
-    EXPECT_TRUE(session.map.empty());
+    EXPECT_TRUE(session.map->empty());
     const std::string expected = "00000000(5)\t;最終地図\r\n"
                                  "ffffffff(5)\t;初期地図\r\n"
                                  "--------------------------\r\n"
@@ -91,10 +43,8 @@ TEST_F(BatchRunTest, RunWithoutFailuresLeavesLastAndFirstSeedAndSummary)
 // clock that moves the same on every reading takes as long as this count says.
 uint32_t colouringReadings(uint32_t seed, int nodes)
 {
-    Map map;
-    map.build(seed, nodes);
     uint32_t readings = 0;
-    Colouring colouring(map, [&readings] { return ++readings * 3; });
+    Colouring colouring(Map::build(seed, nodes), [&readings] { return ++readings * 3; });
     colouring.run();
     return readings;
 }
@@ -289,107 +239,12 @@ TEST_F(BatchRunTest, LogThatCannotBeCreatedLeavesTheMapAndSaysSo)
     EXPECT_EQ(session.lastLogError, ENOTDIR);
     EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotCreated);
     EXPECT_EQ(session.displayMode, DisplayMode::map);
-    EXPECT_FALSE(session.map.empty());
+    EXPECT_FALSE(session.map->empty());
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
     for (const HeadlessEvent& e : headlessEvents()) {
         EXPECT_NE(e.kind, HeadlessEvent::invalidateRect);
         EXPECT_NE(e.kind, HeadlessEvent::show);
     }
-}
-
-TEST_F(BatchRunTest, MapCountAboveTheLimitRunsAMillionMaps)
-{
-#ifdef ORVANE_SANITIZED
-    GTEST_SKIP() << "a million maps take too long under the sanitizers";
-#endif
-    dropBatchEvents = true;
-    setFields(u"0", u"3", u"99999999");
-    session.batchRun();
-    EXPECT_EQ(headlessControlText(idMapCountField), u"1000000");
-    EXPECT_EQ(counter(0), u"1000000");
-    EXPECT_EQ(std::u16string(session.batch.batchSeedRange), u"乱数コード ( 00000000 ) ～ ( 000f423f )");
-    const std::string log = readFile(folder / "Log_2026" / "(3)1000000_@1207224530.txt");
-    EXPECT_EQ(log.substr(0, std::min<size_t>(log.find("---"), 200)), local("000f423f(3)\t;最終地図\r\n00000000(3)\t;初期地図\r\n"));
-}
-
-// Each thread that reads it has a clock of its own that moves 400 ms per
-// reading: a map's colouring sees the same readings whichever thread colours
-// it, and the engine's limit strikes on most maps of 20 nodes.
-uint32_t threadSteppingClock()
-{
-    thread_local uint32_t now = 0;
-    return now += 400;
-}
-
-size_t errorLines(const std::string& log)
-{
-    size_t n = 0;
-    for (size_t at = log.find(";Error("); at != std::string::npos; at = log.find(";Error(", at + 1)) ++n;
-    return n;
-}
-
-class BatchJobsTest : public BatchRunTest {
-protected:
-    struct Run {
-        std::string log;
-        std::u16string successes, failures, status;
-    };
-
-    // The same batch on one job and on two: the run log and what the window shows.
-    std::vector<Run> runOnOneAndTwoJobs(const char16_t* seed, const char16_t* nodes, const char16_t* maps,
-                                        const fs::path& log)
-    {
-        std::vector<Run> runs;
-        for (int jobs : {1, 2}) {
-            SCOPED_TRACE(jobs);
-            session.batchJobs = jobs;
-            setFields(seed, nodes, maps);
-            session.batchRun();
-            EXPECT_EQ(session.runLogPath, log.u16string());
-            EXPECT_EQ(session.displayMode, DisplayMode::batchFinished);
-            for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
-            runs.push_back({readFile(log), counter(0), counter(1), headlessControlText(idStatus)});
-            fs::remove(log);  // the next run takes the same name, not NAME_2.txt
-        }
-        return runs;
-    }
-
-    static void expectSameRuns(const Run& one, const Run& two)
-    {
-        EXPECT_NE(withoutTimes(one.log), "");
-        EXPECT_EQ(withoutTimes(one.log), withoutTimes(two.log));
-        EXPECT_EQ(one.successes, two.successes);
-        EXPECT_EQ(one.failures, two.failures);
-        EXPECT_EQ(one.status, two.status);
-    }
-};
-
-// Worker threads hand their results over in seed order: the window's batch on
-// two jobs writes the log it writes on one, over more maps than the workers
-// may run ahead. On the real clock, which the threads may read at once.
-TEST_F(BatchJobsTest, TwoJobsWriteTheRunLogThatOneJobWrites)
-{
-    EXPECT_EQ(session.batchJobs, 1);  // the other tests' clock is read on one thread only
-    headlessSetClock(nullptr);
-    clockSession = nullptr;
-    const std::vector<Run> runs = runOnOneAndTwoJobs(u"c0de", u"200", u"300", folder / "Log_2026" / "(200)300_@1207224530.txt");
-    ASSERT_EQ(runs.size(), 2u);
-    expectSameRuns(runs[0], runs[1]);
-    EXPECT_NE(runs[1].log.find(local("0000c209(200)\t;最終地図\r\n0000c0de(200)\t;初期地図\r\n")), std::string::npos)
-        << runs[1].log;
-    EXPECT_EQ(runs[1].successes, u"300");
-}
-
-TEST_F(BatchJobsTest, TwoJobsKeepTheErrorLinesInSeedOrder)
-{
-    headlessSetClock(threadSteppingClock);
-    clockSession = nullptr;
-    const std::vector<Run> runs = runOnOneAndTwoJobs(u"fffffff0", u"20", u"300", folder / "Log_2026" / "(20)300_@1207224530.txt");
-    ASSERT_EQ(runs.size(), 2u);
-    expectSameRuns(runs[0], runs[1]);
-    EXPECT_GT(errorLines(runs[0].log), 5u);
-    EXPECT_LT(errorLines(runs[0].log), 300u);
-    EXPECT_EQ(runs[1].status, ws::failureText);
 }
 
 TEST(BatchTimesTest, ElapsedTimeWrapsAndRoundsToWholeSeconds)

@@ -4,6 +4,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include "map/map.h"
+#include "platform/filefaults.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
@@ -18,6 +19,9 @@
 #include <random>
 #include <set>
 #include <string>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 namespace runs_testing {
 using namespace orvane;
@@ -44,7 +48,7 @@ inline bool dropBatchEvents = false;
 struct MapInHand {
     bool exists = false;
     bool inBatch = false;
-    uint64_t which = 0;  // the map's generation, or the batch's map index
+    uint64_t which = 0;  // the map shown (its address), or the batch's map index
     uint32_t seed = 0;
 };
 
@@ -61,10 +65,12 @@ inline MapInHand mapInHand()
             m.seed = parseSeedText(headlessControlText(idSeedLabel).c_str()) + static_cast<uint32_t>(m.which);
         return m;
     }
-    if (s.map.empty()) return m;
+    if (s.map->empty()) return m;
     m.exists = true;
-    m.which = s.map.generation();
-    m.seed = s.map.seed();
+    // A new map is built while the old one is still held: two maps in turn
+    // never share an address.
+    m.which = reinterpret_cast<uintptr_t>(s.map.get());
+    m.seed = s.map->seed();
     return m;
 }
 
@@ -142,4 +148,23 @@ protected:
         headlessEvents().clear();
     }
 };
+#ifndef _WIN32
+// The companion as a user runs it: its output, error text and exit status.
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+inline Outcome runCompanion(const fs::path& folder, const std::string& arguments)
+{
+    const fs::path out = folder.string() + ".out", err = folder.string() + ".err";
+    const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " +
+                                    err.string()).c_str());
+    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return o;
+}
+#endif
+
 }  // namespace runs_testing

@@ -1,7 +1,7 @@
 // The map request: seed and count texts, the map they build, the window's
 // states; and the EXPORT command's file.
 #include "tests/runs_fixture.h"
-#include "engine/internal.h"
+#include "engine/work.h"
 #include "runs/export.h"
 #include "ui/strings.h"
 #include <algorithm>
@@ -15,10 +15,11 @@ namespace {
 std::vector<int> mapFingerprint(const Map& map)
 {
     std::vector<int> print;
-    for (const MapNode* n = map.nodeList; n; n = n->next) {
-        print.insert(print.end(), {n->number, n->x, n->y});
+    for (int k = 1; k <= map.nodeCount(); ++k) {
+        const NodeIndex n = map.numbered(k);
+        print.insert(print.end(), {k, map.site(n).x, map.site(n).y});
         std::vector<int> around;
-        for (const NodeLink* l = n->links; l; l = l->next) around.push_back(l->node->number);
+        for (const NodeIndex l : map.links(n)) around.push_back(map.number(l));
         std::sort(around.begin(), around.end());
         print.insert(print.end(), around.begin(), around.end());
         print.push_back(-1);
@@ -26,12 +27,7 @@ std::vector<int> mapFingerprint(const Map& map)
     return print;
 }
 
-std::vector<int> directMap(uint32_t seed, int n)
-{
-    Map map;
-    map.build(seed, n);
-    return mapFingerprint(map);
-}
+std::vector<int> directMap(uint32_t seed, int n) { return mapFingerprint(*Map::build(seed, n)); }
 
 class MapRequestTest : public RunsTest {};
 
@@ -43,9 +39,9 @@ TEST_F(MapRequestTest, EmptySeedFieldTakesTheClockAndStaysEmpty)
     EXPECT_EQ(headlessControlText(idSeedLabel), u"12345678");
     EXPECT_EQ(headlessControlText(idSeedField), u"");
     EXPECT_EQ(std::u16string(session.fields.seedText), u"12345678");
-    EXPECT_EQ(session.map.nodeStorageCount(), 10);
+    EXPECT_EQ(session.map->nodeCount(), 10);
     EXPECT_EQ(session.shownSeed, 0x12345678u);
-    EXPECT_EQ(mapFingerprint(session.map), directMap(0x12345678, 10));
+    EXPECT_EQ(mapFingerprint(*session.map), directMap(0x12345678, 10));
 }
 
 TEST_F(MapRequestTest, SeedTextIsParsedAsHexAndShownNormalised)
@@ -54,7 +50,7 @@ TEST_F(MapRequestTest, SeedTextIsParsedAsHexAndShownNormalised)
     session.mapRequest();
     EXPECT_EQ(headlessControlText(idSeedField), u"0000001a");
     EXPECT_EQ(headlessControlText(idSeedLabel), u"0000001a");
-    EXPECT_EQ(mapFingerprint(session.map), directMap(26, 50));
+    EXPECT_EQ(mapFingerprint(*session.map), directMap(26, 50));
 
     setFields(u"zz", u"50");  // no hexadecimal digit: seed 0
     session.mapRequest();
@@ -111,7 +107,7 @@ TEST_F(MapRequestTest, NodeCountIsClampedAndShownAsUsed)
     for (const auto& c : cases) {
         setFields(u"7", c.typed);
         session.mapRequest();
-        EXPECT_EQ(session.map.nodeStorageCount(), c.nodes) << utf8(c.typed);
+        EXPECT_EQ(session.map->nodeCount(), c.nodes) << utf8(c.typed);
         EXPECT_EQ(headlessControlText(idNodeField), c.shown);
         EXPECT_EQ(std::u16string(session.fields.nodeCountText), c.shown);
         EXPECT_EQ(session.shownNodeCount, c.nodes);
@@ -144,27 +140,27 @@ TEST_F(MapRequestTest, SameSeedAndCountRebuildTheSameMapAfterOthers)
 {
     setFields(u"c0ffee", u"300");
     session.mapRequest();
-    const std::vector<int> first = mapFingerprint(session.map);
+    const std::vector<int> first = mapFingerprint(*session.map);
     setFields(u"1", u"200");
     session.mapRequest();
-    EXPECT_NE(mapFingerprint(session.map), first);
+    EXPECT_NE(mapFingerprint(*session.map), first);
     setFields(u"c0ffee", u"300");
     session.mapRequest();
-    EXPECT_EQ(mapFingerprint(session.map), first);
+    EXPECT_EQ(mapFingerprint(*session.map), first);
 }
 
 TEST_F(MapRequestTest, ResetsTheRunAndDisablesThenEnablesTheCommands)
 {
     session.displayMode = DisplayMode::batchFinished;
-    Engine& engine = session.colouring.engine();
+    EngineState& engine = ColouringAccess::work(session.colouring).state;
     engine.EnginePhase = Phase::grow;
-    engine.growthDone = 1;
+    engine.growthDone = true;
     writeControlText(idStatus, ws::failureText);
     setFields(u"5", u"20");
     session.mapRequest();
     EXPECT_EQ(session.displayMode, DisplayMode::map);
     EXPECT_EQ(session.colouring.phase(), Phase::prepare);
-    EXPECT_EQ(session.colouring.state().growthDone, 0);
+    EXPECT_FALSE(session.colouring.state().growthDone);
     EXPECT_EQ(headlessControlText(idStatus), u"");
     // State 0 first (all four off), state 3 last (step, full, EXPORT on; clear off).
     std::vector<std::pair<int, int>> enables;
@@ -190,13 +186,13 @@ TEST_F(MapRequestTest, ExportIsNamedAfterTheMapShownAndReplacesItsFile)
     const fs::path file = folder / "Export" / "0001a2b3(3).txt";
     ASSERT_TRUE(fs::exists(file));
     const std::string first = readFile(file);
-    EXPECT_EQ(first, exportContent(session.map));
+    EXPECT_EQ(first, exportContent(*session.map));
     EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 3);
 
     session.colouring.run();
     session.exportMap();
     EXPECT_NE(readFile(file), first);
-    EXPECT_EQ(readFile(file), exportContent(session.map));
+    EXPECT_EQ(readFile(file), exportContent(session.colouring));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "Export"), fs::directory_iterator()), 1);
 }
 
@@ -209,16 +205,17 @@ TEST_F(MapRequestTest, SitesRequestShowsTheSitesMapAndNamesItsExport)
     EXPECT_EQ(session.displayMode, DisplayMode::map);
     EXPECT_EQ(session.shownNodeCount, 5);
     EXPECT_EQ(session.shownMapName(), u"lesson");
-    EXPECT_EQ(mapFingerprint(session.map), directMap(0x1a2b3, 5));
+    EXPECT_EQ(mapFingerprint(*session.map), directMap(0x1a2b3, 5));
     EXPECT_TRUE(headlessControlEnabled(idStep) && headlessControlEnabled(idFull) && headlessControlEnabled(idExport));
     session.fullColouring();
     EXPECT_EQ(headlessControlText(idStatus), ws::successText);
     session.exportMap();
-    EXPECT_EQ(readFile(folder / "Export" / "lesson(5).txt"), exportContent(session.map));
+    EXPECT_EQ(readFile(folder / "Export" / "lesson(5).txt"), exportContent(session.colouring));
 
     const SiteProblem p = session.sitesRequest({{0, 0}, {5, 5}, {9, 9}}, u"line");
     EXPECT_EQ(p.kind, SiteProblem::Kind::oneLine);
-    EXPECT_TRUE(session.map.empty());
+    EXPECT_TRUE(session.map->empty());
+    EXPECT_TRUE(session.colouring.map().empty());
     EXPECT_EQ(session.shownNodeCount, 0);
     EXPECT_EQ(headlessControlText(idStatus), u"");
     for (int id : {idStep, idFull, idClear, idExport}) EXPECT_FALSE(headlessControlEnabled(id)) << id;
@@ -242,7 +239,7 @@ TEST_F(MapRequestTest, TooLongExecutablePathWritesNoFileAndRunsNoBatch)
     session.batchRun();
     EXPECT_TRUE(session.runLogPath.empty());
     // No batch ran: the map stays on show, the window is usable and says why.
-    EXPECT_FALSE(session.map.empty());
+    EXPECT_FALSE(session.map->empty());
     EXPECT_EQ(session.displayMode, DisplayMode::map);
     for (int id = idSeedLabel; id <= idBatch; ++id) EXPECT_TRUE(headlessControlShown(id)) << id;
     EXPECT_EQ(headlessControlText(idStatus), ws::runLogNotCreated);

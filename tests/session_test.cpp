@@ -64,10 +64,12 @@ std::vector<Seen> operator+(std::vector<Seen> a, const std::vector<Seen>& b)
 
 Seen statusText(const char16_t* text) { return {Kind::text, idStatus, 0, text}; }
 
-std::string colours(const Map& map)
+// The colours along the colouring's node list.
+std::string colours(const Colouring& colouring)
 {
     std::string s;
-    for (const MapNode* n = map.nodeList; n; n = n->next) s += char('0' + n->colour);
+    for (NodeIndex v = colouring.firstListed(); v != noNode; v = colouring.nextListed(v))
+        s += char('0' + colouring.colour(v));
     return s;
 }
 
@@ -80,8 +82,8 @@ protected:
     // A fresh colouring of the map of (seed, n), the record emptied.
     void showMap(uint32_t seed, int n, DisplayMode mode = DisplayMode::map)
     {
-        session.map.build(seed, n);
-        session.colouring.restart();
+        session.map = Map::build(seed, n);
+        session.colouring.restart(session.map);
         session.displayMode = mode;
         headlessEvents().clear();
     }
@@ -161,17 +163,17 @@ TEST_F(SessionTest, StepsWithoutAMapOrAfterTheEndChangeNothing)
     showMap(1, 100);
     session.colouring.run();
     ASSERT_TRUE(session.colouring.finished());
-    const std::string before = colours(session.map);
+    const std::string before = colours(session.colouring);
     headlessEvents().clear();
     session.stepColouring();
     session.stepColouring();
     EXPECT_TRUE(headlessEvents().empty());
-    EXPECT_EQ(colours(session.map), before);
+    EXPECT_EQ(colours(session.colouring), before);
     EXPECT_TRUE(session.colouring.finished());
 
-    // A released map is no map.
-    session.colouring.restart();
-    session.map.release();
+    // An empty map is no map.
+    session.map = std::make_shared<const Map>();
+    session.colouring.restart(session.map);
     session.stepColouring();
     EXPECT_TRUE(headlessEvents().empty());
 }
@@ -181,27 +183,31 @@ TEST_F(SessionTest, ClearingMidwayBringsBackTheBuiltMapAndStepAndFull)
     for (int steps : {1, 40, 113}) {
         SCOPED_TRACE(steps);
         showMap(36, 100);
-        const std::vector<std::pair<int, int>> built = session.map.borders();
+        const auto bordersShown = [this] {
+            std::set<std::pair<int, int>> b;
+            const Map& map = *session.map;
+            for (NodeIndex v = session.colouring.firstListed(); v != noNode; v = session.colouring.nextListed(v))
+                for (const NodeIndex n : session.colouring.links(v))
+                    b.insert({std::min(map.number(v), map.number(n)), std::max(map.number(v), map.number(n))});
+            return b;
+        };
+        const std::set<std::pair<int, int>> built = bordersShown();
         for (int k = 0; k < steps; ++k) session.stepColouring();
         ASSERT_FALSE(session.colouring.finished());
-        ASSERT_NE(session.map.deferredList, nullptr);
+        ASSERT_NE(bordersShown(), built);  // nodes are set aside
         headlessEvents().clear();
         session.clearColouring();
 
         EXPECT_EQ(session.colouring.phase(), Phase::prepare);
-        EXPECT_EQ(session.map.deferredList, nullptr);
-        std::set<const MapNode*> listed;
-        for (const MapNode* n = session.map.nodeList; n; n = n->next) {
-            listed.insert(n);
-            EXPECT_EQ(n->parkedLinks, nullptr);
-            EXPECT_EQ(n->colour, colourNone);
-            EXPECT_EQ(n->ringContacts, 0);
-            EXPECT_EQ(n->pathMark, 0);
+        std::set<NodeIndex> listed;
+        for (NodeIndex v = session.colouring.firstListed(); v != noNode; v = session.colouring.nextListed(v)) {
+            listed.insert(v);
+            EXPECT_EQ(session.colouring.colour(v), colourNone);
         }
-        EXPECT_EQ(static_cast<int>(listed.size()), session.map.nodeStorageCount());
-        EXPECT_EQ(session.map.borders(), built);
-        EXPECT_EQ(session.colouring.state().ringEntry, nullptr);
-        EXPECT_EQ(session.colouring.state().pivot, nullptr);
+        EXPECT_EQ(static_cast<int>(listed.size()), session.map->nodeCount());
+        EXPECT_EQ(bordersShown(), built);
+        EXPECT_EQ(session.colouring.state().ringEntry, noNode);
+        EXPECT_EQ(session.colouring.state().pivot, noNode);
         // The status is emptied and the map repainted; step, full and EXPORT come back, clear goes.
         EXPECT_EQ(seenEvents(), (std::vector<Seen>{statusText(u""), repaint}) + commandState(true, true, false, true));
 
@@ -224,9 +230,8 @@ TEST_F(SessionTest, MapRequestAfterAFinishedColouringStartsAFreshOne)
         request(seed, u"100");
         EXPECT_EQ(session.colouring.phase(), Phase::prepare);
         EXPECT_FALSE(session.colouring.finished());
-        EXPECT_EQ(session.colouring.state().ringEntry, nullptr);
-        EXPECT_EQ(session.map.deferredList, nullptr);
-        EXPECT_EQ(colours(session.map), std::string(100, '0'));
+        EXPECT_EQ(session.colouring.state().ringEntry, noNode);
+        EXPECT_EQ(colours(session.colouring), std::string(100, '0'));
         session.stepColouring();
         EXPECT_EQ(session.colouring.phase(), Phase::grow);
         EXPECT_EQ(seenEvents(), stepping + std::vector<Seen>{repaint});
@@ -235,10 +240,11 @@ TEST_F(SessionTest, MapRequestAfterAFinishedColouringStartsAFreshOne)
         EXPECT_EQ(session.colouring.verify(), 0);
     }
 
-    // The colouring follows its map however the map is rebuilt.
-    session.map.build(26, 50);
+    // A colouring restarted on another map starts afresh on it.
+    session.map = Map::build(26, 50);
+    session.colouring.restart(session.map);
     EXPECT_EQ(session.colouring.phase(), Phase::prepare);
-    EXPECT_EQ(session.colouring.state().ringEntry, nullptr);
+    EXPECT_EQ(session.colouring.state().ringEntry, noNode);
     headlessEvents().clear();
     session.stepColouring();
     EXPECT_EQ(session.colouring.phase(), Phase::grow);

@@ -16,7 +16,22 @@ std::string utf16le(const std::u16string& text, bool mark = true)
     return bytes;
 }
 
-const int32_t normalPlacement[11] = {44, 0, 1, -1, -1, -1, -1, 8, 16, 408, 516};
+const std::vector<int32_t> normalPlacement = {44, 0, 1, -1, -1, -1, -1, 8, 16, 408, 516};
+
+// A placement from its eleven lines' values, and back.
+WindowPlacement placementOf(const std::vector<int32_t>& lines)
+{
+    WindowPlacement p;
+    for (size_t i = 0; i < lines.size(); ++i) p.*placementLines[i] = lines[i];
+    return p;
+}
+
+std::vector<int32_t> linesOf(const WindowPlacement& p)
+{
+    std::vector<int32_t> lines;
+    for (int32_t WindowPlacement::*line : placementLines) lines.push_back(p.*line);
+    return lines;
+}
 const std::u16string exampleText = u"1a2b\r\n500\r\n\r\n44\r\n0\r\n1\r\n-1\r\n-1\r\n-1\r\n-1\r\n8\r\n16\r\n408\r\n516\r\n";
 
 class SettingsTest : public RunsTest {
@@ -37,7 +52,7 @@ protected:
     void save() { saveSettings(settings, fields); }
     void loadFile() { loadSettings(settings, fields); }
 
-    std::vector<int32_t> placement() const { return {settings.windowPlacement, settings.windowPlacement + 11}; }
+    std::vector<int32_t> placement() const { return linesOf(settings.windowPlacement); }
     bool placementUsable() const { return settings.placementLoaded; }
     std::u16string seedText() const { return fields.seedText; }
     std::u16string nodeCountText() const { return fields.nodeCountText; }
@@ -58,9 +73,8 @@ TEST_F(SettingsTest, SaveWritesTheFourteenLinesInOneUtf16File)
     writeControlText(idSeedField, u"1a2b");
     writeControlText(idNodeField, u"500");
     writeControlText(idMapCountField, u"");
-    int32_t placementWithoutLength[11];
-    std::copy(normalPlacement, normalPlacement + 11, placementWithoutLength);
-    placementWithoutLength[0] = 0;  // the length is always written as 44
+    WindowPlacement placementWithoutLength = placementOf(normalPlacement);
+    placementWithoutLength.length = 0;  // the length is always written as 44
     headlessSetWindowPlacement(placementWithoutLength);
     save();
     EXPECT_EQ(readFile(folder / "orvane.ini"), utf16le(exampleText));
@@ -72,18 +86,18 @@ TEST_F(SettingsTest, LoadGivesBackWhatSaveWrote)
     writeControlText(idSeedField, u"ffffffff");
     writeControlText(idNodeField, u"10000");
     writeControlText(idMapCountField, u"1000000");
-    const int32_t maximised[11] = {44, 2, 3, -32000, -32000, -8, -8, INT32_MIN + 1, -20, 1900, INT32_MAX};
-    headlessSetWindowPlacement(maximised);
+    const std::vector<int32_t> maximised = {44, 2, 3, -32000, -32000, -8, -8, INT32_MIN + 1, -20, 1900, INT32_MAX};
+    headlessSetWindowPlacement(placementOf(maximised));
     save();
     fields = FieldTexts{};
     settings.placementLoaded = false;
-    for (int32_t& v : settings.windowPlacement) v = 0;
+    settings.windowPlacement = {};
     loadFile();
     EXPECT_EQ(seedText(), u"ffffffff");
     EXPECT_EQ(nodeCountText(), u"10000");
     EXPECT_EQ(mapCountText(), u"1000000");
     EXPECT_TRUE(placementUsable());
-    EXPECT_EQ(placement(), std::vector<int32_t>(maximised, maximised + 11));
+    EXPECT_EQ(placement(), maximised);
 }
 
 TEST_F(SettingsTest, MissingFileKeepsTheDefaults)
@@ -109,7 +123,7 @@ TEST_F(SettingsTest, EncodingsByMark)
     EXPECT_TRUE(placementUsable());
     load(utf16le(exampleText, false));  // no mark: UTF-16LE
     EXPECT_EQ(nodeCountText(), u"500");
-    EXPECT_EQ(placement(), std::vector<int32_t>(normalPlacement, normalPlacement + 11));
+    EXPECT_EQ(placement(), normalPlacement);
 }
 
 TEST_F(SettingsTest, ShortOrImplausibleFilesGiveTextsButNoPlacement)

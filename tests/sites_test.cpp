@@ -2,6 +2,7 @@
 // by list order, the seeded sites that rebuild their seeded map, and what the
 // builder does and does not depend on.
 #include "map/sites.h"
+#include "map/builder.h"
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
 #include <string>
@@ -44,7 +45,7 @@ void expectTriangulation(const Map& map, int n)
 {
     ASSERT_EQ(invariantBreach(map), "");
     int outer = 0;
-    for (const MapNode* m = map.nodeList; m; m = m->next) outer += m->outer != nullptr;
+    for (int k = 1; k <= map.nodeCount(); ++k) outer += map.isOuter(map.numbered(k));
     EXPECT_EQ(static_cast<int>(map.borders().size()), 3 * n - 3 - outer);
     const TriangleCheck t = checkEmptyCircumcircles(map);
     EXPECT_EQ(t.triangles, 2 * n - 2 - outer);
@@ -73,17 +74,20 @@ TEST(SiteChecks, EachRefusalNamesItsSitesAndLeavesNoMap)
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.what);
-        Map map;
-        map.build(1, 20);
+        std::shared_ptr<const Map> map = Map::build(1, 20);
         const SiteProblem p = buildMapFromSites(map, c.sites);
         EXPECT_EQ(p.kind, c.kind);
         EXPECT_EQ(named(p), c.named);
         EXPECT_EQ(p.count, static_cast<int>(c.sites.size()));
         EXPECT_NE(describeSiteProblem(p, c.sites, lineName).find(c.message), std::string::npos)
             << describeSiteProblem(p, c.sites, lineName);
-        EXPECT_TRUE(map.empty());
-        EXPECT_EQ(map.nodeStorage(), nullptr);
-        EXPECT_EQ(map.outerStart, nullptr);
+        EXPECT_EQ(map, nullptr);
+        // The library's own entry refuses them too, and so does a builder.
+        EXPECT_EQ(Map::buildFromSites(c.sites), nullptr);
+        MapBuilder builder;
+        SiteProblem again;
+        EXPECT_EQ(builder.buildFromSites(c.sites, {}, again), nullptr);
+        EXPECT_EQ(again.kind, c.kind);
     }
 }
 
@@ -102,34 +106,40 @@ TEST(SiteChecks, TheBuilderNeedsNoClosenessRuleAndNoOpenStart)
     };
     for (const Sites& sites : sets) {
         SCOPED_TRACE(sites.size());
-        Map fast, reference, checked;
+        std::shared_ptr<const Map> fast, reference;
         ASSERT_FALSE(buildMapFromSites(fast, sites));
         ASSERT_FALSE(buildMapFromSites(reference, sites, {Paths::reference, false}));
-        ASSERT_FALSE(buildMapFromSites(checked, sites, {Paths::fast, true}));
-        expectTriangulation(fast, static_cast<int>(sites.size()));
-        EXPECT_EQ(mapDigest(fast), mapDigest(reference));
-        EXPECT_EQ(checked.lastBuild().locationMismatches, 0);
+        MapBuilder checking;
+        ASSERT_NE(checking.buildFromSites(sites, {Paths::fast, true}), nullptr);
+        expectTriangulation(*fast, static_cast<int>(sites.size()));
+        EXPECT_EQ(mapDigest(*fast), mapDigest(*reference));
+        EXPECT_EQ(checking.lastBuild().locationMismatches, 0);
     }
 }
 
 // Directions closer than the angle key resolves leave a ring out of order:
-// such sites are refused after the build, never handed on. The builder alone
-// gives the broken map (the check is what stands between it and the engine,
-// whose ring walks would not end on it).
+// such sites are refused after the build, never handed on. The triangulation
+// alone gives the broken map (the check is what stands between it and the
+// engine, whose ring walks would not end on it); every way a library caller
+// has of building from sites refuses it.
 TEST(SiteChecks, RingsTheAngleKeyCannotOrderAreRefused)
 {
     const Sites sites = {{9525, 2}, {26072, 1}, {0, 150}, {32766, 16690}, {32765, 32474}, {2, 14911},
                          {1, 5546}, {1, 4128}, {2, 25019}, {32767, 1694}, {18665, 1}};
-    Map map;
-    std::vector<int32_t> xy;
-    for (const Point& p : sites) xy.insert(xy.end(), {p.x, p.y});
-    ASSERT_TRUE(map.buildFromSites(xy.data(), static_cast<int>(sites.size())));
-    const SiteProblem afterBuild = checkBuiltMap(map);
+    ASSERT_FALSE(checkSites(sites));
+    BuildPools pools;
+    BuildCounts counts;
+    const std::shared_ptr<const Map> unchecked = triangulateSites(pools, sites, {}, counts);
+    ASSERT_EQ(unchecked->nodeCount(), static_cast<int>(sites.size()));
+    const SiteProblem afterBuild = checkBuiltMap(*unchecked);
     EXPECT_EQ(afterBuild.kind, Kind::unclearOrder);
     EXPECT_EQ(named(afterBuild), (std::vector<int>{9, 3, 4}));
+    std::shared_ptr<const Map> map = Map::build(1, 20);
     const SiteProblem p = buildMapFromSites(map, sites);
     EXPECT_EQ(p.kind, Kind::unclearOrder);
-    EXPECT_TRUE(map.empty());
+    EXPECT_EQ(map, nullptr);
+    EXPECT_EQ(Map::buildFromSites(sites), nullptr);
+    EXPECT_EQ(MapBuilder().buildFromSites(sites), nullptr);
     EXPECT_EQ(describeSiteProblem(p, sites, lineName),
               "seen from line 10 (32767, 1694), line 4 (32766, 16690) and line 5 (32765, 32474) lie in directions "
               "too close together for the map's angle order to tell apart (long borders almost parallel to an "
@@ -138,12 +148,12 @@ TEST(SiteChecks, RingsTheAngleKeyCannotOrderAreRefused)
 
 TEST(SiteChecks, SeededMapsPassTheCheckAfterTheBuild)
 {
-    Map map;
+    MapBuilder builder;
     int maps = 0;
     for (int n : {3, 4, 5, 6, 8, 12, 20, 50, 150, 1000, 10000}) {
         for (uint32_t seed = 1; seed <= (n <= 150 ? 300u : 3u); ++seed) {
-            map.build(seed * 2654435761u, n);
-            const SiteProblem p = checkBuiltMap(map);
+            const std::shared_ptr<const Map> map = builder.build(seed * 2654435761u, n);
+            const SiteProblem p = checkBuiltMap(*map);
             ASSERT_FALSE(p) << "seed " << seed * 2654435761u << " N " << n << ": " << siteProblemKey(p.kind) << " "
                             << p.detail;
             ++maps;
@@ -155,13 +165,13 @@ TEST(SiteChecks, SeededMapsPassTheCheckAfterTheBuild)
 TEST(SiteList, TheKthSiteIsCountryK)
 {
     const Sites sites = {{5000, 5000}, {20000, 6000}, {12000, 25000}, {12000, 12000}};
-    Map map;
+    std::shared_ptr<const Map> map;
     ASSERT_FALSE(buildMapFromSites(map, sites));
     for (int k = 1; k <= 4; ++k) {
-        EXPECT_EQ(map.position(k).x, sites[size_t(k - 1)].x);
-        EXPECT_EQ(map.position(k).y, sites[size_t(k - 1)].y);
+        EXPECT_EQ(map->position(k).x, sites[size_t(k - 1)].x);
+        EXPECT_EQ(map->position(k).y, sites[size_t(k - 1)].y);
     }
-    EXPECT_EQ(map.nodeList->number, 1);
+    EXPECT_EQ(map->seed(), 0u);
     // Seed 1 with 5 nodes, by number: the last site drawn first.
     const Sites seeded = seededSites(1, 5);
     const Sites expected = {{26962, 24464}, {11478, 29358}, {19169, 15724}, {6334, 26500}, {41, 18467}};
@@ -179,14 +189,14 @@ TEST(SiteList, SeededSitesRebuildTheirSeededMap)
     for (const auto& [seed, n] : {std::pair<uint32_t, int>{1, 3}, {1, 5}, {0x1a2b, 300}, {7, 4999}, {7, 5000},
                                   {0xffffffffu, 10000}, {42, 10000}}) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " N " + std::to_string(n));
-        Map seeded, given;
-        seeded.build(seed, n);
+        const std::shared_ptr<const Map> seeded = Map::build(seed, n);
+        std::shared_ptr<const Map> given;
         ASSERT_FALSE(buildMapFromSites(given, seededSites(seed, n)));
-        EXPECT_EQ(mapDigest(given), mapDigest(seeded));
-        EXPECT_EQ(given.nodeCount(), n);
+        EXPECT_EQ(mapDigest(*given), mapDigest(*seeded));
+        EXPECT_EQ(given->nodeCount(), n);
     }
-    Map seeded, given;
-    seeded.build(99, 700, {Paths::reference, false});
+    const std::shared_ptr<const Map> seeded = Map::build(99, 700, {Paths::reference, false});
+    std::shared_ptr<const Map> given;
     ASSERT_FALSE(buildMapFromSites(given, seededSites(99, 700), {Paths::reference, false}));
-    EXPECT_EQ(mapDigest(given), mapDigest(seeded));
+    EXPECT_EQ(mapDigest(*given), mapDigest(*seeded));
 }

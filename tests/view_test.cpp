@@ -1,6 +1,6 @@
 // The map view's pages, checked on the recorded drawing calls and on the SVG.
 #include <gtest/gtest.h>
-#include "engine/internal.h"
+#include "engine/work.h"
 #include "map/map.h"
 #include "platform/headless.h"
 #include "ui/draw.h"
@@ -19,9 +19,18 @@ class ViewTest : public ::testing::Test {
 protected:
     DrawList list;
     Session session;
-    Map& map = session.map;
     // The engine's state, set by hand where a test shows every highlight at once.
-    Engine& engine = session.colouring.engine();
+    EngineState& engine = ColouringAccess::work(session.colouring).state;
+    NodeFields& fields = ColouringAccess::work(session.colouring).fields;
+
+    const Map& map() const { return *session.map; }
+    NodeIndex numbered(int k) const { return map().numbered(k); }
+    std::vector<NodeIndex> listed() const
+    {
+        std::vector<NodeIndex> v;
+        for (NodeIndex n = session.colouring.firstListed(); n != noNode; n = session.colouring.nextListed(n)) v.push_back(n);
+        return v;
+    }
 
     void SetUp() override
     {
@@ -32,8 +41,8 @@ protected:
 
     void buildFresh(uint32_t seed, int n)
     {
-        map.build(seed, n);
-        session.colouring.restart();
+        session.map = Map::build(seed, n);
+        session.colouring.restart(session.map);
         session.displayMode = DisplayMode::map;
     }
 
@@ -60,9 +69,9 @@ protected:
         return found;
     }
 
-    std::pair<int, int> at(const MapNode* n) const
+    std::pair<int, int> at(NodeIndex n) const
     {
-        const ViewPoint p = point(n->x, n->y);
+        const ViewPoint p = point(map().site(n).x, map().site(n).y);
         return {p.x, p.y};
     }
 
@@ -72,12 +81,6 @@ protected:
     }
 };
 
-int countBorders(const Map& map)
-{
-    int links = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next) links += countLinks(n);
-    return links / 2;
-}
 
 TEST_F(ViewTest, MapsTheSquareOntoTheViewWithMarginsAndRounding)
 {
@@ -97,8 +100,8 @@ TEST_F(ViewTest, MapsTheSquareOntoTheViewWithMarginsAndRounding)
     buildFresh(4, 3);
     paint();
     const auto d = discs();
-    for (const MapNode* n = map.nodeList; n; n = n->next) {
-        const ViewPoint p = viewPoint({1000, 300}, n->x, n->y);
+    for (const NodeIndex n : listed()) {
+        const ViewPoint p = viewPoint({1000, 300}, map().site(n).x, map().site(n).y);
         EXPECT_TRUE(d.count({p.x, p.y}));
     }
 }
@@ -151,7 +154,7 @@ TEST_F(ViewTest, FreshMapShowsWhiteDiscsBordersOnceAndTheOuterBoundary)
     const size_t hull = findSelect(DrawOp::selectPen, hullPen);
     ASSERT_LT(hull, list.calls.size());
     int outerCount = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next) outerCount += n->outer != nullptr;
+    for (const NodeIndex n : listed()) outerCount += map().isOuter(n);
     // Boundary: a move and one line per outer node, closing at the start.
     EXPECT_EQ(list.calls[hull + 1].op, DrawOp::moveTo);
     EXPECT_EQ(list.calls[hull + 1 + outerCount].op, DrawOp::lineTo);
@@ -160,11 +163,11 @@ TEST_F(ViewTest, FreshMapShowsWhiteDiscsBordersOnceAndTheOuterBoundary)
 
     const auto d = discs();
     EXPECT_EQ(d.size(), 60u);
-    for (const MapNode* n = map.nodeList; n; n = n->next) EXPECT_EQ(d.at(at(n)), colourBrush0);
+    for (const NodeIndex n : listed()) EXPECT_EQ(d.at(at(n)), colourBrush0);
     // Every border once, after the boundary, in black.
     int borderLines = 0;
     for (size_t i = hull + 2 + outerCount; i < list.calls.size(); ++i) borderLines += list.calls[i].op == DrawOp::lineTo;
-    EXPECT_EQ(borderLines, countBorders(map));
+    EXPECT_EQ(borderLines, static_cast<int>(map().borders().size()));
 }
 
 TEST_F(ViewTest, NoLineReachesANodeAfterItsDiscIsDrawn)
@@ -187,22 +190,19 @@ TEST_F(ViewTest, NoLineReachesANodeAfterItsDiscIsDrawn)
 TEST_F(ViewTest, HighlightsAreDrawnInOrderRingArcPathBoundaryNodes)
 {
     buildFresh(99, 40);
-    MapNode* a = map.nodeList;
-    MapNode* b = a->next;
-    MapNode* c = b->next;
-    MapNode* d = c->next;
-    a->ringNext = b; b->ringNext = c; c->ringNext = a;
+    const NodeIndex a = numbered(1), b = numbered(2), c = numbered(3), d = numbered(4);
+    fields.ringNext[a] = b; fields.ringNext[b] = c; fields.ringNext[c] = a;
     engine.ringEntry = a;
     engine.arcFirst = c;
     engine.arcLast = a;
-    d->colour = colourBlocked;
+    fields.hot[d].colour = colourBlocked;
     engine.candidate = d;
     engine.pathTail = c;
-    c->pathPrev = b;
-    b->pathPrev = nullptr;
+    fields.pathPrev[c] = b;
+    fields.pathPrev[b] = noNode;
     engine.pivot = b;
     engine.pathCursor = c;
-    engine.pathFlag = 1;
+    engine.pathFlag = true;
     paint();
 
     const size_t ring = findSelect(DrawOp::selectPen, ringPen);
@@ -245,7 +245,7 @@ TEST_F(ViewTest, HighlightsAreDrawnInOrderRingArcPathBoundaryNodes)
     EXPECT_EQ(circles, expected);
     EXPECT_EQ(discs().at(at(d)), colourBrush5);  // the blocked candidate is grey
 
-    engine.pathFlag = 0;
+    engine.pathFlag = false;
     paint();
     bool alert = false;
     for (const DrawCall& call : list.calls) alert |= call.op == DrawOp::selectPen && call.a == alertPen;
@@ -256,15 +256,14 @@ TEST_F(ViewTest, SetAsideNodesVanishWhileDeferredAndReturnColoured)
 {
     buildFresh(0x5eed, 400);
     session.colouring.step(false);  // preparation sets nodes aside
-    ASSERT_NE(map.deferredList, nullptr);
+    const ColouringWork& work = ColouringAccess::work(session.colouring);
+    ASSERT_NE(work.list.deferredHead(), noNode);
     paint();
     auto shown = discs();
-    int listed = 0;
-    for (const MapNode* n = map.nodeList; n; n = n->next) ++listed;
-    EXPECT_EQ(shown.size(), static_cast<size_t>(listed));
+    EXPECT_EQ(shown.size(), listed().size());
     std::set<std::pair<int, int>> listedPoints;
-    for (const MapNode* n = map.nodeList; n; n = n->next) listedPoints.insert(at(n));
-    for (const MapNode* n = map.deferredList; n; n = n->next) {
+    for (const NodeIndex n : listed()) listedPoints.insert(at(n));
+    for (NodeIndex n = work.list.deferredHead(); n != noNode; n = work.list.next(n)) {
         if (listedPoints.count(at(n))) continue;  // shares a pixel with a listed node
         EXPECT_FALSE(shown.count(at(n)));
         for (const DrawCall& c : list.calls)
@@ -352,14 +351,13 @@ TEST_F(ViewTest, SvgMergesLinesPerPenAndKeepsDiscColours)
 TEST_F(ViewTest, BrokenRingLinksEndThePaint)
 {
     buildFresh(3, 20);
-    MapNode* a = map.nodeList;
-    MapNode* b = a->next;
-    a->ringNext = b;
-    b->ringNext = b;  // never returns to a
+    const NodeIndex a = numbered(1), b = numbered(2);
+    fields.ringNext[a] = b;
+    fields.ringNext[b] = b;  // never returns to a
     engine.ringEntry = a;
     paint();
     EXPECT_EQ(discs().size(), 20u);
-    b->ringNext = nullptr;
+    fields.ringNext[b] = noNode;
     paint();
     EXPECT_EQ(discs().size(), 20u);
 }

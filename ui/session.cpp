@@ -2,8 +2,8 @@
 // with the enable states, status texts and repaints they call for.
 #include "ui/session.h"
 #include "platform/platform.h"
+#include "runs/clocks.h"
 #include "runs/export.h"
-#include "runs/maprequest.h"
 #include "runs/runlog.h"
 #include "runs/texts.h"
 #include "ui/strings.h"
@@ -14,11 +14,6 @@ namespace orvane {
 namespace ws = windowstrings;
 
 namespace {
-Clock platformClock()
-{
-    return [] { return clockMillis(); };
-}
-
 std::u16string readField(int id, int units)
 {
     char16_t buffer[textBufferUnits];
@@ -38,7 +33,7 @@ int32_t readCountField(int id, char16_t* text, int32_t least, int32_t most)
 }
 }  // namespace
 
-Session::Session() : colouring(map, platformClock()) {}
+Session::Session() : map(std::make_shared<const Map>()), colouring(map, platformClock()) {}
 Session::~Session() = default;
 
 void Session::setCommandState(CommandState state)
@@ -81,7 +76,6 @@ void Session::autoSeed()
 void Session::mapRequest()
 {
     displayMode = DisplayMode::map;
-    colouring.restart();
     writeControlText(idStatus, u"");
     setCommandState(CommandState::allOff);
     // The seed field: an empty field gives the clock, and stays empty.
@@ -94,8 +88,8 @@ void Session::mapRequest()
     // The node count field, clamped and shown as used.
     const int32_t nodes = readCountField(idNodeField, fields.nodeCountText, leastNodes, mostNodes);
     updateControl(idNodeField);
-    map.build(seed, nodes, {colouring.paths()});
-    colouring.restart();
+    map = Map::build(seed, nodes, {colouring.paths()});
+    colouring.restart(map);
     shownSeed = seed;
     shownNodeCount = nodes;
     shownSites.clear();
@@ -107,13 +101,14 @@ void Session::mapRequest()
 SiteProblem Session::sitesRequest(const std::vector<Point>& sites, const std::u16string& name)
 {
     displayMode = DisplayMode::map;
-    colouring.restart();
     writeControlText(idStatus, u"");
     setCommandState(CommandState::allOff);
-    const SiteProblem problem = buildMapFromSites(map, sites, {colouring.paths()});
-    colouring.restart();
+    std::shared_ptr<const Map> built;
+    const SiteProblem problem = buildMapFromSites(built, sites, {colouring.paths()});
+    map = problem ? std::make_shared<const Map>() : std::move(built);
+    colouring.restart(map);
     shownSeed = 0;
-    shownNodeCount = problem ? 0 : map.nodeCount();
+    shownNodeCount = problem ? 0 : map->nodeCount();
     shownSites = problem ? std::vector<Point>{} : sites;
     shownSitesName = problem ? u"" : name;
     invalidateView(true);
@@ -159,14 +154,15 @@ void Session::clearColouring()
 
 void Session::exportMap()
 {
-    if (map.empty()) return;
+    if (map->empty()) return;
     // Named after the map shown, not after seedText, which FIX and AUTO reuse.
     const std::u16string path = exportFilePath(shownMapName(), shownNodeCount);
-    if (path.empty() || writeExportFile(map, path) != 0) writeControlText(idStatus, ws::exportFailed);
+    if (path.empty() || writeExportFile(colouring, path) != 0) writeControlText(idStatus, ws::exportFailed);
 }
 
-void Session::counterChanged(int slot)
+void Session::counterChanged(int slot, uint32_t count)
 {
+    copyText(batch.counterText[slot], 16, decimalText(static_cast<int32_t>(count)));
     // Only the counter's rectangle, without erasing: the counters only grow.
     const ViewRect& r = counterRect[slot];
     invalidateViewRect(r.left, r.top, r.right, r.bottom, false);
@@ -206,7 +202,9 @@ bool Session::beginBatchRun(BatchSettings& s, RunLog& log)
     displayMode = DisplayMode::batchRunning;
     copyText(batch.counterText[0], 16, u"0");
     copyText(batch.counterText[1], 16, u"0");
-    map.release();
+    // The map shown goes: a batch builds maps of its own.
+    map = std::make_shared<const Map>();
+    colouring.restart(map);
     shownSites.clear();
     shownSitesName.clear();
     formatBatchHeader(batch, s.nodes, s.maps, s.firstSeed);

@@ -15,6 +15,11 @@ namespace orvane {
 
 class RunLog;
 
+// The batch page: the run's texts and the two counters, successes and failures.
+struct BatchPage : BatchTexts {
+    char16_t counterText[2][16] = {};
+};
+
 // The texts of the three fields as the program keeps them between commands.
 struct FieldTexts {
     char16_t seedText[textBufferUnits] = {};
@@ -59,7 +64,9 @@ public:
 
     DisplayMode displayMode = DisplayMode::blank;
     FieldTexts fields;
-    Map map;
+    // The map shown (an empty one before the first map request and while a
+    // batch runs) and its colouring.
+    std::shared_ptr<const Map> map;
     Colouring colouring;
     // Seed and node count of the map the last map request built: the map shown,
     // whatever FIX and AUTO have since put into seedText.
@@ -71,7 +78,7 @@ public:
     std::u16string shownSitesName;
     // The map shown as its export file is named: the seed's digits or the sites' name.
     std::u16string shownMapName() const;
-    BatchTexts batch;
+    BatchPage batch;
     // What the last step or full colouring command did.
     StepReport lastStep;
     int32_t viewWidth = 0;   // the map view's size, from the main window's last size message
@@ -86,7 +93,7 @@ public:
     int lastLogError = 0;  // why the last run log could not be created or written (an errno value)
 
 private:
-    void counterChanged(int slot) override;
+    void counterChanged(int slot, uint32_t count) override;
     void applyStepEffects(const StepReport& report);
     void endBatchRun(const char16_t* status);
 };

@@ -77,9 +77,9 @@ int32_t parseInteger(const std::u16string& line)
     return static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
 }
 
-bool plausiblePlacement(const int32_t p[11])
+bool plausiblePlacement(const WindowPlacement& p)
 {
-    return p[0] == placementLength && p[9] > p[7] && p[10] > p[8];
+    return p.length == placementLength && p.normalRight > p.normalLeft && p.normalBottom > p.normalTop;
 }
 
 }  // namespace
@@ -97,8 +97,8 @@ std::u16string settingsPathBesideExecutable()
 bool placementFitsDesktop(const Settings& settings, DesktopRect d)
 {
     if (!settings.placementLoaded) return false;
-    const int64_t left = settings.windowPlacement[7], top = settings.windowPlacement[8];
-    const int64_t right = settings.windowPlacement[9], bottom = settings.windowPlacement[10];
+    const WindowPlacement& p = settings.windowPlacement;
+    const int64_t left = p.normalLeft, top = p.normalTop, right = p.normalRight, bottom = p.normalBottom;
     const bool fits = right - left <= int64_t{d.right} - d.left && bottom - top <= int64_t{d.bottom} - d.top;
     const bool overlaps = right > d.left && left < d.right && bottom > d.top && top < d.bottom;
     return fits && overlaps;
@@ -111,11 +111,10 @@ void loadSettingsFromBytes(Settings& settings, FieldTexts& fields, const unsigne
     copyFieldText(lines[0], fields.seedText);
     copyFieldText(lines[1], fields.nodeCountText);
     copyFieldText(lines[2], fields.mapCountText);
-    int32_t* placement = settings.windowPlacement;
-    for (int i = 0; i < 11; ++i) placement[i] = parseInteger(lines[3 + i]);
+    WindowPlacement& placement = settings.windowPlacement;
+    for (int i = 0; i < 11; ++i) placement.*placementLines[i] = parseInteger(lines[3 + i]);
     settings.placementLoaded = n == lineCount && plausiblePlacement(placement);
-    if (!settings.placementLoaded)
-        for (int i = 0; i < 11; ++i) placement[i] = 0;
+    if (!settings.placementLoaded) placement = {};
 }
 
 void loadSettings(Settings& settings, FieldTexts& fields)
@@ -133,7 +132,7 @@ std::string settingsContent(const Settings& settings, const FieldTexts& fields)
 {
     std::u16string text = std::u16string(fields.seedText) + u"\r\n" + fields.nodeCountText + u"\r\n" +
                           fields.mapCountText + u"\r\n";
-    for (int32_t v : settings.windowPlacement) text += decimalText(v) + u"\r\n";
+    for (int32_t WindowPlacement::*line : placementLines) text += decimalText(settings.windowPlacement.*line) + u"\r\n";
     std::string bytes("\xFF\xFE", 2);
     for (char16_t c : text) {
         bytes += static_cast<char>(c & 0xFF);
@@ -147,8 +146,8 @@ void saveSettings(Settings& settings, FieldTexts& fields)
     readControlText(idSeedField, fields.seedText, textBufferUnits);
     readControlText(idNodeField, fields.nodeCountText, textBufferUnits);
     readControlText(idMapCountField, fields.mapCountText, textBufferUnits);
-    readWindowPlacement(settings.windowPlacement);
-    settings.windowPlacement[0] = placementLength;
+    settings.windowPlacement = readWindowPlacement();
+    settings.windowPlacement.length = placementLength;
     if (settings.path.empty()) return;
     // Written beside the file and moved over it, so a failed write never
     // leaves a cut file in place of the previous one.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "platform/platform.h"
 #include "ui/session.h"
 
 namespace orvane {
@@ -12,14 +13,20 @@ struct Settings {
     // The executable's path with its extension replaced by ".ini"; empty when
     // the path is unknown or too long (then nothing is read or written).
     std::u16string path;
-    // Length, flags, show command, minimised x, y, maximised x, y, normal
-    // rectangle left, top, right, bottom; all zero until a usable placement is loaded.
-    int32_t windowPlacement[11] = {};
+    // All zero until a usable placement is loaded.
+    WindowPlacement windowPlacement;
     // True only when the last load read all eleven integers and they are plausible.
     bool placementLoaded = false;
 };
 
 std::u16string settingsPathBesideExecutable();
+
+// The placement's fields in the order of the file's lines.
+inline constexpr int32_t WindowPlacement::*placementLines[11] = {
+    &WindowPlacement::length,     &WindowPlacement::flags,      &WindowPlacement::showCommand,
+    &WindowPlacement::minimisedX, &WindowPlacement::minimisedY, &WindowPlacement::maximisedX,
+    &WindowPlacement::maximisedY, &WindowPlacement::normalLeft, &WindowPlacement::normalTop,
+    &WindowPlacement::normalRight, &WindowPlacement::normalBottom};
 
 // The screen's virtual desktop, in screen pixels.
 struct DesktopRect {

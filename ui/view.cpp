@@ -2,6 +2,7 @@
 #include "ui/view.h"
 #include "ui/session.h"
 #include "ui/strings.h"
+#include <vector>
 
 namespace orvane {
 
@@ -12,68 +13,84 @@ constexpr int viewMargin = 24;
 constexpr int discRadius = 8, innerRingRadius = 11, outerRingRadius = 13;
 
 // Draws one map page: the points of the nodes for the view's size and a bound
-// on every walk along the map's cycles.
+// on every walk along the map's cycles. It reads the map and the colouring
+// (none for the map as built) and writes neither: which nodes it has drawn
+// is its own business.
 struct MapPainter {
     DrawList& list;
     const Map& map;
-    const EngineState& engine;
+    const Colouring* colouring;
     ViewSize size;
+    EngineMarks marks = EngineMarks::shown;
+    EngineState engine = colouring && marks == EngineMarks::shown ? colouring->state() : EngineState{};
+    std::vector<uint8_t> drawn = std::vector<uint8_t>(static_cast<size_t>(map.nodeCount()), 0);
 
-    ViewPoint pointOf(const MapNode* n) const { return viewPoint(size, n->x, n->y); }
-    void moveTo(const MapNode* n) { const ViewPoint p = pointOf(n); list.moveTo(p.x, p.y); }
-    void lineTo(const MapNode* n) { const ViewPoint p = pointOf(n); list.lineTo(p.x, p.y); }
-    void circleAround(const MapNode* n, int r) { const ViewPoint p = pointOf(n); list.circle(p.x, p.y, r); }
+    ViewPoint pointOf(NodeIndex v) const
+    {
+        const Point p = map.site(v);
+        return viewPoint(size, p.x, p.y);
+    }
+    void moveTo(NodeIndex v) { const ViewPoint p = pointOf(v); list.moveTo(p.x, p.y); }
+    void lineTo(NodeIndex v) { const ViewPoint p = pointOf(v); list.lineTo(p.x, p.y); }
+    void circleAround(NodeIndex v, int r) { const ViewPoint p = pointOf(v); list.circle(p.x, p.y, r); }
+
+    // The node list in the colouring's order, or the map's.
+    NodeIndex firstListed() const { return colouring ? colouring->firstListed() : map.numbered(1); }
+    NodeIndex nextListed(NodeIndex v) const
+    {
+        return colouring ? colouring->nextListed(v) : map.numbered(map.number(v) + 1);
+    }
 
     // A cycle through the map is never longer than the node count; the bound
     // keeps a broken link from hanging the window.
-    int cycleBound() const { return map.nodeStorageCount() + 1; }
+    int cycleBound() const { return map.nodeCount() + 1; }
 
     // Lines along `step` from `from` until `until` is reached (drawn at least once).
     template <typename Step>
-    void drawAlong(const MapNode* from, const MapNode* until, Step step)
+    void drawAlong(NodeIndex from, NodeIndex until, Step step)
     {
         moveTo(from);
-        const MapNode* n = from;
+        NodeIndex v = from;
         for (int k = 0; k < cycleBound(); ++k) {
-            n = step(n);
-            if (!n) return;
-            lineTo(n);
-            if (n == until) return;
+            v = step(v);
+            if (v == noNode) return;
+            lineTo(v);
+            if (v == until) return;
         }
     }
 
     void drawRing()
     {
-        if (!engine.ringEntry) return;
+        if (engine.ringEntry == noNode) return;
         list.pen(ringPen);
-        drawAlong(engine.ringEntry, engine.ringEntry, [](const MapNode* n) { return n->ringNext; });
+        drawAlong(engine.ringEntry, engine.ringEntry, [this](NodeIndex v) { return colouring->ringNext(v); });
     }
 
     void drawContactArc()
     {
-        if (!engine.arcFirst || !engine.arcLast) return;
+        if (engine.arcFirst == noNode || engine.arcLast == noNode) return;
         list.pen(arcPen);
         list.brush(nullBrush);
         circleAround(engine.arcLast, innerRingRadius);
-        drawAlong(engine.arcLast, engine.arcFirst, [](const MapNode* n) { return n->ringNext; });
+        drawAlong(engine.arcLast, engine.arcFirst, [this](NodeIndex v) { return colouring->ringNext(v); });
     }
 
     void drawConflictPath()
     {
-        if (!engine.pathTail) return;
+        if (engine.pathTail == noNode) return;
         list.pen(pathPen);
         list.brush(nullBrush);
         circleAround(engine.pathTail, innerRingRadius);
         moveTo(engine.pathTail);
-        const MapNode* n = engine.pathTail;
-        for (int k = 0; n && k < cycleBound(); ++k, n = n->pathPrev) lineTo(n);
+        NodeIndex v = engine.pathTail;
+        for (int k = 0; v != noNode && k < cycleBound(); ++k, v = colouring->pathPrev(v)) lineTo(v);
     }
 
     void drawOuterBoundary()
     {
-        if (!map.outerStart) return;
+        if (map.outerStart() == noNode) return;
         list.pen(hullPen);
-        drawAlong(map.outerStart, map.outerStart, [](const MapNode* n) { return n->outer; });
+        drawAlong(map.outerStart(), map.outerStart(), [this](NodeIndex v) { return map.outer(v); });
     }
 
     static BrushId discBrush(ColourCode colour)
@@ -83,21 +100,21 @@ struct MapPainter {
     }
 
     // Borders to nodes not yet drawn, highlight circles, then the disc on top.
-    void drawNode(MapNode* n)
+    void drawNode(NodeIndex v)
     {
-        const ViewPoint p = pointOf(n);
+        const ViewPoint p = pointOf(v);
         list.pen(blackPen);
-        for (const NodeLink* l = n->links; l; l = l->next) {
-            if (l->node->drawn) continue;
+        for (const NodeIndex n : colouring ? colouring->links(v) : map.links(v)) {
+            if (drawn[n]) continue;
             list.moveTo(p.x, p.y);
-            lineTo(l->node);
+            lineTo(n);
         }
-        if (n == engine.pivot) {
+        if (v == engine.pivot) {
             list.brush(nullBrush);
             list.pen(pivotPen);
             list.circle(p.x, p.y, outerRingRadius);
         }
-        if (n == engine.pathCursor) {
+        if (v == engine.pathCursor) {
             list.brush(nullBrush);
             list.pen(cursorPen);
             list.circle(p.x, p.y, innerRingRadius);
@@ -106,26 +123,25 @@ struct MapPainter {
                 list.circle(p.x, p.y, outerRingRadius);
             }
         }
-        list.brush(discBrush(n->colour));
+        list.brush(discBrush(colouring ? colouring->colour(v) : colourNone));
         list.pen(blackPen);
         list.circle(p.x, p.y, discRadius);
-        n->drawn = 1;
+        drawn[v] = 1;
     }
 
     void paint()
     {
         list.offscreen = true;
         list.fill(0, 0, size.width, size.height, whiteBrush);
-        for (MapNode* n = map.nodeList; n; n = n->next) n->drawn = 0;
         drawRing();
         drawContactArc();
         drawConflictPath();
         drawOuterBoundary();
-        for (MapNode* n = map.nodeList; n; n = n->next) drawNode(n);
+        for (NodeIndex v = firstListed(); v != noNode; v = nextListed(v)) drawNode(v);
     }
 };
 
-void paintRunningBatch(DrawList& list, const BatchTexts& t)
+void paintRunningBatch(DrawList& list, const BatchPage& t)
 {
     list.text(20, 20, t.batchHeader);
     list.text(20, 40, t.batchSeedRange);
@@ -160,10 +176,16 @@ Point mapPointAt(ViewSize size, int32_t x, int32_t y)
     return {along(x, size.width), along(y, size.height)};
 }
 
-void paintMapPage(DrawList& list, const Map& map, const EngineState& engine, ViewSize size)
+void paintMapPage(DrawList& list, const Colouring& colouring, ViewSize size, EngineMarks marks)
 {
     list.clear(size.width, size.height);
-    MapPainter{list, map, engine, size}.paint();
+    MapPainter{list, colouring.map(), &colouring, size, marks}.paint();
+}
+
+void paintMapPage(DrawList& list, const Map& map, ViewSize size)
+{
+    list.clear(size.width, size.height);
+    MapPainter{list, map, nullptr, size}.paint();
 }
 
 void paintView(DrawList& list, const Session& session)
@@ -172,7 +194,7 @@ void paintView(DrawList& list, const Session& session)
     list.clear(size.width, size.height);
     switch (session.displayMode) {
     case DisplayMode::map:
-        MapPainter{list, session.map, session.colouring.state(), size}.paint();
+        MapPainter{list, session.colouring.map(), &session.colouring, size}.paint();
         return;
     case DisplayMode::batchFinished:
         paintFinishedBatch(list, session.batch);
@@ -187,10 +209,17 @@ void paintView(DrawList& list, const Session& session)
 
 bool viewSkipsErase(const Session& session) { return session.displayMode == DisplayMode::map; }
 
-std::string mapPageSvg(const Map& map, const EngineState& engine, ViewSize size)
+std::string mapPageSvg(const Colouring& colouring, ViewSize size, EngineMarks marks)
 {
     DrawList list;
-    paintMapPage(list, map, engine, size);
+    paintMapPage(list, colouring, size, marks);
+    return svgOf(list);
+}
+
+std::string mapPageSvg(const Map& map, ViewSize size)
+{
+    DrawList list;
+    paintMapPage(list, map, size);
     return svgOf(list);
 }
 

@@ -9,7 +9,6 @@
 namespace orvane {
 
 class Session;
-struct BatchTexts;
 
 struct ViewRect {
     int left, top, right, bottom;
@@ -30,12 +29,18 @@ Point mapPointAt(ViewSize size, int32_t x, int32_t y);
 
 // Records the page that the session's display mode selects into `list` (cleared first).
 void paintView(DrawList& list, const Session& session);
-// The map page alone: the map with the engine's ring, arc, path and cursor.
-void paintMapPage(DrawList& list, const Map& map, const EngineState& engine, ViewSize size);
+// Whether a map page of a colouring shows the engine's ring, arc, path, pivot
+// and cursor, or only the map as the colouring leaves it.
+enum class EngineMarks : bool { hidden, shown };
+// The map page alone: the map as the colouring leaves it, with the engine's
+// marks; or the map as built, uncoloured.
+void paintMapPage(DrawList& list, const Colouring& colouring, ViewSize size, EngineMarks marks = EngineMarks::shown);
+void paintMapPage(DrawList& list, const Map& map, ViewSize size);
 // The map page covers the whole view, so erasing is skipped while it shows.
 bool viewSkipsErase(const Session& session);
 
 // The map page as an SVG picture of the given size.
-std::string mapPageSvg(const Map& map, const EngineState& engine, ViewSize size);
+std::string mapPageSvg(const Colouring& colouring, ViewSize size, EngineMarks marks = EngineMarks::shown);
+std::string mapPageSvg(const Map& map, ViewSize size);
 
 }  // namespace orvane

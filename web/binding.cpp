@@ -16,6 +16,7 @@
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "runs/batch.h"
+#include "runs/clocks.h"
 #include "runs/export.h"
 #include "runs/fedbatch.h"
 #include "runs/runlog.h"
@@ -208,11 +209,14 @@ public:
     // and its neighbours in number order; null when there is none.
     val countryAt(int x, int y) const
     {
-        const Map& map = session_.map;
+        const Map& map = *session_.map;
+        const Colouring& colouring = session_.colouring;
         if (session_.displayMode != DisplayMode::map || map.empty()) return val::null();
-        // The countries drawn: those in the node list, each with a border in it.
+        // The countries drawn: those in the colouring's node list, each with a border in it.
         std::vector<bool> drawn(static_cast<size_t>(map.nodeCount()) + 1);
-        for (const auto& [a, b] : map.borders()) drawn[static_cast<size_t>(a)] = drawn[static_cast<size_t>(b)] = true;
+        for (NodeIndex v = colouring.firstListed(); v != noNode; v = colouring.nextListed(v))
+            for (const NodeIndex n : colouring.links(v))
+                drawn[static_cast<size_t>(map.number(v))] = drawn[static_cast<size_t>(map.number(n))] = true;
         const ViewSize size{session_.viewWidth, session_.viewHeight};
         int best = 0;
         int64_t bestDistance = int64_t{discRadius} * discRadius + 1;
@@ -224,10 +228,12 @@ public:
             if (d < bestDistance) best = number, bestDistance = d;
         }
         if (!best) return val::null();
-        std::vector<int> neighbours = map.neighbours(best);
+        // Its borders as the colouring leaves them.
+        std::vector<int> neighbours;
+        for (const NodeIndex n : colouring.links(map.numbered(best))) neighbours.push_back(map.number(n));
         std::sort(neighbours.begin(), neighbours.end());
         val country = val::object();
-        const int colour = static_cast<int>(map.colourOf(best));
+        const int colour = static_cast<int>(colouring.colourOf(best));
         country.set("number", best);
         country.set("colour", std::string(1, colourLetters[colour >= 0 && colour <= 5 ? colour : 0]));
         val list = val::array();
@@ -243,10 +249,9 @@ public:
     // the companion prints it; empty before the first.
     std::string traceLine() const
     {
-        if (session_.map.empty() || (presses_ == 0 && !fullRun_)) return {};
+        if (session_.map->empty() || (presses_ == 0 && !fullRun_)) return {};
         const long k = static_cast<long>(presses_) + (fullRun_ ? 1 : 0);
-        return orvane::traceLine(k, before_, session_.lastStep.result, session_.colouring.state(),
-                                 nodesByNumber(session_.map));
+        return orvane::traceLine(k, before_, session_.lastStep.result, session_.colouring);
     }
     // Up to `count` presses of step colouring, while its button is enabled.
     double stepTimes(double count)
@@ -263,7 +268,7 @@ public:
     // many presses. The fields keep what they held. False when no map is shown.
     bool replay(double count)
     {
-        if (session_.displayMode != DisplayMode::map || session_.map.empty()) return false;
+        if (session_.displayMode != DisplayMode::map || session_.map->empty()) return false;
         if (!session_.shownSites.empty()) {
             const std::vector<Point> sites = session_.shownSites;
             const std::u16string name = session_.shownSitesName;
@@ -281,14 +286,17 @@ public:
         return true;
     }
     // Presses after which no colouring of the map shown is still going on.
-    double stepLimit() const { return session_.map.empty() ? 0 : static_cast<double>(orvane::stepLimit(session_.map)); }
+    double stepLimit() const
+    {
+        return session_.map->empty() ? 0 : static_cast<double>(orvane::stepLimit(*session_.map));
+    }
     std::string shownSeed() const { return utf8(seedDigits(session_.shownSeed)); }
     int shownNodeCount() const { return session_.shownNodeCount; }
 
     // The file the last EXPORT wrote, as a download; null when it wrote none.
     val takeExport()
     {
-        if (session_.map.empty()) return val::null();
+        if (session_.map->empty()) return val::null();
         return takeFile(exportFilePath(session_.shownMapName(), session_.shownNodeCount));
     }
 
@@ -307,7 +315,7 @@ public:
     {
         std::vector<Point> sites;
         if (session_.displayMode == DisplayMode::map)
-            for (const MapNode* n : nodesByNumber(session_.map)) sites.push_back({n->x, n->y});
+            for (int k = 1; k <= session_.map->nodeCount(); ++k) sites.push_back(session_.map->position(k));
         return flatOf(sites);
     }
     bool sitesShown() const { return !session_.shownSites.empty(); }
@@ -474,7 +482,11 @@ private:
 // number of phases.
 class MapColourer {
 public:
-    explicit MapColourer(int clockStep) : clock_(clockOf(clockStep)), colouring_(map_, clock_) {}
+    explicit MapColourer(int clockStep)
+        : clock_(clockStep > 0 ? steppingClock(static_cast<uint32_t>(clockStep)) : platformClock()),
+          colouring_(nullptr, clock_)
+    {
+    }
 
     // `count` consecutive seeds from `firstSeed` (wrapping): three numbers a
     // map (result, map ms, colour ms).
@@ -483,21 +495,14 @@ public:
         std::vector<uint32_t> out;
         out.reserve(static_cast<size_t>(count > 0 ? count : 0) * 3);
         for (int i = 0; i < count; ++i) {
-            const BatchMap m = colourBatchMap(map_, colouring_, firstSeed + static_cast<uint32_t>(i), nodes, clock_);
-            map_.release();
+            const BatchMap m = colourBatchMap(builder_, colouring_, firstSeed + static_cast<uint32_t>(i), nodes, clock_);
             out.insert(out.end(), {m.result, m.mapMs, m.colourMs});
         }
         return val(emscripten::typed_memory_view(out.size(), out.data())).call<val>("slice");
     }
 
 private:
-    static Clock clockOf(int step)
-    {
-        if (step <= 0) return [] { return clockMillis(); };
-        return [step, now = std::make_shared<uint32_t>(0)] { return *now += static_cast<uint32_t>(step); };
-    }
-
-    Map map_;
+    MapBuilder builder_;
     Clock clock_;
     Colouring colouring_;
 };

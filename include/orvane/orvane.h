@@ -3,14 +3,15 @@
 // read its nodes, positions, borders in ring order, colours and the engine's
 // visible state, and produce the export text, trace lines and the map picture.
 //
-//     orvane::Map map;
-//     map.build(0x1a2b, 1000);
+//     std::shared_ptr<const orvane::Map> map = orvane::Map::build(0x1a2b, 1000);
 //     orvane::Colouring colouring(map);
 //     const uint16_t result = colouring.run();   // 0: a correct four-colouring
-//     std::string picture = orvane::mapPageSvg(map, colouring.state(), {800, 600});
+//     std::string picture = orvane::mapPageSvg(colouring, {800, 600});
 //
-// Maps and colourings are independent objects: any number of them may be
-// used at once, one per thread.
+// A map is read-only once built and may be read from any number of threads.
+// A colouring holds its map (shared ownership) and owns everything it
+// changes: any number of colourings of one map may run at once, each used by
+// one thread at a time.
 #pragma once
 #include "engine/colouring.h"
 #include "map/map.h"

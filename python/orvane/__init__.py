@@ -33,7 +33,6 @@ import numpy as np
 from ._orvane import (  # noqa: F401  (re-exported)
     Colouring,
     ColouringFinishedError,
-    ColouringReplacedError,
     Map,
     TraceRecord,
     __version__,
@@ -54,7 +53,6 @@ __all__ = [
     "BatchResult",
     "batch",
     "ColouringFinishedError",
-    "ColouringReplacedError",
     "read_run_log_failures",
     "write_sites",
     "__version__",

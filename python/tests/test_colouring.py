@@ -108,21 +108,23 @@ def test_a_colouring_outlives_its_map_object():
     assert probe() is None
 
 
-def test_a_new_colouring_replaces_the_old_and_starts_from_the_built_map():
+def test_colourings_of_one_map_are_independent_and_start_from_the_built_map():
     m = orvane.Map(0x1A2B, 300)
-    first = m.colouring()
-    lines = [str(r) for r in first.records()]
-    second = m.colouring()
-    for method in (first.step, first.run, first.verify, first.clear, first.svg):
-        with pytest.raises(orvane.ColouringReplacedError, match="newer colouring"):
-            method()
-    with pytest.raises(orvane.ColouringReplacedError):
-        first.colours
-    # Same map, same trace: the second colouring starts from the map as built.
-    half = [str(second.step()) for _ in range(len(lines) // 2)]
-    third = m.colouring()
-    assert half == lines[:len(half)]
-    assert [str(r) for r in third.records()] == lines
+    lines = [str(r) for r in m.colouring().records()]
+    # Two more, stepped in turn: each gives the trace of one alone.
+    first, second = m.colouring(), m.colouring()
+    taken = [[], []]
+    while not (first.finished and second.finished):
+        for c, seen in ((first, taken[0]), (second, taken[1])):
+            if not c.finished:
+                seen.append(str(c.step()))
+    assert taken == [lines, lines]
+    # An earlier colouring stays usable after newer ones were made.
+    first.clear()
+    assert not first.colours.any() and second.colours.all()
+    assert [str(r) for r in first.records()] == lines
+    # The map shows its newest colouring as it stands.
+    assert (m.colours == second.colours).all()
 
 
 def test_a_clock_that_runs_out_stops_the_run_as_the_batch_does():

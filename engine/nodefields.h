@@ -25,7 +25,17 @@ struct HotNode {
     TrimClass trimClass;    // trimming
 };
 
-inline constexpr uint32_t packedWord(HotNode h) { return std::bit_cast<uint32_t>(h); }
+// The four bytes as the word that one load of them gives.
+inline constexpr uint32_t packedWord(HotNode h)
+{
+#ifdef __cpp_lib_bit_cast
+    return std::bit_cast<uint32_t>(h);
+#else
+    // A standard library older than its compiler (the WebAssembly build's)
+    // lacks std::bit_cast; the compiler's own gives the same word.
+    return __builtin_bit_cast(uint32_t, h);
+#endif
+}
 
 // Masks of the packed word: the colour, the chain mark, the reached flag.
 inline constexpr ColourCode allBits = static_cast<ColourCode>(-1);

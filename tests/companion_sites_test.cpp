@@ -4,66 +4,20 @@
 // ends with exit status 2 and writes no file.
 #ifndef _WIN32
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 #include "map/sites.h"
+#include "tests/companion_support.h"
 
 namespace {
 using namespace orvane;
+using namespace companion_testing;
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-class CompanionSites : public ::testing::Test {
-protected:
-    fs::path folder;
-
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("orvane-companion-sites-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    // The companion with these arguments (and standard input from a file when given).
-    Outcome run(const std::string& arguments, const std::string& input = "")
-    {
-        const fs::path out = folder / "out.txt", err = folder / "err.txt";
-        std::string command = std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " + err.string();
-        if (!input.empty()) command += " < " + input;
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    }
-    std::string runOk(const std::string& arguments)
-    {
-        const Outcome o = run(arguments);
-        EXPECT_EQ(o.status, 0) << arguments << ": " << o.err;
-        return o.out;
-    }
-    fs::path write(const std::string& name, const std::string& text)
-    {
-        std::ofstream(folder / name, std::ios::binary) << text;
-        return folder / name;
-    }
-};
+using CompanionSites = CompanionTest;
 
 std::string withoutFirstWord(const std::string& line) { return line.substr(line.find(' ')); }
 
@@ -73,8 +27,8 @@ TEST_F(CompanionSites, TheSitesCommandPrintsASitesFileOfTheSeededMap)
     std::string expected;
     for (const Point& p : seededSites(0x1a2b, 300)) expected += std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
     EXPECT_EQ(runOk("sites --seed 1a2b --nodes 300"), expected);
-    EXPECT_EQ(run("sites --nodes 5").status, 2);
-    EXPECT_EQ(run("sites --seed 1 --sites x").status, 2);
+    EXPECT_EQ(companion("sites --nodes 5").status, 2);
+    EXPECT_EQ(companion("sites --seed 1 --sites x").status, 2);
 }
 
 TEST_F(CompanionSites, SeededSitesFedBackGiveTheSeededMap)
@@ -118,7 +72,7 @@ TEST_F(CompanionSites, ExportsIntoAFolderAreNamedAfterTheSitesFile)
     EXPECT_EQ(runOk("map --sites '" + sites.string() + "' --export " + out.string()),
               "sites=lesson 3 nodes=5 borders=8 outer=4\n");
     EXPECT_TRUE(fs::is_regular_file(out / "lesson 3(5).txt"));
-    EXPECT_EQ(run("colour --sites - --full --export " + out.string(), "'" + sites.string() + "'").status, 0);
+    EXPECT_EQ(companion("colour --sites - --full --export " + out.string(), "'" + sites.string() + "'").status, 0);
     EXPECT_TRUE(fs::is_regular_file(out / "stdin(5).txt"));
     runOk("colour --seed 1a2b --nodes 12 --full --export " + out.string());
     EXPECT_TRUE(fs::is_regular_file(out / "00001a2b(12).txt"));
@@ -150,7 +104,7 @@ TEST_F(CompanionSites, SitesThatGiveNoMapAreNamedWithStatusTwoAndNoFile)
         for (const std::string& command : {"map --sites " + sites.string() + " --export " + exported.string(),
                                           "colour --sites " + sites.string() + " --full --export " + exported.string(),
                                           "render --sites " + sites.string() + " --svg " + picture.string()}) {
-            const Outcome o = run(command);
+            const Outcome o = companion(command);
             EXPECT_EQ(o.status, 2) << command;
             EXPECT_EQ(o.out, "");
             std::string message = c.message;
@@ -165,39 +119,39 @@ TEST_F(CompanionSites, SitesThatGiveNoMapAreNamedWithStatusTwoAndNoFile)
     // Ten thousand and one sites.
     std::string many;
     for (int i = 0; i <= 10000; ++i) many += std::to_string(i % 101 * 300) + " " + std::to_string(i / 101 * 300) + "\n";
-    const Outcome o = run("map --sites " + write("many.txt", many).string());
+    const Outcome o = companion("map --sites " + write("many.txt", many).string());
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("a map has at most 10000 sites; there are 10001 (the first one too many is line 10001 (300, 29700))"),
               std::string::npos) << o.err;
     // From standard input the problem says so.
-    const Outcome in = run("map --sites -", write("two.txt", "1 1\n2 2\n").string());
+    const Outcome in = companion("map --sites -", write("two.txt", "1 1\n2 2\n").string());
     EXPECT_EQ(in.status, 2);
     EXPECT_EQ(in.err, "orvane-cli: standard input: a map needs at least 3 sites; there are only 2: line 1 (1, 1), line 2 (2, 2)\n");
 }
 
 TEST_F(CompanionSites, FilesThatAreNoSitesFilesAreRefusedSafely)
 {
-    Outcome o = run("map --sites " + (folder / "missing.txt").string());
+    Outcome o = companion("map --sites " + (folder / "missing.txt").string());
     EXPECT_EQ(o.status, 1);
     EXPECT_NE(o.err.find("it does not exist"), std::string::npos);
-    o = run("map --sites " + folder.string());
+    o = companion("map --sites " + folder.string());
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("it is a folder"), std::string::npos);
     ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
-    o = run("map --sites " + (folder / "pipe").string());  // would wait for ever if it were opened
+    o = companion("map --sites " + (folder / "pipe").string());  // would wait for ever if it were opened
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("not a regular file"), std::string::npos);
-    o = run("map --sites " + write("huge.txt", std::string((4 << 20) + 1, '#')).string());
+    o = companion("map --sites " + write("huge.txt", std::string((4 << 20) + 1, '#')).string());
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("larger than 4 MiB"), std::string::npos);
-    o = run("map --sites -", (folder / "huge.txt").string());
+    o = companion("map --sites -", (folder / "huge.txt").string());
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("standard input: it is larger than 4 MiB"), std::string::npos) << o.err;
-    o = run("map --sites x.txt --seed 1");
+    o = companion("map --sites x.txt --seed 1");
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("--sites and --seed/--nodes exclude each other"), std::string::npos);
-    EXPECT_EQ(run("map --sites x.txt --nodes 5").status, 2);
-    EXPECT_EQ(run("batch --sites x.txt").status, 2);
+    EXPECT_EQ(companion("map --sites x.txt --nodes 5").status, 2);
+    EXPECT_EQ(companion("batch --sites x.txt").status, 2);
 }
 
 }  // namespace

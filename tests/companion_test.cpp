@@ -3,61 +3,34 @@
 // here and with the same work done in this process.
 #ifndef _WIN32
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 #include "engine/colouring.h"
 #include "map/map.h"
 #include "runs/export.h"
 #include "runs/trace.h"
 #include "ui/view.h"
+#include "tests/companion_support.h"
 
 namespace {
 using namespace orvane;
+using namespace companion_testing;
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class Companion : public ::testing::Test {
+class Companion : public CompanionTest {
 protected:
-    fs::path folder;
-
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("orvane-companion-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // The exit status of the companion with these arguments, and its output.
     int status(const std::string& arguments, std::string* printed = nullptr)
     {
-        const fs::path out = folder / "out.txt";
-        const int s = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2>/dev/null").c_str());
-        if (printed) *printed = readFile(out);
-        return WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+        const Outcome o = companion(arguments);
+        if (printed) *printed = o.out;
+        return o.status;
     }
-
     // Standard output of the companion with these arguments; the run must succeed.
-    std::string run(const std::string& arguments)
-    {
-        const fs::path out = folder / "out.txt";
-        const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string()).c_str());
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << arguments;
-        return readFile(out);
-    }
+    std::string run(const std::string& arguments) { return runOk(arguments); }
 };
 
 std::vector<std::string> lines(const std::string& text)
@@ -230,7 +203,9 @@ TEST_F(Companion, OptionsAreTakenAtTheirLimitsAndRefusedBeyond)
     for (const Case& c : cases) {
         std::string printed;
         EXPECT_EQ(status(c.arguments, &printed), c.status) << c.arguments;
-        if (c.status == 2) EXPECT_EQ(printed, "") << c.arguments;
+        if (c.status == 2) {
+            EXPECT_EQ(printed, "") << c.arguments;
+        }
     }
     EXPECT_FALSE(fs::exists(folder / "x.svg"));
 

@@ -8,6 +8,7 @@
 // same file, so that this program needs no drawing code. Recording here keeps
 // the picture fields already in the file.
 #include <gtest/gtest.h>
+#include "tests/digest_file.h"
 #include "engine/colouring.h"
 #include "map/map.h"
 #include "runs/export.h"
@@ -24,7 +25,7 @@
 using namespace orvane;
 
 namespace {
-const char digestFile[] = ORVANE_TEST_DATA "/crossplatform_digests.txt";
+using namespace digest_testing;
 
 struct Case { uint32_t seed; int nodes; };
 // Small, odd and largest maps; the stepped trace is kept to the smaller ones.
@@ -34,7 +35,6 @@ const Case cases[] = {
     {0x00001a2b, 5000}, {0x89abcdef, 10000},
 };
 constexpr int tracedUpTo = 2500;
-constexpr int pictureField = 5;  // of the eight space-separated fields
 
 struct Digests {
     uint64_t map, coloured, trace;
@@ -70,43 +70,20 @@ std::string lineOf(const Case& c, const Digests& d, const std::string& picture)
     return buf;
 }
 
-std::vector<std::string> recordedLines()
-{
-    std::vector<std::string> lines;
-    FILE* f = std::fopen(digestFile, "rb");
-    if (!f) return lines;
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, f)) {
-        std::string s(buf);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-        if (!s.empty() && s[0] != '#') lines.push_back(s);
-    }
-    std::fclose(f);
-    return lines;
-}
-
-std::vector<std::string> fieldsOf(const std::string& line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> fields;
-    for (std::string f; in >> f;) fields.push_back(f);
-    return fields;
-}
-
 // The recorded picture digest of each (seed, nodes) field pair.
 std::map<std::pair<std::string, std::string>, std::string> recordedPictures(const std::vector<std::string>& lines)
 {
     std::map<std::pair<std::string, std::string>, std::string> pictures;
     for (const std::string& line : lines) {
         const std::vector<std::string> f = fieldsOf(line);
-        if (f.size() == 8) pictures[{f[0], f[1]}] = f[pictureField];
+        if (f.size() == fieldCount) pictures[{f[0], f[1]}] = f[pictureField];
     }
     return pictures;
 }
 
 TEST(CrossPlatform, MapsColouringsAndTracesMatchTheRecordedDigests)
 {
-    const std::vector<std::string> recorded = recordedLines();
+    const std::vector<std::string> recorded = digestLines(false);
     const auto pictures = recordedPictures(recorded);
     std::vector<std::string> computed;
     for (const Case& c : cases) {
@@ -135,7 +112,7 @@ TEST(CrossPlatform, MapsColouringsAndTracesMatchTheRecordedDigests)
 // Every colouring of the list succeeds: a digest of a wrong colouring would not help.
 TEST(CrossPlatform, RecordedColouringsAreCorrect)
 {
-    const std::vector<std::string> lines = recordedLines();
+    const std::vector<std::string> lines = digestLines(false);
     ASSERT_FALSE(lines.empty()) << "cannot read " << digestFile;
     for (const std::string& line : lines) EXPECT_EQ(line.substr(line.rfind(' ')), " 0") << line;
 }

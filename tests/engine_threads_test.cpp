@@ -4,6 +4,7 @@
 #include "map/map.h"
 #include "runs/export.h"
 #include "runs/trace.h"
+#include "tests/trace_support.h"
 #include "tests/map_support.h"
 #include <gtest/gtest.h>
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <vector>
 
 using namespace orvane;
+using trace_testing::traceOf;
 
 // Each thread owns its maps and colourings: nothing is shared between them,
 // so colourings made at once give what they give one after the other.
@@ -77,18 +79,6 @@ namespace {
 Clock stillClock()
 {
     return [] { return 0u; };
-}
-
-// The trace lines of a colouring stepped to its end, one press at a time.
-std::vector<std::string> traceOf(Colouring& colouring)
-{
-    std::vector<std::string> lines;
-    for (long k = 1; !colouring.finished(); ++k) {
-        const Phase before = colouring.phase();
-        const StepReport r = colouring.step(false);
-        lines.push_back(traceLine(k, before, r.result, colouring));
-    }
-    return lines;
 }
 
 #ifdef ORVANE_SANITIZED

@@ -6,6 +6,7 @@
 #include "map/map.h"
 #include "runs/export.h"
 #include "runs/trace.h"
+#include "tests/trace_support.h"
 #include "tests/map_support.h"
 #include "ui/view.h"
 #include <gtest/gtest.h>
@@ -14,20 +15,9 @@
 #include <vector>
 
 using namespace orvane;
+using trace_testing::traceOf;
 
 namespace {
-// The trace lines of a colouring stepped one press at a time to its end.
-std::vector<std::string> traceOf(Colouring& colouring)
-{
-    std::vector<std::string> lines;
-    for (long k = 1; !colouring.finished(); ++k) {
-        const Phase before = colouring.phase();
-        const StepReport r = colouring.step(false);
-        lines.push_back(traceLine(k, before, r.result, colouring));
-    }
-    return lines;
-}
-
 std::vector<std::string> traceAlone(uint32_t seed, int nodes)
 {
     Colouring colouring(Map::build(seed, nodes));

@@ -6,6 +6,7 @@
 // disguise. With ORVANE_RECORD_DIGESTS=1 the picture fields are rewritten and
 // every other field is kept.
 #include <gtest/gtest.h>
+#include "tests/digest_file.h"
 #include "engine/colouring.h"
 #include "map/map.h"
 #include "runs/export.h"
@@ -21,32 +22,8 @@
 using namespace orvane;
 
 namespace {
-const char digestFile[] = ORVANE_TEST_DATA "/crossplatform_digests.txt";
-constexpr size_t colouredField = 3, pictureField = 5;
+using namespace digest_testing;
 constexpr ViewSize pictureSize{800, 600};
-
-std::vector<std::string> fileLines()
-{
-    std::vector<std::string> lines;
-    FILE* f = std::fopen(digestFile, "rb");
-    if (!f) return lines;
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, f)) {
-        std::string s(buf);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-        lines.push_back(s);
-    }
-    std::fclose(f);
-    return lines;
-}
-
-std::vector<std::string> fieldsOf(const std::string& line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> fields;
-    for (std::string f; in >> f;) fields.push_back(f);
-    return fields;
-}
 
 std::string hex16(uint64_t v)
 {
@@ -71,12 +48,12 @@ TEST(PictureDigests, MapPagesMatchTheRecordedPictures)
 {
     const char* record = std::getenv("ORVANE_RECORD_DIGESTS");
     const bool recording = record && *record == '1';
-    std::vector<std::string> lines = fileLines();
+    std::vector<std::string> lines = digestLines(true);
     int checked = 0;
     for (std::string& line : lines) {
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> f = fieldsOf(line);
-        ASSERT_EQ(f.size(), 8u) << line;
+        ASSERT_EQ(f.size(), fieldCount) << line;
         SCOPED_TRACE("seed " + f[0] + " nodes " + f[1]);
         const Drawn d = draw(static_cast<uint32_t>(std::stoul(f[0], nullptr, 16)), std::stoi(f[1]));
         ++checked;

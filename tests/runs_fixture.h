@@ -4,6 +4,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include "map/map.h"
+#include "tests/companion_support.h"
 #include "platform/filefaults.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
@@ -89,11 +90,7 @@ inline uint32_t testClock()
     return clockNow;
 }
 
-inline std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using companion_testing::readFile;
 
 inline std::string utf8(const std::u16string& text) { return toLocaleEncoding(text); }
 // A text written here in UTF-8, as the run log holds it: in the locale's encoding.
@@ -149,22 +146,8 @@ protected:
     }
 };
 #ifndef _WIN32
-// The companion as a user runs it: its output, error text and exit status.
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-inline Outcome runCompanion(const fs::path& folder, const std::string& arguments)
-{
-    const fs::path out = folder.string() + ".out", err = folder.string() + ".err";
-    const int status = std::system((std::string(ORVANE_CLI) + " " + arguments + " > " + out.string() + " 2> " +
-                                    err.string()).c_str());
-    Outcome o{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return o;
-}
+using companion_testing::Outcome;
+using companion_testing::runCompanion;
 #endif
 
 }  // namespace runs_testing

@@ -44,16 +44,7 @@ else
     mkdir -p "$app" && cp build/mingw/app/Orvane.exe "$app/"
 fi
 
-passed=0 failed=0
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1)) && echo "ok   $name"
-    else
-        failed=$((failed + 1)) && echo "FAIL $name"
-    fi
-}
+. "$root/scripts/checks.sh"
 
 xvfb_pid=""
 cleanup() {

@@ -42,17 +42,7 @@ epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null)}
 work=$(mktemp -d /tmp/orvane-release.XXXXXX)
 started=$(date +%s)
 
-passed=0 failed=0
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1)) && echo "ok   $name"
-    else
-        failed=$((failed + 1)) && echo "FAIL $name"
-        return 1
-    fi
-}
+. "$root/scripts/checks.sh"
 equal() { [ "$1" = "$2" ] || { echo "     got:      $1"; echo "     expected: $2"; return 1; }; }
 section() { printf '\n--- %s\n' "$*"; }
 

@@ -20,18 +20,7 @@ export ORVANE_CLI=$cli
 work=$(mktemp -d /tmp/orvane-test-slurm-batch.XXXXXX)
 trap 'rm -rf -- "$work"' EXIT
 
-passed=0 failed=0
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok   $name"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $name"
-    fi
-}
+. "$root/scripts/checks.sh"
 
 # The stand-ins. sbatch records each call's arguments (one per line: a file
 # per call) and prints job ids from 100 on; with FAKE_SBATCH_FAIL it refuses.

@@ -30,18 +30,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-passed=0 failed=0
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok   $name"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $name"
-    fi
-}
+. "$root/scripts/checks.sh"
 finish() {
     echo "test-slurm: took $((SECONDS - started)) s"
     echo "slurm: $passed passed, $failed failed"

@@ -14,13 +14,13 @@ ring growth and Kempe-chain swaps, one visible phase at a time or in one go::
     g = orvane.Map.from_sites([(1000, 1000), (31000, 2000), (16000, 30000), (16000, 12000)])
 
 Maps, colourings and batch runs release the interpreter lock while they work,
-so threads colouring different maps run in parallel.
+so threads colouring different maps, or different colourings of one map, run
+in parallel.
 """
 
 from __future__ import annotations
 
 import dataclasses
-import enum
 import os
 import re
 import shutil
@@ -31,9 +31,11 @@ from typing import Callable, List, Optional, Tuple, Union
 import numpy as np
 
 from ._orvane import (  # noqa: F401  (re-exported)
+    Colour,
     Colouring,
     ColouringFinishedError,
     Map,
+    Phase,
     TraceRecord,
     __version__,
     least_nodes,
@@ -57,32 +59,6 @@ __all__ = [
     "write_sites",
     "__version__",
 ]
-
-class Phase(enum.IntEnum):
-    """The engine's phases, as TraceRecord.phase_before/phase_after and Colouring.phase give them."""
-
-    PREPARE = 0
-    GROW = 1
-    LOCATE = 2
-    FREE_PIVOT = 3
-    WALK_PATH = 4
-    CLEAR_CURSOR = 5
-    SHAKE = 6
-    COMPLETE = 7
-    VERIFY = 8
-    FINISHED = 255
-
-
-class Colour(enum.IntEnum):
-    """Entries of the colours arrays: none, the four colours, the blocked candidate."""
-
-    NONE = 0
-    R = 1
-    G = 2
-    Y = 3
-    B = 4
-    BLOCKED = 5
-
 
 def _to_networkx(self):
     """The map as a networkx.Graph: nodes 1..N with attributes ``position``
@@ -234,7 +210,8 @@ def batch(
         Either way at most ten times a second and after the last map.
         Ctrl-C (or an exception from the callable) stops the run.
     run_log
-        A folder: the run log is written there as the companion's ``--dir``
+        A folder (str, bytes or os.PathLike; its name must be Unicode text,
+        without NUL): the run log is written there as the companion's ``--dir``
         writes it, ``Log_YYYY/(N)M_@MMDDhhmmss.txt`` (folders are made if
         missing; a name already taken gets ``_2``, ``_3`` ... as the
         companion's does). None keeps no log. A log that cannot be created
@@ -245,9 +222,8 @@ def batch(
         strikes after a known number of phases and failures repeat exactly.
     times
         True also returns every map's result and times as numpy arrays. The
-        maps then run on this module's own workers (the same per-map routine
-        with the same clocks) and no run log is written: times=True cannot be
-        combined with run_log.
+        maps then run on the same batch workers without a run log: times=True
+        cannot be combined with run_log.
 
     The interpreter lock is released while the maps run.
     """
@@ -282,9 +258,7 @@ def batch(
         temporary = tempfile.mkdtemp(prefix="orvane-batch-")
         folder = temporary
     else:
-        folder = os.fsdecode(os.fspath(run_log))
-        if not folder:
-            raise ValueError("run_log must name a folder")
+        folder = run_log  # checked by the module before any folder is made
     try:
         d = _orvane._run_batch(seed, nodes, maps, jobs, folder, clock_step, reporter, interval_ms)
         error = d["log_error"]

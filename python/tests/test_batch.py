@@ -157,3 +157,20 @@ def test_counts_clamp_and_bad_arguments_raise():
             orvane.batch(seed, 10, 2)
     with pytest.raises(TypeError, match="maps must be an int"):
         orvane.batch(1, 10, "2")
+
+
+def test_run_log_takes_paths_as_python_does_and_refuses_names_it_cannot_keep(tmp_path, monkeypatch):
+    # bytes and os.PathLike name the same folder as str.
+    for given in (os.fsencode(tmp_path / "as-bytes"), tmp_path / "as-path", str(tmp_path / "as-str")):
+        r = orvane.batch(1, 20, 2, run_log=given)
+        assert Path(r.log_path).parent.parent == Path(os.fsdecode(given)), r.log_path
+    # A NUL, or a name that is not Unicode text (the library's file names
+    # are), is refused before any folder is made, naming the argument.
+    monkeypatch.chdir(tmp_path)
+    for given, words in ((b"d\xff", "run_log b'd.xff' is not UTF-8"), ("d\udcff", "lone surrogate"),
+                         ("logs\0x", "NUL"), (b"logs\0x", "NUL"), (Path("logs\0x"), "NUL")):
+        with pytest.raises(ValueError, match=words):
+            orvane.batch(1, 20, 2, run_log=given)
+    assert sorted(os.listdir(tmp_path)) == ["as-bytes", "as-path", "as-str"]
+    with pytest.raises(TypeError, match=r"run_log must be a folder's path \(str, bytes or os.PathLike\), not int"):
+        orvane.batch(1, 20, 2, run_log=3)

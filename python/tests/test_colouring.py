@@ -192,3 +192,16 @@ def test_colours_arrays_are_copies():
     positions[:] = -1
     assert c.map.positions.min() >= 0
     assert isinstance(colours, np.ndarray) and colours.dtype == np.int8
+
+
+def test_phase_and_colour_compare_order_and_convert_as_ints():
+    c = orvane.Map(0x1A2B, 300).colouring()
+    record = c.step()
+    assert orvane.Phase(record.phase_after) == record.phase_after == orvane.Phase.GROW == 1
+    assert orvane.Phase(record.phase_after).name == "GROW" and int(orvane.Phase.FINISHED) == 255
+    assert orvane.Phase.WALK_PATH <= 5 <= orvane.Phase.SHAKE and {1: "grow"}[orvane.Phase.GROW] == "grow"
+    assert [m for m in orvane.Colour.__members__] == ["NONE", "R", "G", "Y", "B", "BLOCKED"]
+    assert c.run() == 0
+    letters = ".RGYB*"
+    assert all(letters[orvane.Colour(int(k))] == letters[k] for k in set(c.colours.tolist()))
+    assert set(c.colours.tolist()) <= {orvane.Colour.R, orvane.Colour.G, orvane.Colour.Y, orvane.Colour.B}

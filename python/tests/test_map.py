@@ -132,6 +132,8 @@ def test_pictures():
     ("100000000", ValueError, "32 bits"),
     ("1a2b\x00", ValueError, "not hexadecimal"),
     ("１２", ValueError, "not hexadecimal"),
+    ("\ud800", ValueError, "not hexadecimal"),
+    ("1a\udfff", ValueError, "not hexadecimal"),
     (1.0, TypeError, "float"),
     (True, TypeError, "bool"),
     (b"1a2b", TypeError, "bytes"),

@@ -2,6 +2,8 @@
 // as the window program does.
 #include "cli/cli.h"
 #include "orvane/version.h"
+#include "platform/arguments.h"
+#include "text/utf.h"
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,21 +95,36 @@ const std::vector<Command>& commands()
     return table;
 }
 
-int parse(int argc, char** argv, Arguments& a)
+// Options that name a file or a folder.
+const std::set<std::string> pathOptions = {"--sites", "--export", "--svg", "--dir", "--out"};
+
+int parse(const std::vector<std::string>& words, Arguments& a)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& arg = words[i];
         if (flagNames.count(arg)) {
             a.flags.insert(arg);
         } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            if (i + 1 >= argc) return usageError(arg + " needs a value");
-            a.values[arg] = argv[++i];
+            if (i + 1 >= words.size()) return usageError(arg + " needs a value");
+            a.values[arg] = words[++i];
         } else if (!arg.empty() && arg[0] != '-') {
             (a.command.empty() ? a.command : a.operands.emplace_back()) = arg;
         } else {
             return usageError("unexpected argument '" + arg + "'");
         }
     }
+    return 0;
+}
+
+// Names go to the system as UTF-16 text: bytes that are not UTF-8 would come
+// out as another name than the one given, so they are refused.
+int checkNamesAreText(const Arguments& a)
+{
+    for (const std::string& name : pathOptions)
+        if (a.values.count(name) && !isUtf8(a.value(name)))
+            return usageError(name + ": the name is not UTF-8 text; give file and folder names in UTF-8");
+    for (const std::string& operand : a.operands)
+        if (!isUtf8(operand)) return usageError("an argument is not UTF-8 text; give file and folder names in UTF-8");
     return 0;
 }
 }  // namespace
@@ -139,10 +156,10 @@ int withOutputChecked(int status)
     return status ? status : 1;
 }
 
-int run(int argc, char** argv)
+int run(const std::vector<std::string>& words)
 {
     Arguments a;
-    if (const int status = parse(argc, argv, a)) return status;
+    if (const int status = parse(words, a)) return status;
     if (a.flags.count("--help") || a.flags.count("-h")) {
         std::fputs(usageText, stdout);
         return 0;
@@ -152,6 +169,7 @@ int run(int argc, char** argv)
         return 0;
     }
     if (a.command.empty()) return usageError("no command given");
+    if (const int status = checkNamesAreText(a)) return status;
     for (const Command& c : commands())
         if (a.command == c.name) return c.run(a);
     return usageError("unknown command '" + a.command + "'");
@@ -161,5 +179,5 @@ int run(int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace orvane::cli;
-    return withOutputChecked(run(argc, argv));
+    return withOutputChecked(run(orvane::programArguments(argc, argv)));
 }

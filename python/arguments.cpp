@@ -134,7 +134,7 @@ std::string folderArgument(py::handle folder, const char* what)
     std::string text;
     if (PyBytes_Check(path.ptr())) {
         text = py::cast<std::string>(path);
-        if (utf16ToUtf8(utf8ToUtf16(text)) != text)
+        if (!isUtf8(text))
             throw py::value_error(name + " " + std::string(py::repr(path)) +
                                   " is not UTF-8: run logs take folder names that are Unicode text");
     } else if (!strictUtf8(path, text)) {

@@ -103,6 +103,9 @@ check "orvane-cli.exe map --seed 1 --nodes 5 prints the README's line" \
 check "orvane-cli.exe --version names $version" equal "$(wine_cli --version)" "orvane-cli $version"
 check "orvane-cli.exe gives the recorded trace digest of 00001a2b with 60 nodes" \
     equal "$(digest_of wine_cli colour --seed 1a2b --nodes 60 --digest)" "$(recorded_digest 00001a2b 60)"
+wine_cli batch --seed 1 --nodes 5 --maps 2 --dir "$work/ログ" >/dev/null
+check "orvane-cli.exe writes its run log under a folder with a Japanese name" \
+    bash -c 'compgen -G "$1/Log_*/(5)2_@*.txt" >/dev/null' _ "$work/ログ"
 wineserver -k 2>/dev/null
 unset WINEPREFIX
 

@@ -173,6 +173,27 @@ TEST_F(Companion, BatchPrintsItsPageAndWritesItsLog)
         EXPECT_EQ(readFile(logPath), expectedLog);
     }
 }
+// A file or folder name that is not UTF-8 would be written under another
+// name: it is refused (exit 2) and nothing is made, while a Japanese name is
+// taken as it is.
+TEST_F(Companion, NamesThatAreNotUtf8AreRefusedAndNothingIsMade)
+{
+    const std::string bad = "'" + (folder / "d\xFF").string() + "'";
+    for (const std::string& arguments :
+         {"batch --seed 1 --nodes 5 --maps 2 --dir " + bad, "batch --seed 1 --nodes 5 --maps 2 --shard 0/1 --out " + bad,
+          "colour --seed 1 --nodes 5 --export " + bad, "render --seed 1 --nodes 5 --svg " + bad, "map --sites " + bad,
+          "merge " + bad, "merge " + (folder / "shards").string() + " --dir " + bad}) {
+        const Outcome o = companion(arguments);
+        EXPECT_EQ(o.status, 2) << arguments;
+        EXPECT_NE(o.err.find("not UTF-8"), std::string::npos) << arguments << ": " << o.err;
+    }
+    EXPECT_TRUE(fs::is_empty(folder)) << "something was made";
+
+    const fs::path japanese = folder / "\xE3\x83\xAD\xE3\x82\xB0";  // "ログ"
+    EXPECT_NE(run("batch --seed 1 --nodes 5 --maps 2 --dir " + japanese.string()).find("log " + japanese.string()),
+              std::string::npos);
+}
+
 // Every option with an upper limit is taken at that limit and refused one
 // beyond it (exit 2, nothing printed); likewise at its lower limit.
 TEST_F(Companion, OptionsAreTakenAtTheirLimitsAndRefusedBeyond)

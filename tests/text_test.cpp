@@ -172,6 +172,21 @@ TEST(MalformedUtf8, ArbitraryBytesDecodeToWellFormedText)
     }
 }
 
+// Names are refused unless well-formed: each edge of the well-formed ranges
+// on both sides.
+TEST(MalformedUtf8, WellFormedIsToldFromIllFormedAtEachEdge)
+{
+    for (const char* good : {"", "a", "\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
+                             "\xEE\x80\x80", "\xEF\xBF\xBD", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                             "\xE3\x83\xAD\xE3\x82\xB0"})
+        EXPECT_TRUE(isUtf8(good)) << good;
+    for (const char* bad : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF",
+                            "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "d\xFF",
+                            "\xE3\x83"})
+        EXPECT_FALSE(isUtf8(bad)) << bad;
+    EXPECT_TRUE(isUtf8(std::string_view("a\0b", 3)));
+}
+
 // ---------------------------------------------------------------------------
 // Ill-formed UTF-16: each unpaired surrogate becomes EF BF BD.
 

@@ -126,4 +126,9 @@ std::string utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
+bool isUtf8(std::string_view bytes)
+{
+    return utf16ToUtf8(utf8ToUtf16(bytes)) == bytes;
+}
+
 } // namespace orvane

@@ -11,4 +11,9 @@ std::u16string utf8ToUtf16(std::string_view bytes);
 // Encodes UTF-16 as UTF-8; each unpaired surrogate becomes one U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 
+// True when the bytes are well-formed UTF-8, so that they survive the trip to
+// UTF-16 and back unchanged (a file name that is not must not be written under
+// another name).
+bool isUtf8(std::string_view bytes);
+
 } // namespace orvane

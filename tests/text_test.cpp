@@ -187,6 +187,20 @@ TEST(MalformedUtf8, WellFormedIsToldFromIllFormedAtEachEdge)
     EXPECT_TRUE(isUtf8(std::string_view("a\0b", 3)));
 }
 
+// UTF-16 files: the mark, then low byte first; read back with or without the
+// mark, an odd last byte dropped.
+TEST(Utf16Files, BytesCarryTheMarkAndReadBackWithOrWithoutIt)
+{
+    const std::u16string text = u"\x30ED\x30B0\r\n\xD83D\xDE00";
+    const std::string bytes = utf16LeFileBytes(text);
+    EXPECT_EQ(bytes, std::string("\xFF\xFE\xED\x30\xB0\x30\r\0\n\0\x3D\xD8\x00\xDE", 14));
+    EXPECT_EQ(utf16LeText(bytes), text);
+    EXPECT_EQ(utf16LeText(bytes.substr(2)), text);
+    EXPECT_EQ(utf16LeText(bytes + "x"), text);
+    EXPECT_EQ(utf16LeText(""), u"");
+    EXPECT_EQ(utf16LeFileBytes(u""), std::string("\xFF\xFE", 2));
+}
+
 // ---------------------------------------------------------------------------
 // Ill-formed UTF-16: each unpaired surrogate becomes EF BF BD.
 

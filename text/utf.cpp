@@ -131,4 +131,26 @@ bool isUtf8(std::string_view bytes)
     return utf16ToUtf8(utf8ToUtf16(bytes)) == bytes;
 }
 
+std::string utf16LeFileBytes(std::u16string_view text)
+{
+    std::string bytes("\xFF\xFE", 2);
+    bytes.reserve(2 + 2 * text.size());
+    for (const char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+std::u16string utf16LeText(std::string_view bytes)
+{
+    if (bytes.substr(0, 2) == "\xFF\xFE") bytes.remove_prefix(2);
+    std::u16string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+    return text;
+}
+
 } // namespace orvane

@@ -16,4 +16,11 @@ std::string utf16ToUtf8(std::u16string_view text);
 // another name).
 bool isUtf8(std::string_view bytes);
 
+// The bytes of a UTF-16 text file as the window writes them: the byte-order
+// mark FF FE, then each unit low byte first.
+std::string utf16LeFileBytes(std::u16string_view text);
+// The text of UTF-16LE bytes, after the mark FF FE when there is one; an odd
+// last byte is dropped.
+std::u16string utf16LeText(std::string_view bytes);
+
 } // namespace orvane

@@ -26,8 +26,7 @@ std::u16string decodeText(const unsigned char* bytes, size_t size)
     if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         text = utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes) + 3, size - 3));
     } else {
-        const size_t from = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 2 : 0;
-        for (size_t i = from; i + 1 < size; i += 2) text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        text = utf16LeText(std::string_view(reinterpret_cast<const char*>(bytes), size));
     }
     std::u16string lines;
     for (size_t i = 0; i < text.size(); ++i)
@@ -133,12 +132,7 @@ std::string settingsContent(const Settings& settings, const FieldTexts& fields)
     std::u16string text = std::u16string(fields.seedText) + u"\r\n" + fields.nodeCountText + u"\r\n" +
                           fields.mapCountText + u"\r\n";
     for (int32_t WindowPlacement::*line : placementLines) text += decimalText(settings.windowPlacement.*line) + u"\r\n";
-    std::string bytes("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
+    return utf16LeFileBytes(text);
 }
 
 void saveSettings(Settings& settings, FieldTexts& fields)

@@ -75,16 +75,6 @@ val takeFile(const std::u16string& path)
     return file;
 }
 
-// UTF-16LE bytes, after a byte-order mark when there is one, as text.
-std::u16string fromUtf16Bytes(const std::string& bytes)
-{
-    std::u16string text;
-    const size_t from = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE' ? 2 : 0;
-    for (size_t i = from; i + 1 < bytes.size(); i += 2)
-        text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
-    return text;
-}
-
 // x, y pairs from a typed array or an array of numbers.
 std::vector<Point> sitesOf(const val& flat)
 {
@@ -117,15 +107,6 @@ val problemValue(const SiteProblem& p)
     return problem;
 }
 
-std::string toUtf16Bytes(const std::u16string& text)
-{
-    std::string bytes("\xFF\xFE", 2);
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
 }  // namespace
 
 // The window program, one per module instance.
@@ -403,11 +384,11 @@ public:
         saveSettings(settings, session_.fields);
         const std::string bytes = readFileBytes(settings.path);
         removeFile(settings.path);
-        return utf8(fromUtf16Bytes(bytes));
+        return utf8(utf16LeText(bytes));
     }
     void loadSettingsText(const std::string& text)
     {
-        const std::string bytes = toUtf16Bytes(utf16(text));
+        const std::string bytes = utf16LeFileBytes(utf16(text));
         Settings settings;
         loadSettingsFromBytes(settings, session_.fields, reinterpret_cast<const unsigned char*>(bytes.data()),
                               bytes.size());

@@ -31,7 +31,7 @@ web_tools=(chromium)
 command -v node >/dev/null || web_tools+=(nodejs)
 command -v npm >/dev/null || web_tools+=(npm)
 orvane_install "${orvane_wine_packages[@]}" lintian man-db unzip zip python3-venv python3-pip-whl \
-    python3-setuptools-whl python3-numpy binutils-mingw-w64-x86-64 "${web_tools[@]}"
+    python3-setuptools-whl python3-numpy binutils-mingw-w64-x86-64 libimage-exiftool-perl "${web_tools[@]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
@@ -88,6 +88,9 @@ for exe in Orvane.exe orvane-cli.exe; do
     imports=$(x86_64-w64-mingw32-objdump -p "$folder/$exe" | awk '/DLL Name:/ { printf "%s ", $3 }')
     echo "     $exe imports: $imports"
     check "$exe imports no DLL beyond Windows' own" equal "$(orvane_foreign_dlls "$folder/$exe")" ""
+    check "$exe carries the version $version in its properties" \
+        equal "$(exiftool -s3 -FileVersionNumber -ProductVersion -OriginalFileName -ProductName "$folder/$exe" | tr '\n' ' ')" \
+        "$version.0 $version $exe Orvane "
 done
 readme_bytes() { head -c 3 "$folder/README.txt" | od -An -tx1 | tr -d ' '; }
 check "README.txt is UTF-8 with a byte-order mark" equal "$(readme_bytes)" "efbbbf"

@@ -486,7 +486,7 @@ async function openSitesFile(page, name, buffer) {
 
 test('a sites file opens as the companion reads it: the same map, steps, export bytes and name', async () => {
   const folder = tempFolder();
-  const opened = await openPage();
+  const opened = await openPage('/#lang=ja');  // (an earlier test may have left English chosen)
   const { page } = opened;
   try {
     // The companion's sites of a seeded map, with CR LF, a byte-order mark and a comment.
@@ -528,7 +528,7 @@ test('a sites file opens as the companion reads it: the same map, steps, export 
 
 test('a sites file refused, too large or giving no map says why as text and keeps the map shown', async () => {
   const folder = tempFolder();
-  const opened = await openPage('/#seed=1a2b&nodes=300&step=5');
+  const opened = await openPage('/#seed=1a2b&nodes=300&step=5&lang=ja');
   const { page } = opened;
   try {
     await page.click('#place');

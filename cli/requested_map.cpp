@@ -27,9 +27,7 @@ std::string readStandardInput(std::string& bytes, int& error)
         error = errno ? errno : EIO;
         return errorText(error);
     }
-    if (bytes.size() > mostSitesFileBytes)
-        return "it is larger than " + std::to_string(mostSitesFileBytes >> 20) +
-               " MiB; the sites of a map (at most 10000) take far less";
+    if (bytes.size() > mostSitesFileBytes) return sitesFileTooLargeText();
     return {};
 }
 

@@ -92,6 +92,12 @@ bool forbiddenInName(char16_t c)
 }
 }  // namespace
 
+std::string sitesFileTooLargeText()
+{
+    return "it is larger than " + std::to_string(mostSitesFileBytes >> 20) +
+           " MiB; the sites of a map (at most 10000) take far less";
+}
+
 std::string readSitesText(std::string_view bytes, SitesFile& out)
 {
     out = {};
@@ -156,9 +162,7 @@ std::string readSitesFile(const std::u16string& path, SitesFile& out, int& error
         error = readError;
         return errorText(error);
     }
-    if (bytes.size() > mostSitesFileBytes)
-        return "it is larger than " + std::to_string(mostSitesFileBytes >> 20) +
-               " MiB; the sites of a map (at most 10000) take far less";
+    if (bytes.size() > mostSitesFileBytes) return sitesFileTooLargeText();
     return readSitesText(bytes, out);
 }
 

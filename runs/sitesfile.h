@@ -26,6 +26,9 @@ struct SitesFile {
 // Far more than 10000 sites need, even with comments on every line.
 inline constexpr size_t mostSitesFileBytes = size_t{4} << 20;
 
+// Why a sites file over mostSitesFileBytes is refused.
+std::string sitesFileTooLargeText();
+
 // Reads a sites file's bytes into `out`; "" or the problem, which names the
 // line. Coordinates of up to nine digits are read as they are (checkSites
 // then names those outside the square); a sign or anything else is refused.

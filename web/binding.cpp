@@ -290,6 +290,36 @@ public:
         const SiteProblem p = sitesRequest(sitesOf(flat), utf16(name));
         return p ? problemValue(p) : val::null();
     }
+    // The map of a sites file's bytes, read as the companion reads a sites
+    // file and named after the file as the companion names it. Null when it
+    // is shown; otherwise the map shown stays as it was and this says why:
+    // {message} when the reader refuses the bytes (its text, naming the
+    // line), {problem, sites, lines} when the sites give no map (the sites
+    // as x, y pairs, and the line of each site the problem names).
+    val openSitesFile(const std::string& bytes, const std::string& fileName)
+    {
+        SitesFile file;
+        const std::string refused = bytes.size() > mostSitesFileBytes ? sitesFileTooLargeText() : readSitesText(bytes, file);
+        if (!refused.empty()) {
+            val why = val::object();
+            why.set("message", refused);
+            return why;
+        }
+        // Checked apart first, so that sites which give no map leave the map shown alone.
+        std::shared_ptr<const Map> map;
+        if (const SiteProblem p = buildMapFromSites(map, file.sites, {session_.colouring.paths()})) {
+            val why = val::object();
+            why.set("problem", problemValue(p));
+            why.set("sites", flatOf(file.sites));
+            val lines = val::array();
+            for (int s : p.sites)
+                if (s >= 0) lines.call<void>("push", file.lines[static_cast<size_t>(s)]);
+            why.set("lines", lines);
+            return why;
+        }
+        sitesRequest(file.sites, sitesMapName(utf16(fileName)));
+        return val::null();
+    }
     // The sites of the map shown in number order (set-aside nodes too),
     // whether seeded or given; empty when none is shown.
     val mapSites() const
@@ -574,6 +604,7 @@ EMSCRIPTEN_BINDINGS(orvane)
         .function("shownNodeCount", &PageSession::shownNodeCount)
         .function("takeExport", &PageSession::takeExport)
         .function("placeSites", &PageSession::placeSites)
+        .function("openSitesFile", &PageSession::openSitesFile)
         .function("mapSites", &PageSession::mapSites)
         .function("sitesShown", &PageSession::sitesShown)
         .function("shownMapName", &PageSession::shownMapName)
@@ -591,6 +622,7 @@ EMSCRIPTEN_BINDINGS(orvane)
     function("drawingTable", &drawingTable);
     function("seedOf", &seedOf);
     function("nodeCountOf", &nodeCountOf);
+    function("sitesFileLimit", +[] { return static_cast<double>(mostSitesFileBytes); });
 }
 
 }  // namespace orvane::web

@@ -52,6 +52,7 @@ export class Page {
     this.sitesCode = '';     // the link code of the placed countries shown
     this.codeRound = 0;      // the placement the code is being made for
     this.linksOpened = 0;
+    this.sitesFilesOpened = 0;  // for tests: files taken in (opened or refused)
   }
 
   start() {
@@ -79,6 +80,10 @@ export class Page {
     this.el('clear-sites').addEventListener('click', () => {
       if (!this.batchRunning) this.placer.clear();
     });
+    this.el('open-sites').addEventListener('click', () => {
+      if (!this.batchRunning) this.el('sites-file').click();
+    });
+    this.el('sites-file').addEventListener('change', (e) => this.openSitesFile(e.target));
     this.el('back').addEventListener('click', () => this.stepBack());
     this.el('play').addEventListener('click', () => (this.playTimer ? this.pause() : this.play()));
     this.el('copy').addEventListener('click', () => this.copyLink());
@@ -122,6 +127,7 @@ export class Page {
 
   // Where the core put the focus, then everything the command changed.
   afterInput(before, after) {
+    this.placer.fileNotice = null;
     if (after !== before) {
       if (fieldIds.includes(after)) {
         this.control(after).focus();
@@ -226,6 +232,9 @@ export class Page {
     this.el('clear-sites').textContent = text.clearSites;
     this.el('clear-sites').hidden = !this.placer.on;
     this.el('clear-sites').disabled = this.batchRunning;
+    this.el('open-sites').textContent = text.openFile;
+    this.el('open-sites').hidden = !this.placer.on;
+    this.el('open-sites').disabled = this.batchRunning;
     this.el('sites-status').textContent = this.placer.status();
     this.el('map').classList.toggle('placing', this.placer.on);
     this.el('trace-label').textContent = text.trace;
@@ -272,6 +281,17 @@ export class Page {
     }
     this.refresh();
     this.schedulePaint();
+  }
+
+  // The file chosen in the file input, opened as sites; the input is
+  // emptied so that the same file can be chosen again.
+  async openSitesFile(input) {
+    const file = input.files && input.files[0];
+    input.value = '';
+    if (!file || this.batchRunning) return;
+    this.pause();
+    await this.placer.open(file);
+    document.body.dataset.sitesFilesOpened = String(++this.sitesFilesOpened);
   }
 
   stepBack() {

@@ -3,7 +3,9 @@
 // it, and the map of the countries placed is built at once through the core's
 // checks. Sites that give no map (fewer than three, all on one line, ...)
 // are kept here, drawn as small rings, and the reason is shown until the
-// next click makes a map of them.
+// next click makes a map of them. A sites file opened here is read by the
+// core's own reader, the one the companion uses; a file it refuses, or whose
+// sites give no map, leaves the map shown as it was and says why.
 
 const siteName = 'sites';  // the export file of a map of placed countries: sites(N).txt
 
@@ -14,6 +16,7 @@ export class SitePlacer {
     this.on = false;
     this.pending = null;  // x, y pairs the core refused: no map is shown for them
     this.problem = null;
+    this.fileNotice = null;  // why the last sites file opened gave no map, by the labels
   }
 
   get session() { return this.page.session; }
@@ -34,6 +37,7 @@ export class SitePlacer {
 
   toggle() {
     this.on = !this.on;
+    this.fileNotice = null;
     this.page.refresh();
   }
 
@@ -54,8 +58,53 @@ export class SitePlacer {
     this.place([]);
   }
 
+  // Opens a sites file (a File): its size checked before anything is read,
+  // its bytes read and built by the core, named after the file. Returns
+  // whether a map of it is shown.
+  async open(file) {
+    const limit = this.page.core.sitesFileLimit();
+    let refused = null;  // the reason in the page's language at the time it is shown
+    if (file.size > limit) {
+      refused = (text) => text.fileTooLarge(limit / 1048576);
+    } else {
+      let bytes = null;
+      try {
+        bytes = new Uint8Array(await file.arrayBuffer());
+      } catch {
+        refused = (text) => text.fileUnreadable;
+      }
+      if (bytes && this.page.batchRunning) return false;  // a batch began while the file was read
+      if (bytes) {
+        const why = this.session.openSitesFile(bytes, file.name);
+        if (why) refused = why.problem ? (text) => this.fileProblemText(text, why) : () => why.message;
+      }
+    }
+    if (refused) {
+      this.fileNotice = (text) => text.fileRefused(file.name) + refused(text);
+      this.page.refresh();
+      return false;
+    }
+    this.pending = null;
+    this.problem = null;
+    this.fileNotice = null;
+    this.page.afterPlacing();
+    return true;
+  }
+
+  // Sites of a file that give no map, named as countries with their lines.
+  fileProblemText(text, { problem, sites, lines }) {
+    if (problem.kind === 'too-few') return text.fileTooFew(problem);
+    const at = (k) => {
+      const i = problem.sites[k];
+      return text.fileLineAt(i + 1, sites[2 * i], sites[2 * i + 1], lines[k]);
+    };
+    const words = text.siteProblems[problem.kind];
+    return words ? words(problem, at) : problem.kind;
+  }
+
   // Builds the map of `list` (x, y pairs); returns the core's problem or null.
   place(list) {
+    this.fileNotice = null;
     const flat = Int32Array.from(list);
     const problem = this.session.placeSites(flat, siteName);
     this.pending = problem ? flat : null;
@@ -67,6 +116,7 @@ export class SitePlacer {
   // What the status line says: the count, or why there is no map.
   status() {
     const text = this.page.labels.page;
+    if (this.fileNotice) return this.fileNotice(text);
     if (!this.problem) return this.on ? `${text.placeHint} · ${text.placedCount(this.sites().length / 2)}` : '';
     return this.problemText(this.problem, this.sites());
   }

@@ -4,11 +4,11 @@
 // to 10000 nodes. The core is driven through the page's binding, as the page
 // drives it.
 import assert from 'node:assert/strict';
-import { readFileSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import {
-  companionRunLog, Fnv1a64, loadCore, removeFolder, runCompanion, tempFolder, withoutLastLines,
+  companionRunLog, companionSitesRefusal, Fnv1a64, loadCore, removeFolder, runCompanion, tempFolder, withoutLastLines,
 } from './support.mjs';
 
 const core = await loadCore();
@@ -232,6 +232,75 @@ test('placed sites that give no map come back as the problem, with no map shown'
     assert.equal(session.sitesShown(), false);
   }
   session.delete();
+});
+
+test('a sites file\'s bytes are read and named as the companion reads and names the file', () => {
+  const folder = tempFolder();
+  try {
+    const text = runCompanion(['sites', '--seed', '1a2b', '--nodes', '300']);
+    // The same sites in the forms the reader takes: UTF-8 with a byte-order
+    // mark, CR LF and comments; UTF-16LE with its mark.
+    const crlf = '# lesson 3\r\n' + text.trim().split('\n').map((l, i) => (i % 7 ? l : l.replace(' ', ', ') + '  # c')).join('\r\n');
+    const forms = [
+      ['seeded.sites', Buffer.from(text)],
+      ['Lesson 3.txt', Buffer.concat([Buffer.from([0xef, 0xbb, 0xbf]), Buffer.from(crlf)])],
+      ['a:b.v2.sites', Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from(crlf, 'utf16le')])],
+    ];
+    for (const [i, [name, bytes]] of forms.entries()) {
+      const path = join(folder, name);
+      writeFileSync(path, bytes);
+      const exportFolder = join(folder, `out${i}`);
+      mkdirSync(exportFolder);
+      runCompanion(['colour', '--sites', path, '--full', '--export', exportFolder]);
+      const [expectedName] = readdirSync(exportFolder);
+      const session = newMap('1', 12);
+      assert.equal(session.openSitesFile(new Uint8Array(bytes), name), null, name);
+      assert.ok(session.sitesShown());
+      session.click(idFull, 0);
+      session.click(idExport, 0);
+      const file = session.takeExport();
+      assert.equal(file.name, expectedName);
+      assert.ok(Buffer.from(file.bytes).equals(readFileSync(join(exportFolder, expectedName))), name);
+      session.delete();
+    }
+    // Refused files leave the map shown as it was, and say what the companion says.
+    const refused = [
+      ['bad line', '1 2\n3 4\n5 x\n'],
+      ['sign', '1 2\n-3 4\n5 6\n'],
+      ['utf-16 text', Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('1 2\n3 4\n5 6 # é\n', 'utf16le')])],
+      ['too large', '\n'.repeat(core.sitesFileLimit() + 1)],
+      ['one line', '# a line\n0 0\n10 10\n\n20 20\n'],
+      ['twice', '0 0\n10 0\n5 5\n10 0\n'],
+      ['too few', '1 1\n'],
+      ['outside', '0 0\n40000 0\n5 5\n'],
+      ['too many', Array.from({ length: 10001 }, (_, i) => `${i % 100} ${Math.floor(i / 100)}`).join('\n')],
+    ];
+    const session = newMap('1a2b', 12);
+    session.click(idStep, 0);
+    const shown = session.mapSites(), trace = session.traceLine();
+    for (const [what, content] of refused) {
+      const path = join(folder, 'refused.sites');
+      writeFileSync(path, content);
+      const why = session.openSitesFile(new Uint8Array(readFileSync(path)), 'refused.sites');
+      assert.ok(why, what);
+      const message = companionSitesRefusal(path);
+      if (why.message !== undefined) {
+        assert.equal(why.message, message, what);
+      } else {
+        // Sites that give no map: the sites the problem names stand on the lines the companion names.
+        for (const line of why.lines) assert.match(message, new RegExp(`line ${line}\\b`), what);
+        assert.equal(why.lines.length, why.problem.sites.length, what);
+      }
+      assert.deepEqual(session.mapSites(), shown, what);
+      assert.equal(session.traceLine(), trace, what);
+      assert.equal(session.steps(), 1, what);
+      assert.equal(session.shownSeed(), '00001a2b', what);
+      assert.ok(session.enabled(idStep), what);
+    }
+    session.delete();
+  } finally {
+    removeFolder(folder);
+  }
 });
 
 test('a click names the map point drawn under it, and the disc there', () => {

@@ -3,11 +3,11 @@
 // companion's bytes, answers the window's keys, opens links at a step and
 // steps back, and bad input never breaks it.
 import assert from 'node:assert/strict';
-import { readFileSync, writeFileSync } from 'node:fs';
+import { mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import {
-  companionRunLog, removeFolder, runCompanion, servePage, startChromium, tempFolder, withoutLastLines,
+  companionRunLog, companionSitesRefusal, removeFolder, runCompanion, servePage, startChromium, tempFolder, withoutLastLines,
 } from './support.mjs';
 import { decodeSites, encodeSites } from '../page/sites-link.mjs';
 
@@ -473,4 +473,103 @@ test('links carry placed countries, long lists compressed; bad ones are refused 
     assert.equal(await enabled(page, 1007), false);
     await closePage(opened);
   }
+});
+
+// ---- Sites files opened in the page ----
+
+// Gives a file to the sites file input and waits until the page has taken it.
+async function openSitesFile(page, name, buffer) {
+  const before = await page.evaluate(() => Number(document.body.dataset.sitesFilesOpened || 0));
+  await page.setInputFiles('#sites-file', { name, mimeType: 'text/plain', buffer });
+  await page.waitForFunction((n) => Number(document.body.dataset.sitesFilesOpened || 0) > n, before);
+}
+
+test('a sites file opens as the companion reads it: the same map, steps, export bytes and name', async () => {
+  const folder = tempFolder();
+  const opened = await openPage('/#lang=ja');  // (an earlier test may have left English chosen)
+  const { page } = opened;
+  try {
+    // The companion's sites of a seeded map, with CR LF, a byte-order mark and a comment.
+    const seeded = runCompanion(['sites', '--seed', '1a2b', '--nodes', '300']);
+    const bytes = Buffer.concat([Buffer.from([0xef, 0xbb, 0xbf]), Buffer.from('# 授業 3\r\n' + seeded.replace(/\n/g, '\r\n'))]);
+    const path = join(folder, 'lesson 3.sites');
+    writeFileSync(path, bytes);
+    const exportFolder = join(folder, 'out');
+    mkdirSync(exportFolder);
+    runCompanion(['colour', '--sites', path, '--full', '--export', exportFolder]);
+    const [expectedName] = readdirSync(exportFolder);
+    assert.equal(expectedName, 'lesson 3(300).txt');
+
+    assert.equal(await page.isHidden('#open-sites'), true, 'only in the mode of placing countries');
+    await page.click('#place');
+    assert.equal(await text(page, '#open-sites'), 'ファイルを開く');
+    // The button opens the file input's chooser.
+    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.click('#open-sites')]);
+    assert.equal(await chooser.element().getAttribute('id'), 'sites-file');
+    await chooser.setFiles({ name: 'lesson 3.sites', mimeType: 'text/plain', buffer: bytes });
+    await page.waitForFunction(() => document.body.dataset.sitesFilesOpened === '1');
+    assert.match(await text(page, '#sites-status'), /置いた国 300$/);
+    for (let i = 0; i < 3; ++i) await page.click('#c1007');
+    assert.equal(await text(page, '#trace'), sitesTrace(path, 3)[2]);
+    await page.click('#back');
+    assert.equal(await text(page, '#trace'), sitesTrace(path, 2)[1]);
+    await page.click('#c1008');
+    assert.equal(await text(page, '#c1006'), successText);
+    const file = await download(page, () => page.click('#c1010'));
+    assert.equal(file.name, expectedName);
+    assert.ok(file.bytes.equals(readFileSync(join(exportFolder, expectedName))), 'the export file\'s bytes');
+    await linked(page);
+    assert.match(await page.getAttribute('#link', 'href'), /^#sites=[pz][\w-]+&step=2&full=1$/);
+  } finally {
+    removeFolder(folder);
+  }
+  await closePage(opened);
+});
+
+test('a sites file refused, too large or giving no map says why as text and keeps the map shown', async () => {
+  const folder = tempFolder();
+  const opened = await openPage('/#seed=1a2b&nodes=300&step=5&lang=ja');
+  const { page } = opened;
+  try {
+    await page.click('#place');
+    const state = async () => [await text(page, '#c1000'), await text(page, '#trace'), await text(page, '#step-count'),
+      await page.getAttribute('#link', 'href'), await enabled(page, 1007)];
+    const shown = await state();
+    assert.equal(shown[0], '00001a2b');
+    const limit = 4 << 20;  // the reader's cap, which the companion keeps too (checked below)
+    const cases = [
+      ['bad.sites', Buffer.from('1 2\n3 4\n5 x\n'), true],
+      ['<img src=x onerror=alert(1)>.txt', Buffer.from('0 0\r\n10 10\r\n# more\r\n20 20\r\n'), true],
+      ['big.sites', Buffer.alloc(limit + 1, 10), true],
+    ];
+    const said = [];
+    for (const [name, bytes, companionToo] of cases) {
+      await openSitesFile(page, name, bytes);
+      const status = await text(page, '#sites-status');
+      assert.ok(status.startsWith(`「${name}」を開けません: `), status);
+      said.push(status);
+      assert.deepEqual(await state(), shown, name);
+      const injected = await page.evaluate(() => document.querySelectorAll('img, svg, iframe, object, embed, script:not([src])').length);
+      assert.equal(injected, 0, name);
+      if (companionToo) {
+        const path = join(folder, 'f.sites');
+        writeFileSync(path, bytes);
+        companionSitesRefusal(path);  // the companion refuses it too
+      }
+    }
+    // The reader's own words for a malformed line, as the companion says them.
+    writeFileSync(join(folder, 'bad.sites'), cases[0][1]);
+    assert.ok(said[0].endsWith(companionSitesRefusal(join(folder, 'bad.sites'))), said[0]);
+    assert.match(said[1], /1 行目の国 1 \(0, 0\) と 2 行目の国 2 \(10, 10\) を通る一直線上/);
+    assert.match(said[2], /4 MiB を超えています/);
+    await page.click('#lang');
+    assert.match(await text(page, '#sites-status'), /^Cannot open "big\.sites": it is larger than 4 MiB/);
+    // The next command clears the notice; the map is the one shown all along.
+    await page.click('#c1007');
+    assert.equal(await text(page, '#trace'), companionTrace('1a2b', 300, 6)[5]);
+    assert.doesNotMatch(await text(page, '#sites-status'), /Cannot open/);
+  } finally {
+    removeFolder(folder);
+  }
+  await closePage(opened);
 });

@@ -1,7 +1,7 @@
 // What the web tests share: where the built page and the native companion
 // are, the core loaded into Node, the companion run, the page served on
 // 127.0.0.1 and Chromium started with a fresh profile.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -27,6 +27,18 @@ export async function loadCore() {
 // The companion's standard output.
 export function runCompanion(args) {
   return execFileSync(companion, args, { encoding: 'utf8', maxBuffer: 1 << 30 });
+}
+
+// Why the companion refuses the sites file at `path` (its exit status must be
+// 2): its message after "orvane-cli: cannot read the sites file 'PATH': " or
+// "orvane-cli: PATH: ".
+export function companionSitesRefusal(path) {
+  const run = spawnSync(companion, ['map', '--sites', path], { encoding: 'utf8' });
+  if (run.status !== 2) throw new Error(`the companion took ${path} (status ${run.status})`);
+  const said = run.stderr.trim();
+  for (const prefix of [`orvane-cli: cannot read the sites file '${path}': `, `orvane-cli: ${path}: `])
+    if (said.startsWith(prefix)) return said.slice(prefix.length);
+  throw new Error('unexpected message: ' + said);
 }
 
 export function tempFolder() {
